@@ -1,0 +1,139 @@
+// MsiOpenDatabase, MsiDatabaseOpenView and the other database functions.
+#include <cstdint>
+
+#include "api/c_api_util.h"
+#include "api/database_object.h"
+#include "api/record.h"
+#include "api/view.h"
+#include "msiquery.h"
+
+using namespace msi;
+using namespace msi::api;
+
+namespace {
+
+UINT OpenDatabase(const std::string& path, uintptr_t persist, const char* out_path,
+                  MSIHANDLE* phDatabase) {
+  if (phDatabase == nullptr) return ERROR_INVALID_PARAMETER;
+  *phDatabase = 0;
+  if (path.empty()) return ERROR_INVALID_PARAMETER;
+  if (out_path != nullptr || persist != 0) return ERROR_CALL_NOT_IMPLEMENTED;
+  auto db = Database::Open(path);
+  if (!db.ok()) return db.status().code();
+  const MSIHANDLE h = AddHandle(std::make_shared<DatabaseObject>(*db));
+  if (h == 0) return ERROR_NOT_ENOUGH_MEMORY;
+  *phDatabase = h;
+  return ERROR_SUCCESS;
+}
+
+// The persist argument is a small mode number or an output path.
+constexpr uintptr_t kMaxPersistMode = 4;
+
+UINT OpenView(MSIHANDLE hDatabase, const std::string& sql, MSIHANDLE* phView) {
+  if (phView == nullptr) return ERROR_INVALID_PARAMETER;
+  *phView = 0;
+  auto dbo = Find<DatabaseObject>(hDatabase);
+  if (!dbo) return ERROR_INVALID_HANDLE;
+  auto view = View::Open(dbo->db(), sql);
+  if (!view.ok()) return view.status().code();
+  const MSIHANDLE h = AddHandle(*view);
+  if (h == 0) return ERROR_NOT_ENOUGH_MEMORY;
+  *phView = h;
+  return ERROR_SUCCESS;
+}
+
+UINT PrimaryKeys(MSIHANDLE hDatabase, const std::string& table, MSIHANDLE* phRecord) {
+  if (phRecord == nullptr) return ERROR_INVALID_PARAMETER;
+  *phRecord = 0;
+  auto dbo = Find<DatabaseObject>(hDatabase);
+  if (!dbo) return ERROR_INVALID_HANDLE;
+  const TableSchema* schema = dbo->db()->Schema(table);
+  if (schema == nullptr) return ERROR_INVALID_TABLE;
+  std::vector<std::string> keys;
+  for (const Column& c : schema->columns) {
+    if (c.is_key()) keys.push_back(c.name);
+  }
+  auto rec = std::make_shared<Record>(static_cast<unsigned>(keys.size()));
+  rec->SetText(0, table);
+  for (size_t i = 0; i < keys.size(); ++i) rec->SetText(static_cast<unsigned>(i) + 1, keys[i]);
+  *phRecord = AddHandle(rec);
+  return *phRecord == 0 ? ERROR_NOT_ENOUGH_MEMORY : ERROR_SUCCESS;
+}
+
+MSICONDITION IsPersistent(MSIHANDLE hDatabase, const std::string& table) {
+  auto dbo = Find<DatabaseObject>(hDatabase);
+  if (!dbo) return MSICONDITION_ERROR;
+  const TableSchema* schema = dbo->db()->Schema(table);
+  if (schema == nullptr) return MSICONDITION_NONE;
+  if (table == "_Streams" || table == "_Storages") return MSICONDITION_FALSE;
+  for (const Column& c : schema->columns) {
+    if (!c.temporary()) return MSICONDITION_TRUE;
+  }
+  return MSICONDITION_FALSE;
+}
+
+}  // namespace
+
+extern "C" {
+
+UINT MsiOpenDatabaseW(LPCWSTR szDatabasePath, LPCWSTR szPersist, MSIHANDLE* phDatabase) {
+  const auto mode = reinterpret_cast<uintptr_t>(szPersist);
+  const std::string out = mode > kMaxPersistMode ? FromWide(szPersist) : std::string();
+  return OpenDatabase(FromWide(szDatabasePath), mode > kMaxPersistMode ? 0 : mode,
+                      mode > kMaxPersistMode ? out.c_str() : nullptr, phDatabase);
+}
+
+UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phDatabase) {
+  const auto mode = reinterpret_cast<uintptr_t>(szPersist);
+  return OpenDatabase(szDatabasePath ? szDatabasePath : "", mode > kMaxPersistMode ? 0 : mode,
+                      mode > kMaxPersistMode ? szPersist : nullptr, phDatabase);
+}
+
+UINT MsiDatabaseOpenViewW(MSIHANDLE hDatabase, LPCWSTR szQuery, MSIHANDLE* phView) {
+  if (szQuery == nullptr) return ERROR_INVALID_PARAMETER;
+  return OpenView(hDatabase, FromWide(szQuery), phView);
+}
+
+UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView) {
+  if (szQuery == nullptr) return ERROR_INVALID_PARAMETER;
+  return OpenView(hDatabase, szQuery, phView);
+}
+
+UINT MsiDatabaseGetPrimaryKeysW(MSIHANDLE hDatabase, LPCWSTR szTableName, MSIHANDLE* phRecord) {
+  if (szTableName == nullptr) return ERROR_INVALID_PARAMETER;
+  return PrimaryKeys(hDatabase, FromWide(szTableName), phRecord);
+}
+
+UINT MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName, MSIHANDLE* phRecord) {
+  if (szTableName == nullptr) return ERROR_INVALID_PARAMETER;
+  return PrimaryKeys(hDatabase, szTableName, phRecord);
+}
+
+MSICONDITION MsiDatabaseIsTablePersistentW(MSIHANDLE hDatabase, LPCWSTR szTableName) {
+  if (szTableName == nullptr) return MSICONDITION_ERROR;
+  return IsPersistent(hDatabase, FromWide(szTableName));
+}
+
+MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableName) {
+  if (szTableName == nullptr) return MSICONDITION_ERROR;
+  return IsPersistent(hDatabase, szTableName);
+}
+
+UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
+  if (!Find<DatabaseObject>(hDatabase)) return ERROR_INVALID_HANDLE;
+  return ERROR_SUCCESS;  // read-only databases have nothing to write
+}
+
+UINT MsiDatabaseImportW(MSIHANDLE, LPCWSTR, LPCWSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }
+UINT MsiDatabaseImportA(MSIHANDLE, LPCSTR, LPCSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }
+UINT MsiDatabaseExportW(MSIHANDLE, LPCWSTR, LPCWSTR, LPCWSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }
+UINT MsiDatabaseExportA(MSIHANDLE, LPCSTR, LPCSTR, LPCSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }
+
+UINT MsiCloseHandle(MSIHANDLE hAny) {
+  if (hAny == 0) return ERROR_SUCCESS;
+  return CloseHandle(hAny) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+UINT MsiCloseAllHandles(void) { return CloseAllHandles(); }
+
+}  // extern "C"

@@ -1,0 +1,200 @@
+// MsiRecord* functions.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "api/c_api_util.h"
+#include "api/record.h"
+#include "msiquery.h"
+
+using namespace msi;
+using namespace msi::api;
+
+namespace {
+
+constexpr unsigned kMaxFields = 65535;
+
+// The field as text, or ERROR_INVALID_DATATYPE for a stream.
+UINT FieldText(MSIHANDLE hRecord, UINT iField, std::string* out) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return ERROR_INVALID_HANDLE;
+  out->clear();
+  if (!rec->Has(iField)) return ERROR_SUCCESS;  // beyond the count reads as null
+  const Field& f = rec->at(iField);
+  switch (f.kind) {
+    case Field::Kind::kNull: break;
+    case Field::Kind::kInteger: *out = std::to_string(f.integer); break;
+    case Field::Kind::kString: *out = f.text; break;
+    case Field::Kind::kStream: return ERROR_INVALID_DATATYPE;
+  }
+  return ERROR_SUCCESS;
+}
+
+UINT SetStreamBytes(MSIHANDLE hRecord, UINT iField, std::vector<uint8_t> bytes) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return ERROR_INVALID_HANDLE;
+  if (!rec->Has(iField) || iField == 0) return ERROR_INVALID_PARAMETER;
+  auto src = std::make_shared<StreamSource>();
+  src->size = bytes.size();
+  src->bytes = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+  rec->SetStream(iField, std::move(src));
+  return ERROR_SUCCESS;
+}
+
+UINT SetStreamFromFile(MSIHANDLE hRecord, UINT iField, const std::string& path) {
+  if (!Find<Record>(hRecord)) return ERROR_INVALID_HANDLE;
+  if (path.empty()) return ERROR_INVALID_PARAMETER;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  std::vector<uint8_t> bytes;
+  uint8_t buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) return ERROR_OPEN_FAILED;
+  return SetStreamBytes(hRecord, iField, std::move(bytes));
+}
+
+}  // namespace
+
+extern "C" {
+
+MSIHANDLE MsiCreateRecord(UINT cParams) {
+  if (cParams > kMaxFields) return 0;
+  return AddHandle(std::make_shared<Record>(cParams));
+}
+
+UINT MsiRecordGetFieldCount(MSIHANDLE hRecord) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return static_cast<UINT>(-1);
+  return rec->count();
+}
+
+UINT MsiRecordGetStringW(MSIHANDLE hRecord, UINT iField, LPWSTR szValueBuf, DWORD* pcchValueBuf) {
+  std::string text;
+  const UINT r = FieldText(hRecord, iField, &text);
+  if (r != ERROR_SUCCESS) return r;
+  return CopyOut(Utf8ToUtf16(text), szValueBuf, pcchValueBuf);
+}
+
+UINT MsiRecordGetStringA(MSIHANDLE hRecord, UINT iField, LPSTR szValueBuf, DWORD* pcchValueBuf) {
+  std::string text;
+  const UINT r = FieldText(hRecord, iField, &text);
+  if (r != ERROR_SUCCESS) return r;
+  return CopyOut(text, szValueBuf, pcchValueBuf);
+}
+
+int MsiRecordGetInteger(MSIHANDLE hRecord, UINT iField) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec || !rec->Has(iField)) return MSI_NULL_INTEGER;
+  const Field& f = rec->at(iField);
+  if (f.kind == Field::Kind::kInteger) return f.integer;
+  if (f.kind == Field::Kind::kString) {
+    // Text that is a whole decimal number converts, as the installer's does.
+    const char* s = f.text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(s, &end, 10);
+    if (end != s && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX &&
+        f.text.find_first_of(" \t+") == std::string::npos) {
+      return static_cast<int>(v);
+    }
+  }
+  return MSI_NULL_INTEGER;
+}
+
+UINT MsiRecordSetStringW(MSIHANDLE hRecord, UINT iField, LPCWSTR szValue) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return ERROR_INVALID_HANDLE;
+  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+  rec->SetText(iField, FromWide(szValue));
+  return ERROR_SUCCESS;
+}
+
+UINT MsiRecordSetStringA(MSIHANDLE hRecord, UINT iField, LPCSTR szValue) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return ERROR_INVALID_HANDLE;
+  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+  rec->SetText(iField, szValue ? std::string(szValue) : std::string());
+  return ERROR_SUCCESS;
+}
+
+UINT MsiRecordSetInteger(MSIHANDLE hRecord, UINT iField, int iValue) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return ERROR_INVALID_HANDLE;
+  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+  if (iValue == MSI_NULL_INTEGER) rec->SetNull(iField);
+  else rec->SetInteger(iField, iValue);
+  return ERROR_SUCCESS;
+}
+
+UINT MsiRecordSetStreamW(MSIHANDLE hRecord, UINT iField, LPCWSTR szFilePath) {
+  return SetStreamFromFile(hRecord, iField, FromWide(szFilePath));
+}
+
+UINT MsiRecordSetStreamA(MSIHANDLE hRecord, UINT iField, LPCSTR szFilePath) {
+  return SetStreamFromFile(hRecord, iField, szFilePath ? szFilePath : "");
+}
+
+UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField, const void* pData, DWORD cbData) {
+  if (pData == nullptr && cbData != 0) return ERROR_INVALID_PARAMETER;
+  const auto* p = static_cast<const uint8_t*>(pData);
+  return SetStreamBytes(hRecord, iField, std::vector<uint8_t>(p, p + cbData));
+}
+
+BOOL MsiRecordIsNull(MSIHANDLE hRecord, UINT iField) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec || !rec->Has(iField)) return 1;
+  return rec->at(iField).kind == Field::Kind::kNull ? 1 : 0;
+}
+
+UINT MsiRecordDataSize(MSIHANDLE hRecord, UINT iField) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec || !rec->Has(iField)) return 0;
+  const Field& f = rec->at(iField);
+  switch (f.kind) {
+    case Field::Kind::kNull: return 0;
+    case Field::Kind::kInteger: return sizeof(int);
+    case Field::Kind::kString: return static_cast<UINT>(Utf8ToUtf16(f.text).size());
+    case Field::Kind::kStream: return static_cast<UINT>(f.stream->size);
+  }
+  return 0;
+}
+
+UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char* szDataBuf, DWORD* pcbDataBuf) {
+  if (pcbDataBuf == nullptr) return ERROR_INVALID_PARAMETER;
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return ERROR_INVALID_HANDLE;
+  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+  Field& f = rec->at(iField);
+  if (f.kind == Field::Kind::kNull) {
+    *pcbDataBuf = 0;
+    return ERROR_SUCCESS;
+  }
+  if (f.kind != Field::Kind::kStream) return ERROR_INVALID_DATATYPE;
+  const uint64_t remaining = f.stream->size > f.read_position ? f.stream->size - f.read_position : 0;
+  if (szDataBuf == nullptr) {
+    *pcbDataBuf = static_cast<DWORD>(remaining);
+    return ERROR_SUCCESS;
+  }
+  auto bytes = f.stream->Load();
+  if (!bytes.ok()) return bytes.status().code();
+  const std::vector<uint8_t>& data = **bytes;
+  const uint64_t have = data.size() > f.read_position ? data.size() - f.read_position : 0;
+  const DWORD n = static_cast<DWORD>(std::min<uint64_t>(have, *pcbDataBuf));
+  if (n > 0) std::memcpy(szDataBuf, data.data() + f.read_position, n);
+  f.read_position += n;
+  *pcbDataBuf = n;
+  return ERROR_SUCCESS;
+}
+
+UINT MsiRecordClearData(MSIHANDLE hRecord) {
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return ERROR_INVALID_HANDLE;
+  rec->ClearAll();
+  return ERROR_SUCCESS;
+}
+
+}  // extern "C"

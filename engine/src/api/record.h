@@ -1,0 +1,54 @@
+// A record: numbered fields of null, integer, text or stream.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/handle_table.h"
+#include "status.h"
+#include "storage/database.h"
+
+namespace msi::api {
+
+// A stream a field refers to: bytes in memory, or an entry of a package
+// that is read only when the caller reads it.
+struct StreamSource {
+  std::shared_ptr<Database> db;  // null for bytes given in memory
+  uint32_t entry = 0;
+  uint64_t size = 0;
+  StreamBytes bytes;  // loaded on first read
+
+  Result<StreamBytes> Load();
+};
+
+struct Field {
+  enum class Kind { kNull, kInteger, kString, kStream } kind = Kind::kNull;
+  int32_t integer = 0;
+  std::string text;  // UTF-8
+  std::shared_ptr<StreamSource> stream;
+  uint64_t read_position = 0;
+};
+
+class Record : public Object {
+ public:
+  static constexpr ObjectKind kKind = ObjectKind::kRecord;
+  explicit Record(unsigned count) : fields_(count + 1) {}
+  ObjectKind kind() const override { return kKind; }
+
+  unsigned count() const { return static_cast<unsigned>(fields_.size() - 1); }
+  bool Has(unsigned i) const { return i < fields_.size(); }
+  Field& at(unsigned i) { return fields_[i]; }
+  const Field& at(unsigned i) const { return fields_[i]; }
+  void SetNull(unsigned i) { fields_[i] = Field(); }
+  void SetInteger(unsigned i, int32_t v);
+  void SetText(unsigned i, std::string utf8);  // empty text is null
+  void SetStream(unsigned i, std::shared_ptr<StreamSource> s);
+  void ClearAll();
+
+ private:
+  std::vector<Field> fields_;
+};
+
+}  // namespace msi::api

@@ -1,0 +1,44 @@
+// A view: one parsed statement on one database, and for SELECT the rows
+// of its last execution with a cursor.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/handle_table.h"
+#include "api/record.h"
+#include "sql/ast.h"
+#include "sql/param.h"
+#include "sql/select_query.h"
+#include "status.h"
+#include "storage/database.h"
+
+namespace msi::api {
+
+class View : public Object {
+ public:
+  static constexpr ObjectKind kKind = ObjectKind::kView;
+  ObjectKind kind() const override { return kKind; }
+
+  static Result<std::shared_ptr<View>> Open(std::shared_ptr<Database> db, std::string_view sql);
+
+  Status Execute(const Record* params);
+  // ERROR_NO_MORE_ITEMS after the last row.
+  Result<std::shared_ptr<Record>> Fetch();
+  Status Close();
+  Result<std::shared_ptr<Record>> ColumnInfo(bool types) const;
+
+ private:
+  View() = default;
+  Status CollectParams(const Record* params, std::vector<sql::ParamValue>* out) const;
+
+  std::shared_ptr<Database> db_;
+  sql::ParsedStatement parsed_;
+  std::unique_ptr<sql::SelectQuery> select_;
+  std::vector<uint32_t> tuples_;
+  size_t cursor_ = 0;
+  bool executed_ = false;
+};
+
+}  // namespace msi::api

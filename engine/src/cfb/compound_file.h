@@ -1,0 +1,54 @@
+// Compound file (MS-CFB) data shared by the reader and the writer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "status.h"
+
+namespace msi::cfb {
+
+using Clsid = std::array<uint8_t, 16>;
+
+// Where the writer sends the bytes of a new file, in order. Commit code
+// gives it a file; tests give it memory or a sink that fails on cue.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual Status Write(const uint8_t* data, size_t size) = 0;
+};
+
+// The contents of one stream, shared so that a commit can carry streams of
+// the old file over without copying them more than once.
+using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
+
+struct StreamSpec {
+  std::u16string name;  // stored name (already encoded), at most 31 units
+  Bytes data;           // never null; may be empty
+};
+
+struct StorageSpec {
+  std::u16string name;  // ignored for the root ("Root Entry" is written)
+  Clsid clsid{};
+  uint32_t state_bits = 0;
+  uint64_t created = 0;   // FILETIME values, kept as found
+  uint64_t modified = 0;
+  std::vector<StreamSpec> streams;
+  std::vector<StorageSpec> storages;
+};
+
+struct WriteOptions {
+  unsigned major_version = 3;  // 3: 512-byte sectors, 4: 4096-byte sectors
+};
+
+// Writes a complete, valid compound file holding the tree under `root`.
+// Names within one storage must be unique (compared as the format does:
+// length, then upper-cased code units); a duplicate or over-long name is
+// ERROR_INVALID_PARAMETER and nothing is written.
+Status WriteCompoundFile(const StorageSpec& root, const WriteOptions& options,
+                         ByteSink& sink);
+
+}  // namespace msi::cfb

@@ -1,0 +1,96 @@
+#include "sql/lexer.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace msi::sql {
+namespace {
+
+constexpr std::array<std::string_view, 36> kKeywords = {
+    "ADD",     "ALTER",   "AND",     "BY",       "CHAR",     "CHARACTER", "CREATE",
+    "DELETE",  "DISTINCT", "DROP",   "FREE",     "FROM",     "HOLD",      "INSERT",
+    "INT",     "INTEGER", "INTO",    "IS",       "KEY",      "LOCALIZABLE", "LONG",
+    "LONGCHAR", "NOT",    "NULL",    "OBJECT",   "OR",       "ORDER",     "PRIMARY",
+    "SELECT",  "SET",     "SHORT",   "TABLE",    "TEMPORARY", "UPDATE",   "VALUES",
+    "WHERE"};
+
+bool IsIdentStart(char c) {
+  return std::isalpha(static_cast<unsigned char>(c)) || c == '_' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+bool IsIdentChar(char c) {
+  return IsIdentStart(c) || std::isdigit(static_cast<unsigned char>(c));
+}
+
+Status SyntaxError(size_t pos, const std::string& what) {
+  return Status::Error(1615, what + " at position " + std::to_string(pos));
+}
+
+}  // namespace
+
+Result<std::vector<Token>> Tokenize(std::string_view sql) {
+  std::vector<Token> out;
+  size_t i = 0;
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+      continue;
+    }
+    Token t;
+    t.position = i;
+    if (c == '`') {
+      const size_t end = sql.find('`', i + 1);
+      if (end == std::string_view::npos) return SyntaxError(i, "unterminated `identifier`");
+      t.kind = TokenKind::kIdentifier;
+      t.text = std::string(sql.substr(i + 1, end - i - 1));
+      t.quoted = true;
+      i = end + 1;
+    } else if (c == '\'') {
+      const size_t end = sql.find('\'', i + 1);
+      if (end == std::string_view::npos) return SyntaxError(i, "unterminated string");
+      t.kind = TokenKind::kString;
+      t.text = std::string(sql.substr(i + 1, end - i - 1));
+      i = end + 1;
+    } else if (std::isdigit(static_cast<unsigned char>(c))) {
+      size_t j = i;
+      while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j]))) ++j;
+      t.kind = TokenKind::kInteger;
+      t.text = std::string(sql.substr(i, j - i));
+      i = j;
+    } else if (IsIdentStart(c)) {
+      size_t j = i;
+      while (j < sql.size() && IsIdentChar(sql[j])) ++j;
+      t.text = std::string(sql.substr(i, j - i));
+      std::string upper = t.text;
+      std::transform(upper.begin(), upper.end(), upper.begin(),
+                     [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
+      if (std::find(kKeywords.begin(), kKeywords.end(), upper) != kKeywords.end()) {
+        t.kind = TokenKind::kKeyword;
+        t.text = upper;
+      } else {
+        t.kind = TokenKind::kIdentifier;
+      }
+      i = j;
+    } else {
+      t.kind = TokenKind::kSymbol;
+      if ((c == '<' || c == '>') && i + 1 < sql.size() && (sql[i + 1] == '=' || (c == '<' && sql[i + 1] == '>'))) {
+        t.text = std::string(sql.substr(i, 2));
+        i += 2;
+      } else if (std::string_view(",()*=<>?.-").find(c) != std::string_view::npos) {
+        t.text = std::string(1, c);
+        ++i;
+      } else {
+        return SyntaxError(i, std::string("unexpected character '") + c + "'");
+      }
+    }
+    out.push_back(std::move(t));
+  }
+  Token end;
+  end.position = sql.size();
+  out.push_back(end);
+  return out;
+}
+
+}  // namespace msi::sql

@@ -1,0 +1,409 @@
+#include "sql/parser.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "sql/lexer.h"
+#include "storage/column_type.h"
+
+namespace msi::sql {
+namespace {
+
+class Parser {
+ public:
+  explicit Parser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+
+  Result<ParsedStatement> Run() {
+    ParsedStatement out;
+    Status st;
+    if (IsKeyword("SELECT")) {
+      SelectStmt s;
+      st = ParseSelect(s);
+      out.statement = std::move(s);
+    } else if (IsKeyword("INSERT")) {
+      InsertStmt s;
+      st = ParseInsert(s);
+      out.statement = std::move(s);
+    } else if (IsKeyword("UPDATE")) {
+      UpdateStmt s;
+      st = ParseUpdate(s);
+      out.statement = std::move(s);
+    } else if (IsKeyword("DELETE")) {
+      DeleteStmt s;
+      st = ParseDelete(s);
+      out.statement = std::move(s);
+    } else if (IsKeyword("CREATE")) {
+      CreateStmt s;
+      st = ParseCreate(s);
+      out.statement = std::move(s);
+    } else if (IsKeyword("DROP")) {
+      DropStmt s;
+      Advance();
+      st = ExpectKeyword("TABLE");
+      if (st.ok()) st = Identifier(s.table);
+      out.statement = std::move(s);
+    } else if (IsKeyword("ALTER")) {
+      AlterStmt s;
+      st = ParseAlter(s);
+      out.statement = std::move(s);
+    } else {
+      return Error("expected a statement");
+    }
+    if (!st.ok()) return st;
+    if (Peek().kind != TokenKind::kEnd) return Error("unexpected text after the statement");
+    out.param_count = params_;
+    return out;
+  }
+
+ private:
+  const Token& Peek(size_t ahead = 0) const {
+    const size_t i = pos_ + ahead;
+    return i < tokens_.size() ? tokens_[i] : tokens_.back();
+  }
+  void Advance() {
+    if (pos_ + 1 < tokens_.size()) ++pos_;
+  }
+  bool IsKeyword(std::string_view kw, size_t ahead = 0) const {
+    return Peek(ahead).kind == TokenKind::kKeyword && Peek(ahead).text == kw;
+  }
+  bool IsSymbol(std::string_view sym) const {
+    return Peek().kind == TokenKind::kSymbol && Peek().text == sym;
+  }
+  Status Error(const std::string& what) const {
+    return Status::Error(1615, "bad query syntax: " + what + " at position " +
+                                   std::to_string(Peek().position));
+  }
+  Status ExpectKeyword(std::string_view kw) {
+    if (!IsKeyword(kw)) return Error("expected " + std::string(kw));
+    Advance();
+    return Status();
+  }
+  Status ExpectSymbol(std::string_view sym) {
+    if (!IsSymbol(sym)) return Error("expected '" + std::string(sym) + "'");
+    Advance();
+    return Status();
+  }
+  bool AcceptSymbol(std::string_view sym) {
+    if (!IsSymbol(sym)) return false;
+    Advance();
+    return true;
+  }
+  Status Identifier(std::string& out) {
+    if (Peek().kind != TokenKind::kIdentifier) return Error("expected a name");
+    out = Peek().text;
+    Advance();
+    return Status();
+  }
+  Status Column(ColumnRef& out) {
+    std::string first;
+    MSI_RETURN_IF_ERROR(Identifier(first));
+    if (AcceptSymbol(".")) {
+      out.table = first;
+      return Identifier(out.column);
+    }
+    out.table.clear();
+    out.column = first;
+    return Status();
+  }
+  Status ColumnList(std::vector<ColumnRef>& out) {
+    do {
+      ColumnRef c;
+      MSI_RETURN_IF_ERROR(Column(c));
+      out.push_back(std::move(c));
+    } while (AcceptSymbol(","));
+    return Status();
+  }
+  Status IntegerConstant(bool negative, int32_t& out) {
+    if (Peek().kind != TokenKind::kInteger) return Error("expected a number");
+    errno = 0;
+    const long long v = std::strtoll(Peek().text.c_str(), nullptr, 10);
+    const long long value = negative ? -v : v;
+    if (errno != 0 || value > INT32_MAX || value < INT32_MIN) return Error("number out of range");
+    out = static_cast<int32_t>(value);
+    Advance();
+    return Status();
+  }
+  // A constant or marker (no column).
+  Status Value(Operand& out) {
+    if (Peek().kind == TokenKind::kString) {
+      out.kind = Operand::Kind::kString;
+      out.text = Peek().text;
+      Advance();
+      return Status();
+    }
+    if (AcceptSymbol("?")) {
+      out.kind = Operand::Kind::kParam;
+      out.param = params_++;
+      return Status();
+    }
+    const bool negative = AcceptSymbol("-");
+    out.kind = Operand::Kind::kInteger;
+    return IntegerConstant(negative, out.integer);
+  }
+  Status ValueOrColumn(Operand& out) {
+    if (Peek().kind == TokenKind::kIdentifier) {
+      out.kind = Operand::Kind::kColumn;
+      return Column(out.column);
+    }
+    return Value(out);
+  }
+
+  Status Comparison(std::unique_ptr<Expr>& out) {
+    auto e = std::make_unique<Expr>();
+    MSI_RETURN_IF_ERROR(ValueOrColumn(e->lhs));
+    if (IsKeyword("IS")) {
+      Advance();
+      e->kind = Expr::Kind::kIsNull;
+      if (IsKeyword("NOT")) {
+        Advance();
+        e->kind = Expr::Kind::kIsNotNull;
+      }
+      MSI_RETURN_IF_ERROR(ExpectKeyword("NULL"));
+      if (e->lhs.kind != Operand::Kind::kColumn) return Error("IS NULL needs a column");
+      out = std::move(e);
+      return Status();
+    }
+    if (Peek().kind != TokenKind::kSymbol) return Error("expected a comparison");
+    const std::string op = Peek().text;
+    if (op == "=") e->op = CompareOp::kEq;
+    else if (op == "<>") e->op = CompareOp::kNe;
+    else if (op == "<") e->op = CompareOp::kLt;
+    else if (op == ">") e->op = CompareOp::kGt;
+    else if (op == "<=") e->op = CompareOp::kLe;
+    else if (op == ">=") e->op = CompareOp::kGe;
+    else return Error("expected a comparison");
+    Advance();
+    MSI_RETURN_IF_ERROR(ValueOrColumn(e->rhs));
+    if (e->lhs.kind != Operand::Kind::kColumn && e->rhs.kind != Operand::Kind::kColumn) {
+      return Error("a comparison needs a column");
+    }
+    out = std::move(e);
+    return Status();
+  }
+  Status Primary(std::unique_ptr<Expr>& out) {
+    if (AcceptSymbol("(")) {
+      MSI_RETURN_IF_ERROR(OrExpr(out));
+      return ExpectSymbol(")");
+    }
+    return Comparison(out);
+  }
+  Status AndExpr(std::unique_ptr<Expr>& out) {
+    MSI_RETURN_IF_ERROR(Primary(out));
+    while (IsKeyword("AND")) {
+      Advance();
+      auto e = std::make_unique<Expr>();
+      e->kind = Expr::Kind::kAnd;
+      e->left = std::move(out);
+      MSI_RETURN_IF_ERROR(Primary(e->right));
+      out = std::move(e);
+    }
+    return Status();
+  }
+  Status OrExpr(std::unique_ptr<Expr>& out) {
+    MSI_RETURN_IF_ERROR(AndExpr(out));
+    while (IsKeyword("OR")) {
+      Advance();
+      auto e = std::make_unique<Expr>();
+      e->kind = Expr::Kind::kOr;
+      e->left = std::move(out);
+      MSI_RETURN_IF_ERROR(AndExpr(e->right));
+      out = std::move(e);
+    }
+    return Status();
+  }
+  Status Where(std::unique_ptr<Expr>& out) {
+    if (!IsKeyword("WHERE")) return Status();
+    Advance();
+    return OrExpr(out);
+  }
+
+  Status ParseSelect(SelectStmt& s) {
+    Advance();
+    if (IsKeyword("DISTINCT")) {
+      s.distinct = true;
+      Advance();
+    }
+    if (AcceptSymbol("*")) {
+      s.star = true;
+    } else {
+      MSI_RETURN_IF_ERROR(ColumnList(s.columns));
+    }
+    MSI_RETURN_IF_ERROR(ExpectKeyword("FROM"));
+    do {
+      std::string t;
+      MSI_RETURN_IF_ERROR(Identifier(t));
+      s.tables.push_back(std::move(t));
+    } while (AcceptSymbol(","));
+    MSI_RETURN_IF_ERROR(Where(s.where));
+    if (IsKeyword("ORDER")) {
+      Advance();
+      MSI_RETURN_IF_ERROR(ExpectKeyword("BY"));
+      MSI_RETURN_IF_ERROR(ColumnList(s.order_by));
+    }
+    return Status();
+  }
+
+  Status ParseInsert(InsertStmt& s) {
+    Advance();
+    MSI_RETURN_IF_ERROR(ExpectKeyword("INTO"));
+    MSI_RETURN_IF_ERROR(Identifier(s.table));
+    MSI_RETURN_IF_ERROR(ExpectSymbol("("));
+    MSI_RETURN_IF_ERROR(ColumnList(s.columns));
+    MSI_RETURN_IF_ERROR(ExpectSymbol(")"));
+    MSI_RETURN_IF_ERROR(ExpectKeyword("VALUES"));
+    MSI_RETURN_IF_ERROR(ExpectSymbol("("));
+    do {
+      Operand v;
+      MSI_RETURN_IF_ERROR(Value(v));
+      s.values.push_back(std::move(v));
+    } while (AcceptSymbol(","));
+    MSI_RETURN_IF_ERROR(ExpectSymbol(")"));
+    if (s.values.size() != s.columns.size()) return Error("values do not match the columns");
+    if (IsKeyword("TEMPORARY")) {
+      s.temporary = true;
+      Advance();
+    }
+    return Status();
+  }
+
+  Status ParseUpdate(UpdateStmt& s) {
+    Advance();
+    MSI_RETURN_IF_ERROR(Identifier(s.table));
+    MSI_RETURN_IF_ERROR(ExpectKeyword("SET"));
+    do {
+      ColumnRef c;
+      MSI_RETURN_IF_ERROR(Column(c));
+      MSI_RETURN_IF_ERROR(ExpectSymbol("="));
+      Operand v;
+      MSI_RETURN_IF_ERROR(Value(v));
+      s.assignments.emplace_back(std::move(c), std::move(v));
+    } while (AcceptSymbol(","));
+    return Where(s.where);
+  }
+
+  Status ParseDelete(DeleteStmt& s) {
+    Advance();
+    MSI_RETURN_IF_ERROR(ExpectKeyword("FROM"));
+    MSI_RETURN_IF_ERROR(Identifier(s.table));
+    return Where(s.where);
+  }
+
+  // A column type: CHAR[(n)], CHARACTER[(n)], LONGCHAR, SHORT, INT,
+  // INTEGER, LONG, OBJECT, then NOT NULL, TEMPORARY, LOCALIZABLE.
+  Status ColumnType(ColumnDef& def) {
+    using namespace coltype;
+    uint16_t type = kValid | kNullable;
+    if (IsKeyword("CHAR") || IsKeyword("CHARACTER")) {
+      Advance();
+      int32_t width = 0;
+      if (AcceptSymbol("(")) {
+        MSI_RETURN_IF_ERROR(IntegerConstant(false, width));
+        MSI_RETURN_IF_ERROR(ExpectSymbol(")"));
+        if (width < 0 || width > 255) return Error("string width out of range");
+      }
+      type |= kString | kAscii | static_cast<uint16_t>(width);
+    } else if (IsKeyword("LONGCHAR")) {
+      Advance();
+      type |= kString | kAscii;
+    } else if (IsKeyword("SHORT")) {
+      Advance();
+      type |= kAscii | 2;
+    } else if (IsKeyword("INT") || IsKeyword("INTEGER")) {
+      Advance();
+      type |= kAscii | 2;
+    } else if (IsKeyword("LONG")) {
+      Advance();
+      type |= 4;
+    } else if (IsKeyword("OBJECT")) {
+      Advance();
+      type |= kString;
+    } else {
+      return Error("expected a column type");
+    }
+    for (;;) {
+      if (IsKeyword("NOT") && IsKeyword("NULL", 1)) {
+        Advance();
+        Advance();
+        type &= static_cast<uint16_t>(~kNullable);
+      } else if (IsKeyword("TEMPORARY")) {
+        Advance();
+        type |= kTemporary;
+      } else if (IsKeyword("LOCALIZABLE")) {
+        Advance();
+        type |= kLocalizable;
+      } else {
+        break;
+      }
+    }
+    def.type = type;
+    return Status();
+  }
+
+  Status ParseCreate(CreateStmt& s) {
+    Advance();
+    MSI_RETURN_IF_ERROR(ExpectKeyword("TABLE"));
+    MSI_RETURN_IF_ERROR(Identifier(s.table));
+    MSI_RETURN_IF_ERROR(ExpectSymbol("("));
+    for (;;) {
+      if (IsKeyword("PRIMARY")) break;
+      ColumnDef def;
+      MSI_RETURN_IF_ERROR(Identifier(def.name));
+      MSI_RETURN_IF_ERROR(ColumnType(def));
+      s.columns.push_back(std::move(def));
+      MSI_RETURN_IF_ERROR(ExpectSymbol(","));
+    }
+    MSI_RETURN_IF_ERROR(ExpectKeyword("PRIMARY"));
+    MSI_RETURN_IF_ERROR(ExpectKeyword("KEY"));
+    do {
+      std::string k;
+      MSI_RETURN_IF_ERROR(Identifier(k));
+      s.primary_keys.push_back(std::move(k));
+    } while (AcceptSymbol(","));
+    MSI_RETURN_IF_ERROR(ExpectSymbol(")"));
+    if (IsKeyword("HOLD")) {
+      s.hold = true;
+      Advance();
+    }
+    return Status();
+  }
+
+  Status ParseAlter(AlterStmt& s) {
+    Advance();
+    MSI_RETURN_IF_ERROR(ExpectKeyword("TABLE"));
+    MSI_RETURN_IF_ERROR(Identifier(s.table));
+    if (IsKeyword("HOLD")) {
+      Advance();
+      s.action = AlterStmt::Action::kHold;
+      return Status();
+    }
+    if (IsKeyword("FREE")) {
+      Advance();
+      s.action = AlterStmt::Action::kFree;
+      return Status();
+    }
+    MSI_RETURN_IF_ERROR(ExpectKeyword("ADD"));
+    s.action = AlterStmt::Action::kAdd;
+    MSI_RETURN_IF_ERROR(Identifier(s.column.name));
+    MSI_RETURN_IF_ERROR(ColumnType(s.column));
+    if (IsKeyword("HOLD")) {
+      s.hold = true;
+      Advance();
+    }
+    return Status();
+  }
+
+  std::vector<Token> tokens_;
+  size_t pos_ = 0;
+  int params_ = 0;
+};
+
+}  // namespace
+
+Result<ParsedStatement> Parse(std::string_view sql) {
+  auto tokens = Tokenize(sql);
+  if (!tokens.ok()) return tokens.status();
+  Parser parser(std::move(*tokens));
+  return parser.Run();
+}
+
+}  // namespace msi::sql

@@ -1,0 +1,73 @@
+// SELECT: binding names to tables and columns, then producing the rows in
+// the installer's order. Joins use key lookups on the equality conditions
+// instead of scanning whole tables for every outer row.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sql/ast.h"
+#include "sql/param.h"
+#include "status.h"
+#include "storage/database.h"
+
+namespace msi::sql {
+
+struct BoundColumn {
+  int table = 0;   // index into the FROM list
+  int column = 0;  // index into that table's columns
+};
+
+struct BoundOperand {
+  Operand::Kind kind = Operand::Kind::kInteger;
+  BoundColumn column;
+  int32_t integer = 0;
+  std::string text;
+  int param = 0;
+};
+
+// A condition with its columns resolved.
+struct BoundExpr {
+  Expr::Kind kind = Expr::Kind::kCompare;
+  CompareOp op = CompareOp::kEq;
+  BoundOperand lhs, rhs;
+  std::unique_ptr<BoundExpr> left, right;
+};
+
+class SelectQuery {
+ public:
+  // ERROR_BAD_QUERY_SYNTAX for unknown tables or columns.
+  static Result<std::unique_ptr<SelectQuery>> Prepare(Database& db, const SelectStmt& stmt);
+
+  // Runs the query: each result row is one row index per FROM table.
+  Status Run(Database& db, const std::vector<ParamValue>& params,
+             std::vector<uint32_t>* tuples) const;
+
+  size_t table_count() const { return tables_.size(); }
+  Table* table(size_t i) const { return tables_[i]; }
+  const std::vector<BoundColumn>& output() const { return output_; }
+  const Column& OutputColumn(size_t i) const {
+    return tables_[output_[i].table]->schema().columns[output_[i].column];
+  }
+  int param_count() const { return param_count_; }
+
+ private:
+  SelectQuery() = default;
+  std::vector<Table*> tables_;
+  std::vector<BoundColumn> output_;
+  std::vector<BoundColumn> order_;
+  std::unique_ptr<BoundExpr> where_;
+  bool distinct_ = false;
+  int param_count_ = 0;
+};
+
+// Binds a condition over a single table (UPDATE and DELETE use it too).
+Result<std::unique_ptr<BoundExpr>> BindCondition(const Expr& expr,
+                                                 const std::vector<Table*>& tables);
+// True when the row tuple satisfies the condition (a null condition holds).
+bool EvaluateCondition(const BoundExpr* expr, Database& db, const std::vector<Table*>& tables,
+                       const uint32_t* rows, const std::vector<ParamValue>& params);
+
+}  // namespace msi::sql

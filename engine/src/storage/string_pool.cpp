@@ -1,0 +1,124 @@
+#include "storage/string_pool.h"
+
+namespace msi {
+namespace {
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+}  // namespace
+
+Result<std::unique_ptr<StringPool>> StringPool::Load(const std::vector<uint8_t>& pool,
+                                                     const std::vector<uint8_t>& data) {
+  if (pool.size() < 4) {
+    return std::unique_ptr<StringPool>(new StringPool(0));
+  }
+  const uint32_t header = static_cast<uint32_t>(Le16(pool.data())) |
+                          (static_cast<uint32_t>(Le16(pool.data() + 2)) << 16);
+  std::unique_ptr<StringPool> sp(new StringPool(static_cast<int>(header & 0x7FFFFFFF)));
+  sp->long_refs_ = (header & 0x80000000u) != 0;
+  const size_t count = pool.size() / 4;
+  sp->entries_.reserve(count);
+  sp->entries_.emplace_back();  // id 0: null
+  size_t offset = 0;
+  for (size_t i = 1; i < count; ++i) {
+    uint32_t len = Le16(pool.data() + 4 * i);
+    uint32_t refs = Le16(pool.data() + 4 * i + 2);
+    if (len == 0 && refs != 0) {
+      // A string of 64 KiB or more: this entry holds the high word of its
+      // length, the next one the low word and the count.
+      if (i + 1 >= count) return Status::Error(13, "string pool ends inside a long string");
+      ++i;
+      len = (refs << 16) | Le16(pool.data() + 4 * i);
+      refs = Le16(pool.data() + 4 * i + 2);
+    }
+    Entry e;
+    if (len > 0 || refs > 0) {
+      if (len > data.size() - offset) {
+        return Status::Error(13, "string pool describes more bytes than the string data holds");
+      }
+      e.bytes.assign(reinterpret_cast<const char*>(data.data()) + offset, len);
+      e.refs = refs;
+      e.used = true;
+      offset += len;
+    }
+    sp->entries_.push_back(std::move(e));
+  }
+  sp->utf8_.resize(sp->entries_.size());
+  return sp;
+}
+
+std::unique_ptr<StringPool> StringPool::CreateEmpty(int codepage) {
+  std::unique_ptr<StringPool> sp(new StringPool(codepage));
+  sp->entries_.emplace_back();
+  sp->utf8_.resize(1);
+  return sp;
+}
+
+const std::string& StringPool::Utf8(uint32_t id) {
+  static const std::string kEmpty;
+  if (!IsUsed(id)) return kEmpty;
+  if (utf8_.size() < entries_.size()) utf8_.resize(entries_.size());
+  auto& slot = utf8_[id];
+  if (!slot) slot = converter_.ToUtf8(entries_[id].bytes);
+  return *slot;
+}
+
+void StringPool::IndexAll() {
+  index_.reserve(entries_.size());
+  for (uint32_t id = 1; id < entries_.size(); ++id) {
+    if (entries_[id].used) index_.emplace(entries_[id].bytes, id);  // keeps the lowest
+  }
+  indexed_ = true;
+}
+
+uint32_t StringPool::Find(std::string_view utf8) {
+  auto bytes = converter_.FromUtf8(utf8);
+  if (!bytes) return 0;
+  if (!indexed_) IndexAll();
+  auto it = index_.find(*bytes);
+  return it == index_.end() ? 0 : it->second;
+}
+
+std::optional<uint32_t> StringPool::AddRef(std::string_view utf8, bool persistent) {
+  auto bytes = converter_.FromUtf8(utf8);
+  if (!bytes) return std::nullopt;
+  if (!indexed_) IndexAll();
+  uint32_t id = 0;
+  auto it = index_.find(*bytes);
+  if (it != index_.end()) {
+    id = it->second;
+  } else {
+    for (uint32_t i = 1; i < entries_.size(); ++i) {
+      if (!entries_[i].used) { id = i; break; }
+    }
+    if (id == 0) {
+      id = static_cast<uint32_t>(entries_.size());
+      entries_.emplace_back();
+      utf8_.resize(entries_.size());
+    }
+    entries_[id].bytes = *bytes;
+    entries_[id].used = true;
+    entries_[id].refs = 0;
+    entries_[id].temp_refs = 0;
+    utf8_[id].reset();
+    index_.emplace(*bytes, id);
+  }
+  if (persistent) ++entries_[id].refs;
+  else ++entries_[id].temp_refs;
+  return id;
+}
+
+void StringPool::Release(uint32_t id, bool persistent) {
+  if (!IsUsed(id)) return;
+  Entry& e = entries_[id];
+  if (persistent && e.refs > 0) --e.refs;
+  if (!persistent && e.temp_refs > 0) --e.temp_refs;
+  if (e.refs == 0 && e.temp_refs == 0) {
+    auto it = index_.find(e.bytes);
+    if (it != index_.end() && it->second == id) index_.erase(it);
+    e = Entry();
+    if (id < utf8_.size()) utf8_[id].reset();
+  }
+}
+
+}  // namespace msi

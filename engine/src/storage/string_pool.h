@@ -1,0 +1,67 @@
+// The package's shared string table (_StringPool / _StringData): ids,
+// bytes in the package codepage, reference counts.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "status.h"
+#include "text.h"
+
+namespace msi {
+
+class StringPool {
+ public:
+  // Decodes the two streams; ERROR_INVALID_DATA when they disagree.
+  static Result<std::unique_ptr<StringPool>> Load(const std::vector<uint8_t>& pool,
+                                                  const std::vector<uint8_t>& data);
+  static std::unique_ptr<StringPool> CreateEmpty(int codepage);
+
+  int codepage() const { return codepage_; }
+  // The header's request for 3-byte references.
+  bool long_refs_flag() const { return long_refs_; }
+  // One past the highest id (ids 1..size()-1 may be in use).
+  uint32_t size() const { return static_cast<uint32_t>(entries_.size()); }
+  bool IsUsed(uint32_t id) const { return id > 0 && id < entries_.size() && entries_[id].used; }
+  std::string_view Bytes(uint32_t id) const {
+    return IsUsed(id) ? std::string_view(entries_[id].bytes) : std::string_view();
+  }
+  uint32_t RefCount(uint32_t id) const { return IsUsed(id) ? entries_[id].refs : 0; }
+  // The string as UTF-8; empty for unused ids. Converted once, then cached.
+  const std::string& Utf8(uint32_t id);
+  // The lowest id holding exactly this text; 0 when there is none.
+  uint32_t Find(std::string_view utf8);
+
+  // Adds a reference to the text, creating an id (the lowest free one)
+  // when needed. Persistent references are counted in the pool written at
+  // commit; others (temporary rows, stream names) only keep the id alive.
+  // nullopt when the text cannot be written in the package codepage.
+  std::optional<uint32_t> AddRef(std::string_view utf8, bool persistent);
+  void Release(uint32_t id, bool persistent);
+  CodepageConverter& converter() { return converter_; }
+
+ private:
+  struct Entry {
+    std::string bytes;
+    uint32_t refs = 0;       // persistent references
+    uint32_t temp_refs = 0;  // non-persistent references
+    bool used = false;
+  };
+  explicit StringPool(int codepage) : codepage_(codepage), converter_(codepage) {}
+  void IndexAll();
+
+  int codepage_;
+  bool long_refs_ = false;
+  CodepageConverter converter_;
+  std::vector<Entry> entries_;
+  std::vector<std::optional<std::string>> utf8_;
+  std::unordered_map<std::string, uint32_t> index_;  // bytes -> lowest id
+  bool indexed_ = false;
+};
+
+}  // namespace msi

@@ -1,0 +1,74 @@
+// One table in memory: its columns and its rows of stored values (string
+// ids, offset integers, binary markers), row-major, in stored order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "status.h"
+#include "storage/column_type.h"
+
+namespace msi {
+
+struct TableSchema {
+  std::string name;
+  std::vector<Column> columns;
+  size_t key_count() const {
+    size_t n = 0;
+    for (const Column& c : columns) n += c.is_key() ? 1 : 0;
+    return n;
+  }
+  // Index of the named column, or -1.
+  int Find(const std::string& column) const {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].name == column) return static_cast<int>(i);
+    }
+    return -1;
+  }
+};
+
+class Table {
+ public:
+  explicit Table(TableSchema schema) : schema_(std::move(schema)) {}
+
+  // Decodes a column-major table stream. `ref_width_hint` is the string
+  // pool's request (2 or 3); a stream whose size only fits the other width
+  // is read with that one, as the installer does.
+  static Result<std::unique_ptr<Table>> Decode(TableSchema schema, const std::vector<uint8_t>& data,
+                                               unsigned ref_width_hint);
+
+  const TableSchema& schema() const { return schema_; }
+  size_t column_count() const { return schema_.columns.size(); }
+  size_t row_count() const {
+    return schema_.columns.empty() ? 0 : cells_.size() / schema_.columns.size();
+  }
+  uint32_t cell(size_t row, size_t col) const { return cells_[row * column_count() + col]; }
+  uint32_t* row_data(size_t row) { return &cells_[row * column_count()]; }
+  const uint32_t* row_data(size_t row) const { return &cells_[row * column_count()]; }
+  std::vector<uint32_t>& cells() { return cells_; }
+  const std::vector<uint32_t>& cells() const { return cells_; }
+  void AppendRow(const std::vector<uint32_t>& values) {
+    cells_.insert(cells_.end(), values.begin(), values.end());
+    InvalidateIndexes();
+  }
+
+  // Rows whose column `col` holds exactly `stored`, in row order. The
+  // index behind it is built on first use and dropped on change.
+  const std::vector<uint32_t>& RowsWithValue(size_t col, uint32_t stored);
+  void InvalidateIndexes() { indexes_.clear(); }
+
+  // Bumped whenever the rows change, so views can tell.
+  uint64_t generation() const { return generation_; }
+  void Touch() { ++generation_; InvalidateIndexes(); }
+
+ private:
+  TableSchema schema_;
+  std::vector<uint32_t> cells_;
+  std::unordered_map<size_t, std::unordered_map<uint32_t, std::vector<uint32_t>>> indexes_;
+  uint64_t generation_ = 0;
+};
+
+}  // namespace msi
