@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include "cfb/compound_file.h"
+#include "cfb/compound_file_reader.h"
+#include "cfb/file_image.h"
 #include "cfb/compound_file_writer_names.h"
 #include "cfb_test_reader.h"
 
@@ -117,11 +119,56 @@ void ExpectSameTree(const StorageSpec& spec, const cfbtest::Storage& read,
   }
 }
 
+// The same comparison through the engine's own reader.
+void ExpectEngineReads(const StorageSpec& spec, const CompoundFileReader& file,
+                       uint32_t id) {
+  const DirectoryEntry& entry = file.entry(id);
+  if (id != CompoundFileReader::kRootId) {
+    EXPECT_EQ(entry.name, spec.name);
+  }
+  EXPECT_EQ(entry.clsid, spec.clsid);
+  EXPECT_EQ(entry.state_bits, spec.state_bits);
+  EXPECT_EQ(entry.created, spec.created);
+  EXPECT_EQ(entry.modified, spec.modified);
+  size_t streams = 0;
+  size_t storages = 0;
+  for (uint32_t child : file.Children(id)) {
+    const DirectoryEntry& c = file.entry(child);
+    if (c.type == EntryType::kStream) {
+      ++streams;
+      const auto it = std::find_if(
+          spec.streams.begin(), spec.streams.end(),
+          [&](const StreamSpec& s) { return s.name == c.name; });
+      ASSERT_NE(it, spec.streams.end());
+      Result<std::vector<uint8_t>> data = file.ReadStream(child);
+      ASSERT_TRUE(data.ok()) << data.status().message();
+      EXPECT_TRUE(*data == *it->data);
+    } else {
+      ASSERT_EQ(c.type, EntryType::kStorage);
+      ++storages;
+      const auto it = std::find_if(
+          spec.storages.begin(), spec.storages.end(),
+          [&](const StorageSpec& s) { return s.name == c.name; });
+      ASSERT_NE(it, spec.storages.end());
+      ExpectEngineReads(*it, file, child);
+    }
+  }
+  EXPECT_EQ(streams, spec.streams.size());
+  EXPECT_EQ(storages, spec.storages.size());
+}
+
 cfbtest::ParsedFile RoundTrip(const StorageSpec& root, unsigned version) {
   const std::vector<uint8_t> bytes = WriteOk(root, version);
   cfbtest::ParsedFile parsed = ParseOk(bytes);
   EXPECT_EQ(parsed.major_version, version);
   ExpectSameTree(root, parsed.root, true);
+
+  auto opened = CompoundFileReader::Open(FileImage::FromBytes(bytes));
+  EXPECT_TRUE(opened.ok()) << opened.status().message();
+  if (opened.ok()) {
+    EXPECT_EQ((*opened)->major_version(), version);
+    ExpectEngineReads(root, **opened, CompoundFileReader::kRootId);
+  }
   return parsed;
 }
 

@@ -23,7 +23,6 @@ constexpr uint64_t kMaxSectorCount = 0xFFFFFFFBull;
 constexpr uint64_t kMaxEntryCount = 0xFFFFFFFBull;
 constexpr uint64_t kMaxVersion3StreamSize = 0x80000000ull;
 
-constexpr size_t kHeaderSize = 512;
 constexpr size_t kHeaderDifatSlots = 109;
 constexpr size_t kEntrySize = 128;
 constexpr uint64_t kMiniSectorSize = 64;
@@ -87,8 +86,8 @@ uint32_t LinkSiblings(std::vector<Entry>& entries, uint32_t first,
     uint32_t Link(uint32_t lo, uint32_t hi, unsigned depth) {
       if (lo >= hi) return kNoStream;
       const uint32_t mid = lo + (hi - lo) / 2;
-      Entry& e = entries[mid];
-      e.color = (red_depth && depth == *red_depth) ? kRed : kBlack;
+      entries[mid].color =
+          (red_depth && depth == *red_depth) ? kRed : kBlack;
       const uint32_t left = Link(lo, mid, depth + 1);
       const uint32_t right = Link(mid + 1, hi, depth + 1);
       entries[mid].left = left;
@@ -130,10 +129,10 @@ Status CollectEntries(const StorageSpec& root, std::vector<Entry>& entries) {
     }
     std::sort(siblings.begin(), siblings.end(),
               [](const Sibling& a, const Sibling& b) {
-                return CompareEntryNames(a.name, b.name) < 0;
+                return CompareSiblingNames(a.name, b.name) < 0;
               });
     for (size_t i = 1; i < siblings.size(); ++i) {
-      if (CompareEntryNames(siblings[i - 1].name, siblings[i].name) == 0) {
+      if (CompareSiblingNames(siblings[i - 1].name, siblings[i].name) == 0) {
         return Status::Error(kErrorInvalidParameter,
                              "two compound file entries in one storage "
                              "share a name");

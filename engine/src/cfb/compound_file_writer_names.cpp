@@ -227,7 +227,7 @@ char16_t UpperCaseUnit(char16_t unit) {
   return static_cast<char16_t>(static_cast<int32_t>(unit) + run.delta);
 }
 
-int CompareEntryNames(std::u16string_view a, std::u16string_view b) {
+int CompareSiblingNames(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
   for (size_t i = 0; i < a.size(); ++i) {
     const char16_t ua = UpperCaseUnit(a[i]);

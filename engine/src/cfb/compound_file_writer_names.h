@@ -13,7 +13,7 @@ char16_t UpperCaseUnit(char16_t unit);
 
 // Sibling order of the format: shorter names first, then unit by unit on
 // the upper-cased values. Returns <0, 0 or >0; 0 means the names clash.
-int CompareEntryNames(std::u16string_view a, std::u16string_view b);
+int CompareSiblingNames(std::u16string_view a, std::u16string_view b);
 
 // OK when `name` may name a stream or storage: 1 to 31 units, with no NUL
 // and none of the characters the format reserves (/ \ : !).
