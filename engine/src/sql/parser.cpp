@@ -150,6 +150,8 @@ class Parser {
 
   Status Comparison(std::unique_ptr<Expr>& out) {
     auto e = std::make_unique<Expr>();
+    // The dialect wants the column first: `5 = Attributes` is malformed.
+    if (Peek().kind != TokenKind::kIdentifier) return Error("expected a column");
     MSI_RETURN_IF_ERROR(ValueOrColumn(e->lhs));
     if (IsKeyword("IS")) {
       Advance();
@@ -159,7 +161,6 @@ class Parser {
         e->kind = Expr::Kind::kIsNotNull;
       }
       MSI_RETURN_IF_ERROR(ExpectKeyword("NULL"));
-      if (e->lhs.kind != Operand::Kind::kColumn) return Error("IS NULL needs a column");
       out = std::move(e);
       return Status();
     }
@@ -174,9 +175,6 @@ class Parser {
     else return Error("expected a comparison");
     Advance();
     MSI_RETURN_IF_ERROR(ValueOrColumn(e->rhs));
-    if (e->lhs.kind != Operand::Kind::kColumn && e->rhs.kind != Operand::Kind::kColumn) {
-      return Error("a comparison needs a column");
-    }
     out = std::move(e);
     return Status();
   }

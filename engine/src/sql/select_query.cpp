@@ -124,6 +124,14 @@ bool Compare(Value a, Value b, CompareOp op, Database& db) {
     return false;  // strings have no order in this dialect
   }
   if (a.kind == K::kInteger && b.kind == K::kInteger) return CompareIntegers(a.integer, b.integer, op);
+  // A text column against a number compares the stored string id, so
+  // `= 0` finds the nulls.
+  if (a.kind == K::kStringId && b.kind == K::kInteger && (op == CompareOp::kEq || op == CompareOp::kNe)) {
+    return (static_cast<int64_t>(a.id) == b.integer) == (op == CompareOp::kEq);
+  }
+  if (b.kind == K::kStringId && a.kind == K::kInteger && (op == CompareOp::kEq || op == CompareOp::kNe)) {
+    return (static_cast<int64_t>(b.id) == a.integer) == (op == CompareOp::kEq);
+  }
   return false;
 }
 

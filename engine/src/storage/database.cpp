@@ -202,13 +202,14 @@ std::string Database::KeyText(const Table& table, size_t row) {
 std::optional<uint32_t> Database::StreamEntryForCell(const Table& table, size_t row, size_t col) {
   if (table.cell(row, col) == 0) return std::nullopt;
   const std::string& tname = table.schema().name;
-  std::u16string stored;
-  if (tname == "_Streams" || tname == "_Storages") {
-    stored = EncodeStreamName(Utf8ToUtf16(strings_->Utf8(table.cell(row, 0))), false);
-  } else {
-    stored = EncodeStreamName(Utf8ToUtf16(tname + "." + KeyText(table, row)), false);
-  }
-  auto id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, stored);
+  const std::u16string name =
+      (tname == "_Streams" || tname == "_Storages")
+          ? Utf8ToUtf16(strings_->Utf8(table.cell(row, 0)))
+          : Utf8ToUtf16(tname + "." + KeyText(table, row));
+  // Streams the database does not manage (summary information, signatures)
+  // are stored under their plain names.
+  auto id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, EncodeStreamName(name, false));
+  if (!id) id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, name);
   if (!id) return std::nullopt;
   const auto type = cfb_->entry(*id).type;
   if (type != cfb::EntryType::kStream && type != cfb::EntryType::kStorage) return std::nullopt;
