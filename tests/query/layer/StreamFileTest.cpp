@@ -1,0 +1,119 @@
+// Saving a stream field into a file: exact bytes, no partial files, and no
+// writing through links planted in a shared folder.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "Packages.h"
+#include "msi/MsiRecord.h"
+
+namespace {
+
+QByteArray Pattern(int size) {
+  QByteArray bytes(size, '\0');
+  for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + 7) & 0xFF);
+  return bytes;
+}
+
+class StreamFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    ASSERT_TRUE(CMsiRecord::Create(m_record, 2));
+  }
+  void SetStream(const QByteArray& bytes) {
+    ASSERT_EQ(MsiExtRecordSetStreamData(m_record.Handle(), 1, bytes.constData(), static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+  }
+  std::u16string PathOf(const QString& name) const { return m_dir.filePath(name).toStdU16String(); }
+  QStringList Entries() const { return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden); }
+
+  QTemporaryDir m_dir;
+  CMsiRecord m_record;
+};
+
+TEST_F(StreamFile, CopiesStreamsOfEverySizeExactly) {
+  for (int size : {0, 1, 1023, 1024, 1025, 2048, 3072, 5000}) {
+    SCOPED_TRACE(size);
+    const QByteArray bytes = Pattern(size);
+    SetStream(bytes);
+    ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("out.TMP"))) << m_record.m_nError;
+    EXPECT_EQ(m_record.m_nError, ERROR_SUCCESS);
+    EXPECT_EQ(FileBytes(m_dir.filePath("out.TMP")), bytes);
+    EXPECT_EQ(Entries(), QStringList{"out.TMP"}) << "no helper file is left behind";
+  }
+}
+
+TEST_F(StreamFile, OverwritesAnEarlierExtraction) {
+  SetStream(Pattern(4000));
+  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("again.TMP")));
+  SetStream(QByteArray("short"));
+  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("again.TMP")));
+  EXPECT_EQ(FileBytes(m_dir.filePath("again.TMP")), QByteArray("short"));
+}
+
+TEST_F(StreamFile, AReadFailureLeavesNoFile) {
+  // Field 2 holds an integer, not a stream: the first read fails.
+  ASSERT_TRUE(m_record.SetInteger(2, 5));
+  EXPECT_FALSE(m_record.ReadStreamToFile(2, PathOf("broken.TMP")));
+  EXPECT_NE(m_record.m_nError, ERROR_SUCCESS);
+  EXPECT_TRUE(Entries().isEmpty()) << Entries().join(", ").toStdString();
+}
+
+TEST_F(StreamFile, AReadFailureKeepsAnEarlierFileIntact) {
+  SetStream(QByteArray("earlier"));
+  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("keep.TMP")));
+  ASSERT_TRUE(m_record.SetInteger(2, 5));
+  EXPECT_FALSE(m_record.ReadStreamToFile(2, PathOf("keep.TMP")));
+  EXPECT_EQ(FileBytes(m_dir.filePath("keep.TMP")), QByteArray("earlier"));
+  EXPECT_EQ(Entries(), QStringList{"keep.TMP"});
+}
+
+TEST_F(StreamFile, AFolderThatCannotTakeTheFileFails) {
+  SetStream(QByteArray("data"));
+  EXPECT_FALSE(m_record.ReadStreamToFile(1, PathOf("missing/deeper/x.TMP")));
+  EXPECT_NE(m_record.m_nError, ERROR_SUCCESS);
+  EXPECT_FALSE(m_record.ReadStreamToFile(1, u""));
+  EXPECT_TRUE(Entries().isEmpty());
+}
+
+TEST_F(StreamFile, AWriteFailureLeavesNoPartialFile) {
+  // The folder accepts no new file at all.
+  SetStream(Pattern(3000));
+  QDir(m_dir.path()).mkdir("locked");
+  {
+    UnwritableGuard locked(m_dir.filePath("locked"));
+    if (!locked.Active()) GTEST_SKIP() << "cannot make a folder unwritable here";
+    EXPECT_FALSE(m_record.ReadStreamToFile(1, PathOf("locked/x.TMP")));
+  }
+  EXPECT_TRUE(QDir(m_dir.filePath("locked")).isEmpty());
+}
+
+TEST_F(StreamFile, APlantedLinkIsReplacedNotFollowed) {
+  const QString victim = m_dir.filePath("victim.txt");
+  {
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("precious");
+  }
+  ASSERT_TRUE(QFile::link(victim, m_dir.filePath("planted.TMP")));
+  SetStream(QByteArray("stream bytes"));
+  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("planted.TMP"))) << m_record.m_nError;
+  EXPECT_EQ(FileBytes(victim), QByteArray("precious"));
+  const QFileInfo written(m_dir.filePath("planted.TMP"));
+  EXPECT_FALSE(written.isSymLink());
+  EXPECT_EQ(FileBytes(written.filePath()), QByteArray("stream bytes"));
+}
+
+TEST_F(StreamFile, ADanglingLinkIsNotFollowedEither) {
+  const QString target = m_dir.filePath("created-by-link.txt");
+  ASSERT_TRUE(QFile::link(target, m_dir.filePath("dangling.TMP")));
+  SetStream(QByteArray("x"));
+  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("dangling.TMP")));
+  EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+}  // namespace

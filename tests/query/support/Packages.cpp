@@ -1,0 +1,87 @@
+#include "Packages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+QString FixturePackage(const QString& name) {
+  return QStringLiteral(VINTREL_FIXTURE_DIR "/") + name + QStringLiteral(".msi");
+}
+
+QString CorpusDir() {
+  const QString dir = QStringLiteral(MSI_CORPUS_DIR);
+  return QFileInfo(dir).isDir() ? dir : QString();
+}
+
+QStringList CorpusPackages() {
+  QStringList packages;
+  const QString dir = CorpusDir();
+  if (dir.isEmpty()) return packages;
+  for (const QFileInfo& file : QDir(dir).entryInfoList({"*.msi", "*.msm", "*.cub", "*.wsi"}, QDir::Files, QDir::Name))
+    packages << file.absoluteFilePath();
+  return packages;
+}
+
+QString CopyPackage(const QString& package, const QTemporaryDir& dir, const QString& name) {
+  const QString copy = dir.filePath(name);
+  QFile::remove(copy);
+  if (!QFile::copy(package, copy)) return QString();
+  QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+  return copy;
+}
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return QByteArray();
+  return file.readAll();
+}
+
+namespace {
+bool SetImmutable(const QString& path, bool on) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (done) {
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(fd);
+  return done;
+}
+}  // namespace
+
+UnwritableGuard::UnwritableGuard(const QString& path) : m_path(path) {
+  const QByteArray name = QFile::encodeName(path);
+  struct stat info {};
+  if (::stat(name.constData(), &info) != 0) return;
+  ::chmod(name.constData(), S_ISDIR(info.st_mode) ? 0555 : 0444);
+  if (::geteuid() == 0) {
+    m_immutable = SetImmutable(path, true);
+    m_active = m_immutable;
+  } else {
+    m_active = true;
+  }
+}
+
+UnwritableGuard::~UnwritableGuard() {
+  if (m_immutable) SetImmutable(m_path, false);
+  const QByteArray name = QFile::encodeName(m_path);
+  struct stat info {};
+  if (::stat(name.constData(), &info) == 0) ::chmod(name.constData(), S_ISDIR(info.st_mode) ? 0755 : 0644);
+}
+
+QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok) {
+  QProcess process;
+  process.start(program, arguments);
+  const bool finished = process.waitForFinished(60000);
+  const bool success = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+  if (ok) *ok = success;
+  return success ? process.readAllStandardOutput() : QByteArray();
+}

@@ -1,0 +1,37 @@
+// Test packages: fixtures built from .idt folders, the shared corpus, and
+// private copies that a test may change.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+QString FixturePackage(const QString& name);  // built beside the tests
+QString CorpusDir();                           // empty when absent
+QStringList CorpusPackages();                  // every package of the corpus
+
+// Copies `package` into `dir` as `name` and returns the copy's path.
+QString CopyPackage(const QString& package, const QTemporaryDir& dir, const QString& name);
+QByteArray FileBytes(const QString& path);
+
+// Makes a file or folder unwritable for as long as it lives, also for root
+// (which ignores permission bits) through the file system's immutable flag.
+class UnwritableGuard {
+ public:
+  explicit UnwritableGuard(const QString& path);
+  ~UnwritableGuard();
+  UnwritableGuard(const UnwritableGuard&) = delete;
+  UnwritableGuard& operator=(const UnwritableGuard&) = delete;
+  // False when the path could not be made unwritable here.
+  bool Active() const { return m_active; }
+
+ private:
+  QString m_path;
+  bool m_immutable = false;
+  bool m_active = false;
+};
+
+// Runs a program and gives its standard output; empty QByteArray and
+// `ok` false when it cannot be run or fails.
+QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok = nullptr);

@@ -1,0 +1,212 @@
+// The window as a user meets it: controls, keys, and the Browse button.
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "Recorders.h"
+#include "VintrelDlg.h"
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  struct Expected {
+    const char* objectName;
+    const char* className;
+    const char* text;
+  };
+
+  static QString TextOf(QWidget* widget) {
+    if (auto* b = qobject_cast<QPushButton*>(widget)) return b->text();
+    if (auto* l = qobject_cast<QLabel*>(widget)) return l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(widget)) return g->title();
+    if (auto* e = qobject_cast<QLineEdit*>(widget)) return e->text();
+    if (auto* p = qobject_cast<QPlainTextEdit*>(widget)) return p->toPlainText();
+    return QString();
+  }
+
+  std::unique_ptr<CVintrelDlg> m_dialog;
+  RecordingMessageBox m_box;
+  ScriptedChooser m_chooser;
+  RecordingOpener m_opener;
+
+  template <class T>
+  T* Find(const char* name) {
+    T* widget = m_dialog->findChild<T*>(QString::fromLatin1(name));
+    if (!widget) qFatal("no control %s", name);
+    return widget;
+  }
+
+ private slots:
+  void init() {
+    m_dialog = std::make_unique<CVintrelDlg>();
+    m_box.shown.clear();
+    m_chooser = ScriptedChooser();
+    m_dialog->SetMessageBox(&m_box);
+    m_dialog->SetPackageChooser(&m_chooser);
+    m_dialog->SetDocumentOpener(&m_opener);
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+  }
+  void cleanup() { m_dialog.reset(); }
+
+  void controlsComeInTemplateOrderWithTheirTexts() {
+    const Expected expected[] = {
+        {"static_Database", "QLabel", "&Database:"},
+        {"edit1000_Database", "QLineEdit", ""},
+        {"button1001_Browse", "QPushButton", "&Browse..."},
+        {"edit1002_Sql", "QPlainTextEdit", ""},
+        {"button1003_Execute", "QPushButton", "&Execute!"},
+        {"button1004_Extract", "QPushButton", "E&xtract"},
+        {"button1006_StreamList", "QPushButton", "--->"},
+        {"combo1007_Streams", "QComboBox", ""},
+        {"group_StreamExtractor", "QGroupBox", "Stream Extractor"},
+        {"group_QueryBuilder", "QGroupBox", "Query Builder"},
+        {"button1005_Delete", "QPushButton", "&Delete"},
+        {"button1008_DialogList", "QPushButton", "--->"},
+        {"combo1009_Dialogs", "QComboBox", ""},
+        {"group_DialogManager", "QGroupBox", "Dialog Manager"},
+        {"button1010_CopyTo", "QPushButton", "&Copy To..."},
+    };
+    QList<QWidget*> controls;
+    for (QObject* child : m_dialog->children())
+      if (auto* widget = qobject_cast<QWidget*>(child); widget && !widget->isWindow()) controls << widget;
+    QCOMPARE(controls.size(), int(std::size(expected)));
+    for (int i = 0; i < controls.size(); ++i) {
+      QCOMPARE(controls[i]->objectName(), QString::fromLatin1(expected[i].objectName));
+      QCOMPARE(QString::fromLatin1(controls[i]->metaObject()->className()),
+               QString::fromLatin1(expected[i].className));
+      QCOMPARE(TextOf(controls[i]), QString::fromLatin1(expected[i].text));
+      QVERIFY2(controls[i]->isVisible(), expected[i].objectName);
+    }
+  }
+
+  void tabGoesThroughTheControlsInOrder() {
+    const char* order[] = {"edit1000_Database", "button1001_Browse", "edit1002_Sql", "button1003_Execute",
+                           "button1004_Extract", "button1006_StreamList", "combo1007_Streams",
+                           "button1005_Delete", "button1008_DialogList", "combo1009_Dialogs",
+                           "button1010_CopyTo"};
+    QWidget* current = Find<QLineEdit>("edit1000_Database");
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+      current = current->nextInFocusChain();
+      while (current->focusPolicy() == Qt::NoFocus || current->parentWidget() != m_dialog.get())
+        current = current->nextInFocusChain();
+      QCOMPARE(current->objectName(), QString::fromLatin1(order[i]));
+    }
+  }
+
+  void theWindowLooksAsItShould() {
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Brimble Vintrel 1.3"));
+    QVERIFY(!(m_dialog->windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(m_dialog->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(m_dialog->windowFlags() & Qt::WindowCloseButtonHint);
+    const double scale = m_dialog->screen()->logicalDotsPerInchX() / 96.0;
+    QVERIFY(qAbs(m_dialog->width() - 479 * scale) <= 2);
+    QVERIFY(qAbs(m_dialog->height() - 320 * scale) <= 2);
+    const QRect browse = Find<QPushButton>("button1001_Browse")->geometry();
+    QVERIFY(qAbs(browse.x() - 255 * 1.5 * scale) <= 1);
+    QVERIFY(qAbs(browse.width() - 50 * 1.5 * scale) <= 1);
+    QVERIFY(qAbs(browse.height() - 14 * 1.625 * scale) <= 1);
+    for (int size : {16, 32, 48}) {
+      const QList<QSize> sizes = m_dialog->windowIcon().availableSizes();
+      QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
+    }
+    QVERIFY(!m_dialog->windowIcon().pixmap(32, 32).isNull());
+  }
+
+  void executeIsTheDefaultButtonAndTheFocusStartsInTheDatabaseField() {
+    QVERIFY(Find<QPushButton>("button1003_Execute")->isDefault());
+    QCOMPARE(QApplication::focusWidget(), Find<QLineEdit>("edit1000_Database"));
+    QVERIFY(Find<QPlainTextEdit>("edit1002_Sql")->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
+  }
+
+  void bothListsStartWithElevenEmptyItemsAndNoSelection() {
+    for (const char* name : {"combo1007_Streams", "combo1009_Dialogs"}) {
+      auto* list = Find<QComboBox>(name);
+      QCOMPARE(list->count(), 11);
+      QCOMPARE(list->currentIndex(), -1);
+      QVERIFY(!list->isEditable());
+      for (int i = 0; i < list->count(); ++i) QVERIFY(list->itemText(i).isEmpty());
+    }
+    QVERIFY(m_dialog->m_comboStreams == Find<QComboBox>("combo1007_Streams"));
+    QVERIFY(m_dialog->m_comboDialogs == Find<QComboBox>("combo1009_Dialogs"));
+  }
+
+  void enterInEitherFieldRunsExecute() {
+    auto* sql = Find<QPlainTextEdit>("edit1002_Sql");
+    sql->setFocus();
+    QTest::keyClicks(sql, "SELECT 1");
+    QTest::keyClick(sql, Qt::Key_Return);
+    QCOMPARE(sql->toPlainText(), QStringLiteral("SELECT 1")) << "Return is not taken by the field";
+    QCOMPARE(m_box.Texts(), QStringList{"Cannot open database."});
+    QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
+    QCOMPARE(m_box.shown[0].caption, QCoreApplication::applicationName());
+
+    auto* database = Find<QLineEdit>("edit1000_Database");
+    database->setFocus();
+    QTest::keyClick(database, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(m_box.Texts(), (QStringList{"Cannot open database.", "Cannot open database."}));
+  }
+
+  void escapeClosesTheWindow() {
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
+  }
+
+  void browseTakesTheChosenPathAndResetsTheStatement() {
+    auto* database = Find<QLineEdit>("edit1000_Database");
+    auto* sql = Find<QPlainTextEdit>("edit1002_Sql");
+    sql->setPlainText("typed but never used");
+    m_chooser.answer.path = "/packages/app.msi";
+    QTest::mouseClick(Find<QPushButton>("button1001_Browse"), Qt::LeftButton);
+    QCOMPARE(m_chooser.calls, 1);
+    QCOMPARE(database->text(), QStringLiteral("/packages/app.msi"));
+    QCOMPARE(sql->toPlainText(), QString()) << "the statement of the last feature click comes back";
+
+    // A feature click stores the statement; Browse then brings that one back.
+    sql->setPlainText("SELECT `Dialog` FROM `Dialog`");
+    m_dialog->OnExecute();
+    sql->setPlainText("typed since");
+    QTest::mouseClick(Find<QPushButton>("button1001_Browse"), Qt::LeftButton);
+    QCOMPARE(sql->toPlainText(), QStringLiteral("SELECT `Dialog` FROM `Dialog`"));
+  }
+
+  void cancellingBrowseEmptiesTheFieldSilently() {
+    auto* database = Find<QLineEdit>("edit1000_Database");
+    database->setText("/some/where.msi");
+    m_chooser.answer = ChooserResult{};
+    QTest::mouseClick(Find<QPushButton>("button1001_Browse"), Qt::LeftButton);
+    QCOMPARE(database->text(), QString());
+    QVERIFY(m_box.shown.empty());
+  }
+
+  void aChooserThatFailsSaysSo() {
+    m_chooser.answer = ChooserResult{QString(), QStringLiteral("The chooser cannot be shown.")};
+    QTest::mouseClick(Find<QPushButton>("button1001_Browse"), Qt::LeftButton);
+    QCOMPARE(m_box.Texts(), QStringList{"The chooser cannot be shown."});
+    QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
+    QCOMPARE(Find<QLineEdit>("edit1000_Database")->text(), QString());
+  }
+
+  void theChooserOffersPackagesInAnyLetterCase() {
+    QFileDialog dialog;
+    FileDialogPackageChooser::Configure(dialog);
+    QCOMPARE(dialog.nameFilters(), (QStringList{"Windows Installer Packages (*.msi)", "Wise Projects (*.wsi)",
+                                                "All Files (*.*)"}));
+    QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
+    QVERIFY(!(dialog.filter() & QDir::CaseSensitive));
+    const QString before = QDir::currentPath();
+    QTemporaryDir dir;
+    dialog.setDirectory(dir.path());
+    QCOMPARE(QDir::currentPath(), before);
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
