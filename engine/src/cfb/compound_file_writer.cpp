@@ -248,6 +248,11 @@ Status WriteCompoundFile(const StorageSpec& root, const WriteOptions& options,
   }
   const uint64_t mini_sectors = mini_fat.size();
   const uint64_t mini_stream_bytes = mini_sectors * kMiniSectorSize;
+  if (!v4 && mini_stream_bytes > kMaxVersion3StreamSize) {
+    return Status::Error(kErrorInvalidParameter,
+                         "small streams too large together for a version 3 "
+                         "compound file");
+  }
   const uint64_t mini_fat_sectors = CeilDiv(mini_sectors * 4, sector_size);
   const uint64_t mini_stream_sectors = CeilDiv(mini_stream_bytes, sector_size);
   mini_fat.resize(mini_fat_sectors * slots_per_sector, kFreeSector);
