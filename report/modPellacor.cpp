@@ -1,0 +1,94 @@
+// Start-up: the whole command line is the package path; the report is
+// written with the progress window up, or without a window where there is
+// no display (the report is the same).
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "Common.h"
+#include "Failure.h"
+#include "PellacorInfo.h"
+#include "Reporting/BuildReport.h"
+
+#ifndef PELLACOR_NO_GUI
+#include <QApplication>
+#include <QMessageBox>
+
+#include "FormProgress.h"
+#endif
+
+namespace pellacor {
+namespace {
+
+void PrintRunTimeError(const Failure& failure) {
+  std::fprintf(stderr, "%s: run-time error %lld: %s\n", info::kProductName,
+               static_cast<long long>(failure.number()),
+               failure.description().c_str());
+}
+
+int RunWithoutWindow(const std::string& path) {
+  try {
+    BuildReport(path, nullptr, nullptr);
+  } catch (const Failure& failure) {
+    PrintRunTimeError(failure);
+    return 1;
+  }
+  return 0;
+}
+
+#ifndef PELLACOR_NO_GUI
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+int RunWithWindow(const std::string& path, const char* program) {
+  // Only the program's name goes to Qt: the arguments are the path. When no
+  // platform is asked for, one that cannot start falls back to none.
+  static char platform_option[] = "-platform";
+  static char platforms[] = "xcb;wayland;offscreen";
+  char* qt_argv[] = {const_cast<char*>(program), platform_option, platforms,
+                     nullptr};
+  bool platform_asked = IsSet("QT_QPA_PLATFORM");
+  int qt_argc = platform_asked ? 1 : 3;
+  QApplication application(qt_argc, qt_argv);
+  QString platform = QGuiApplication::platformName();
+  bool on_screen = platform != QLatin1String("offscreen") &&
+                   platform != QLatin1String("minimal");
+  if (!on_screen && !platform_asked) return RunWithoutWindow(path);
+  FormProgress form;
+  form.setWindowTitle(QString::fromUtf8(info::kProductName));
+  form.show();
+  // Let the window appear before the report starts; user input waits.
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  try {
+    BuildReport(path, form.label(), form.bar());
+  } catch (const Failure& failure) {
+    PrintRunTimeError(failure);
+    if (on_screen) {
+      QMessageBox::critical(
+        &form, QString::fromUtf8(info::kProductName),
+        QStringLiteral("Run-time error '%1':\n\n%2")
+            .arg(failure.number())
+            .arg(QString::fromStdString(failure.description())));
+    }
+    return 1;
+  }
+  form.CloseByProgram();
+  return 0;
+}
+#endif
+
+}  // namespace
+}  // namespace pellacor
+
+int main(int argc, char** argv) {
+  using namespace pellacor;
+  std::string path = StripQuotes(JoinArguments(argc, argv));
+#ifndef PELLACOR_NO_GUI
+  if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY")) {
+    return RunWithWindow(path, argc > 0 ? argv[0] : "pellacor");
+  }
+#endif
+  return RunWithoutWindow(path);
+}
