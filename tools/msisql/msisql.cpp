@@ -3,6 +3,8 @@
 // that scripts and the project's tests parse; see msisql --help.
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: msisql PACKAGE STATEMENT...\n"
+    "       msisql --write PACKAGE STATEMENT...\n"
+    "       msisql --import PACKAGE FILE.idt...\n"
+    "       msisql --export PACKAGE DIR [TABLE...]\n"
     "\n"
     "Opens PACKAGE read-only and runs each STATEMENT in order. For each SELECT\n"
     "it prints a line of column names, then one line per row. Fields are\n"
@@ -21,7 +26,16 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 on success; 1 on the first failure, after printing\n"
     "\"msisql: error N: DESCRIPTION\" to standard error (N is the installer's\n"
-    "result code); 2 for a usage error.\n";
+    "result code); 2 for a usage error.\n"
+    "\n"
+    "--write runs all statements in one transaction on PACKAGE and commits only\n"
+    "if every one succeeds; on a failure the package is left as it was.\n"
+    "--import reads .idt archive files (one table each) into PACKAGE, creating\n"
+    "it when it does not exist, and commits.\n"
+    "--export writes the named tables (all tables when none are named) to DIR\n"
+    "as .idt archive files, binary fields as files in DIR/TABLE/.\n"
+    "The package is written atomically: a failed or interrupted commit leaves\n"
+    "the old file intact.\n";
 
 class Handle {
  public:
@@ -123,7 +137,81 @@ int RunStatement(MSIHANDLE db, const char* sql) {
 
 }  // namespace
 
+int Write(int argc, char** argv) {
+  Handle db;
+  UINT r = MsiOpenDatabaseA(argv[2], MSIDBOPEN_TRANSACT_A, db.out());
+  if (r != ERROR_SUCCESS) return Fail(r, "opening " + std::string(argv[2]));
+  for (int i = 3; i < argc; ++i) {
+    const int rc = RunStatement(db.get(), argv[i]);
+    if (rc != 0) return rc;  // closing without commit drops every change
+  }
+  r = MsiDatabaseCommit(db.get());
+  if (r != ERROR_SUCCESS) return Fail(r, "committing " + std::string(argv[2]));
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+int Import(int argc, char** argv) {
+  Handle db;
+  const bool exists = access(argv[2], F_OK) == 0;
+  UINT r = MsiOpenDatabaseA(argv[2], exists ? MSIDBOPEN_TRANSACT_A : MSIDBOPEN_CREATE_A, db.out());
+  if (r != ERROR_SUCCESS) return Fail(r, "opening " + std::string(argv[2]));
+  for (int i = 3; i < argc; ++i) {
+    const auto [folder, file] = SplitPath(argv[i]);
+    r = MsiDatabaseImportA(db.get(), folder.c_str(), file.c_str());
+    if (r != ERROR_SUCCESS) return Fail(r, "importing " + std::string(argv[i]));
+  }
+  r = MsiDatabaseCommit(db.get());
+  if (r != ERROR_SUCCESS) return Fail(r, "committing " + std::string(argv[2]));
+  return 0;
+}
+
+int Export(int argc, char** argv) {
+  Handle db;
+  UINT r = MsiOpenDatabaseA(argv[2], MSIDBOPEN_READONLY_A, db.out());
+  if (r != ERROR_SUCCESS) return Fail(r, "opening " + std::string(argv[2]));
+  std::vector<std::string> tables;
+  for (int i = 4; i < argc; ++i) tables.emplace_back(argv[i]);
+  if (tables.empty()) {
+    Handle view, row;
+    r = MsiDatabaseOpenViewA(db.get(), "SELECT `Name` FROM `_Tables`", view.out());
+    if (r == ERROR_SUCCESS) r = MsiViewExecute(view.get(), 0);
+    while (r == ERROR_SUCCESS) {
+      Handle rec;
+      r = MsiViewFetch(view.get(), rec.out());
+      if (r != ERROR_SUCCESS) break;
+      std::string name;
+      r = FieldString(rec.get(), 1, &name);
+      if (r == ERROR_SUCCESS) tables.push_back(name);
+    }
+    if (r != ERROR_NO_MORE_ITEMS) return Fail(r, "listing the tables");
+  }
+  for (const std::string& table : tables) {
+    const std::string file = table + ".idt";
+    r = MsiDatabaseExportA(db.get(), table.c_str(), argv[3], file.c_str());
+    if (r != ERROR_SUCCESS) return Fail(r, "exporting " + table);
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--write") == 0) {
+    if (argc < 4) return std::fputs(kUsage, stderr), 2;
+    return Write(argc, argv);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--import") == 0) {
+    if (argc < 4) return std::fputs(kUsage, stderr), 2;
+    return Import(argc, argv);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--export") == 0) {
+    if (argc < 4) return std::fputs(kUsage, stderr), 2;
+    return Export(argc, argv);
+  }
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);
     return 0;

@@ -17,8 +17,21 @@ UINT OpenDatabase(const std::string& path, uintptr_t persist, const char* out_pa
   if (phDatabase == nullptr) return ERROR_INVALID_PARAMETER;
   *phDatabase = 0;
   if (path.empty()) return ERROR_INVALID_PARAMETER;
-  if (out_path != nullptr || persist != 0) return ERROR_CALL_NOT_IMPLEMENTED;
-  auto db = Database::Open(path);
+  OpenOptions options;
+  switch (persist) {
+    case 0: options.mode = OpenMode::kReadOnly; break;
+    case 1: options.mode = OpenMode::kTransact; break;
+    case 2: options.mode = OpenMode::kDirect; break;
+    case 3: options.mode = OpenMode::kCreate; break;
+    case 4: options.mode = OpenMode::kCreateDirect; break;
+    default: return ERROR_INVALID_PARAMETER;
+  }
+  if (out_path != nullptr) {
+    if (*out_path == '\0') return ERROR_INVALID_PARAMETER;
+    options.mode = OpenMode::kTransact;
+    options.output_path = out_path;
+  }
+  auto db = Database::Open(path, options);
   if (!db.ok()) return db.status().code();
   const MSIHANDLE h = AddHandle(std::make_shared<DatabaseObject>(*db));
   if (h == 0) return ERROR_NOT_ENOUGH_MEMORY;
@@ -120,8 +133,9 @@ MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableNa
 }
 
 UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
-  if (!Find<DatabaseObject>(hDatabase)) return ERROR_INVALID_HANDLE;
-  return ERROR_SUCCESS;  // read-only databases have nothing to write
+  auto dbo = Find<DatabaseObject>(hDatabase);
+  if (!dbo) return ERROR_INVALID_HANDLE;
+  return dbo->db()->Commit().code();
 }
 
 UINT MsiDatabaseImportW(MSIHANDLE, LPCWSTR, LPCWSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }

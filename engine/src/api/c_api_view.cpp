@@ -52,10 +52,11 @@ UINT MsiViewGetColumnInfo(MSIHANDLE hView, MSICOLINFO eColumnInfo, MSIHANDLE* ph
 }
 
 UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord) {
-  if (!Find<View>(hView)) return ERROR_INVALID_HANDLE;
-  if (!Find<Record>(hRecord)) return ERROR_INVALID_HANDLE;
-  (void)eModifyMode;
-  return ERROR_CALL_NOT_IMPLEMENTED;
+  auto view = Find<View>(hView);
+  if (!view) return ERROR_INVALID_HANDLE;
+  auto record = Find<Record>(hRecord);
+  if (!record) return ERROR_INVALID_HANDLE;
+  return view->Modify(static_cast<int>(eModifyMode), *record).code();
 }
 
 }  // extern "C"

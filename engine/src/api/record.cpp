@@ -5,7 +5,7 @@ namespace msi::api {
 Result<StreamBytes> StreamSource::Load() {
   if (bytes) return bytes;
   if (!db) return Status::Error(13, "stream has no source");
-  auto loaded = db->ReadStream(entry);
+  auto loaded = db->ReadStream(where);
   if (!loaded.ok()) return loaded.status();
   bytes = *loaded;
   return bytes;

@@ -16,7 +16,7 @@ namespace msi::api {
 // that is read only when the caller reads it.
 struct StreamSource {
   std::shared_ptr<Database> db;  // null for bytes given in memory
-  uint32_t entry = 0;
+  StreamLocation where;
   uint64_t size = 0;
   StreamBytes bytes;  // loaded on first read
 
@@ -46,6 +46,11 @@ class Record : public Object {
   void SetText(unsigned i, std::string utf8);  // empty text is null
   void SetStream(unsigned i, std::shared_ptr<StreamSource> s);
   void ClearAll();
+
+  // Set by MsiViewFetch: which view the row came from and the row's stored
+  // values then, so that Modify can find the row again.
+  const void* origin_view = nullptr;
+  std::vector<uint32_t> origin_row;
 
  private:
   std::vector<Field> fields_;

@@ -1,8 +1,32 @@
 #include "api/view.h"
 
+#include "sql/change_statement.h"
 #include "sql/parser.h"
 
 namespace msi::api {
+
+Result<sql::ParamValue> FieldValue(const Field& f) {
+  sql::ParamValue v;
+  switch (f.kind) {
+    case Field::Kind::kNull: break;
+    case Field::Kind::kInteger:
+      v.kind = sql::ParamValue::Kind::kInteger;
+      v.integer = f.integer;
+      break;
+    case Field::Kind::kString:
+      v.kind = sql::ParamValue::Kind::kString;
+      v.text = f.text;
+      break;
+    case Field::Kind::kStream: {
+      auto bytes = f.stream->Load();
+      if (!bytes.ok()) return bytes.status();
+      v.kind = sql::ParamValue::Kind::kStream;
+      v.stream = *bytes;
+      break;
+    }
+  }
+  return v;
+}
 
 Result<std::shared_ptr<View>> View::Open(std::shared_ptr<Database> db, std::string_view sql) {
   auto parsed = sql::Parse(sql);
@@ -14,35 +38,32 @@ Result<std::shared_ptr<View>> View::Open(std::shared_ptr<Database> db, std::stri
     auto q = sql::SelectQuery::Prepare(*view->db_, *select);
     if (!q.ok()) return q.status();
     view->select_ = std::move(*q);
+  } else {
+    MSI_RETURN_IF_ERROR(sql::CheckChangeStatement(*view->db_, view->parsed_.statement));
   }
   return view;
 }
 
-Status View::CollectParams(const Record* params, std::vector<sql::ParamValue>* out) const {
-  out->clear();
-  for (int i = 0; i < parsed_.param_count; ++i) {
-    sql::ParamValue v;
+Result<std::vector<sql::ParamValue>> View::CollectParams(const Record* params, int count) {
+  std::vector<sql::ParamValue> out;
+  for (int i = 0; i < count; ++i) {
     const unsigned field = static_cast<unsigned>(i) + 1;
     if (params != nullptr && params->Has(field)) {
-      const Field& f = params->at(field);
-      if (f.kind == Field::Kind::kInteger) {
-        v.kind = sql::ParamValue::Kind::kInteger;
-        v.integer = f.integer;
-      } else if (f.kind == Field::Kind::kString) {
-        v.kind = sql::ParamValue::Kind::kString;
-        v.text = f.text;
-      }
+      auto v = FieldValue(params->at(field));
+      if (!v.ok()) return v.status();
+      out.push_back(std::move(*v));
+    } else {
+      out.emplace_back();
     }
-    out->push_back(std::move(v));
   }
-  return Status();
+  return out;
 }
 
 Status View::Execute(const Record* params) {
-  if (!select_) return Status::Error(120, "changing statements are not supported yet");
-  std::vector<sql::ParamValue> values;
-  MSI_RETURN_IF_ERROR(CollectParams(params, &values));
-  MSI_RETURN_IF_ERROR(select_->Run(*db_, values, &tuples_));
+  auto values = CollectParams(params, parsed_.param_count);
+  if (!values.ok()) return values.status();
+  if (!select_) return sql::ExecuteChangeStatement(*db_, parsed_.statement, *values);
+  MSI_RETURN_IF_ERROR(select_->Run(*db_, *values, &tuples_));
   cursor_ = 0;
   executed_ = true;
   return Status();
@@ -51,40 +72,53 @@ Status View::Execute(const Record* params) {
 Result<std::shared_ptr<Record>> View::Fetch() {
   if (!executed_ || !select_) return Status::Error(1627, "the view has not been executed");
   const size_t width = select_->table_count();
-  if (width == 0 || cursor_ >= tuples_.size() / width) {
-    return Status::Error(259, "no more rows");
-  }
-  const uint32_t* rows = &tuples_[cursor_ * width];
-  ++cursor_;
-  const auto& out = select_->output();
-  auto record = std::make_shared<Record>(static_cast<unsigned>(out.size()));
-  for (size_t i = 0; i < out.size(); ++i) {
-    Table* table = select_->table(out[i].table);
-    const size_t row = rows[out[i].table];
-    const Column& col = table->schema().columns[out[i].column];
-    const uint32_t stored = table->cell(row, out[i].column);
-    const unsigned field = static_cast<unsigned>(i) + 1;
-    if (stored == 0) continue;
-    switch (col.kind()) {
-      case ValueKind::kInteger:
-        record->SetInteger(field, LoadInt(stored, col.short_int()));
-        break;
-      case ValueKind::kString:
-        record->SetText(field, db_->strings().Utf8(stored));
-        break;
-      case ValueKind::kBinary: {
-        auto entry = db_->StreamEntryForCell(*table, row, out[i].column);
-        if (!entry) break;
-        auto src = std::make_shared<StreamSource>();
-        src->db = db_;
-        src->entry = *entry;
-        src->size = db_->StreamSize(*entry);
-        record->SetStream(field, std::move(src));
-        break;
+  for (;;) {
+    if (width == 0 || cursor_ >= tuples_.size() / width) {
+      return Status::Error(259, "no more rows");
+    }
+    const uint32_t* rows = &tuples_[cursor_ * width];
+    ++cursor_;
+    // Rows deleted since the view ran are passed over.
+    bool gone = false;
+    for (size_t t = 0; t < width; ++t) gone = gone || rows[t] >= select_->table(t)->row_count();
+    if (gone) continue;
+
+    const auto& out = select_->output();
+    auto record = std::make_shared<Record>(static_cast<unsigned>(out.size()));
+    for (size_t i = 0; i < out.size(); ++i) {
+      Table* table = select_->table(out[i].table);
+      const size_t row = rows[out[i].table];
+      const Column& col = table->schema().columns[out[i].column];
+      const uint32_t stored = table->cell(row, out[i].column);
+      const unsigned field = static_cast<unsigned>(i) + 1;
+      if (stored == 0) continue;
+      switch (col.kind()) {
+        case ValueKind::kInteger:
+          record->SetInteger(field, LoadInt(stored, col.short_int()));
+          break;
+        case ValueKind::kString:
+          record->SetText(field, db_->strings().Utf8(stored));
+          break;
+        case ValueKind::kBinary: {
+          auto where = db_->StreamForCell(*table, row, out[i].column);
+          if (!where) break;
+          auto src = std::make_shared<StreamSource>();
+          src->db = db_;
+          src->where = *where;
+          src->size = where->size;
+          record->SetStream(field, std::move(src));
+          break;
+        }
       }
     }
+    if (width == 1) {
+      Table* table = select_->table(0);
+      record->origin_view = this;
+      record->origin_row.assign(table->row_data(rows[0]),
+                                table->row_data(rows[0]) + table->column_count());
+    }
+    return record;
   }
-  return record;
 }
 
 Status View::Close() {

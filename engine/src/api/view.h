@@ -28,10 +28,17 @@ class View : public Object {
   Result<std::shared_ptr<Record>> Fetch();
   Status Close();
   Result<std::shared_ptr<Record>> ColumnInfo(bool types) const;
+  // MsiViewModify (view_modify.cpp).
+  Status Modify(int mode, Record& record);
 
  private:
   View() = default;
-  Status CollectParams(const Record* params, std::vector<sql::ParamValue>* out) const;
+  static Result<std::vector<sql::ParamValue>> CollectParams(const Record* params, int count);
+  // For Modify: the one table of the view, and which of its columns each
+  // record field stands for.
+  Result<Table*> ModifyTable() const;
+  std::vector<sql::ParamValue> RecordValues(const Record& record) const;
+  void FillRecord(Record& record, Table& table, size_t row);
 
   std::shared_ptr<Database> db_;
   sql::ParsedStatement parsed_;
@@ -40,5 +47,8 @@ class View : public Object {
   size_t cursor_ = 0;
   bool executed_ = false;
 };
+
+// A statement value from a record field (streams are read into memory).
+Result<sql::ParamValue> FieldValue(const Field& field);
 
 }  // namespace msi::api

@@ -26,23 +26,7 @@ Status Damaged(const std::string& what) {
   return Status::Error(13, "damaged compound file: " + what);
 }
 
-char16_t UpperUnit(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
-  if (c == 0xFF) return 0x178;
-  return c;
-}
-
 }  // namespace
-
-int CompareEntryNames(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = UpperUnit(a[i]), y = UpperUnit(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return 0;
-}
 
 Result<std::shared_ptr<const CompoundFileReader>> CompoundFileReader::Open(
     std::shared_ptr<const FileImage> image) {

@@ -83,8 +83,4 @@ class CompoundFileReader {
   std::vector<std::vector<uint32_t>> children_;
 };
 
-// Compares two names the way sibling trees are ordered: length first, then
-// upper-cased UTF-16 units.
-int CompareEntryNames(std::u16string_view a, std::u16string_view b);
-
 }  // namespace msi::cfb

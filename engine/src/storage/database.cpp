@@ -1,7 +1,11 @@
 #include "storage/database.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
+#include "cfb/compound_file_writer_names.h"
 #include "stream_name.h"
 #include "text.h"
 
@@ -22,6 +26,22 @@ TableSchema MakeSchema(std::string name, std::vector<Column> cols) {
   s.name = std::move(name);
   s.columns = std::move(cols);
   return s;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether the file may be written. A file without any write permission
+// bit counts as read-only even for the superuser, as a read-only file does
+// on other systems.
+bool Writable(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  if ((st.st_mode & 0222) == 0) return false;
+  return ::access(path.c_str(), W_OK) == 0;
 }
 
 }  // namespace
@@ -45,13 +65,44 @@ const TableSchema& StoragesSchema() {
   return s;
 }
 
-Result<std::shared_ptr<Database>> Database::Open(const std::string& path) {
+const cfb::Clsid& PackageClsid() {
+  // {000C1084-0000-0000-C000-000000000046}, stored little-endian.
+  static const cfb::Clsid id = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+  return id;
+}
+
+bool Database::IsCatalogTable(const std::string& name) {
+  return name == "_Tables" || name == "_Columns" || name == "_Streams" || name == "_Storages";
+}
+
+Result<std::shared_ptr<Database>> Database::Open(const std::string& path,
+                                                 const OpenOptions& options) {
+  std::shared_ptr<Database> db(new Database());
+  db->path_ = path;
+  db->options_ = options;
+  const bool create = options.mode == OpenMode::kCreate || options.mode == OpenMode::kCreateDirect;
+  const std::string target = options.output_path.empty() ? path : options.output_path;
+  if (options.mode != OpenMode::kReadOnly || !options.output_path.empty()) {
+    if (::access(DirectoryOf(target).c_str(), W_OK) != 0) {
+      return Status::Error(create ? 1631 : 110, "cannot write in the folder of " + target);
+    }
+    if (!create && options.output_path.empty() && !Writable(path)) {
+      return Status::Error(110, path + " cannot be written");
+    }
+  }
+  if (!options.output_path.empty()) db->changed_ = true;  // the output must be written
+  if (create) {
+    db->strings_ = StringPool::CreateEmpty(1252);
+    db->tables_.emplace("_Tables", std::make_unique<Table>(TablesSchema()));
+    db->tables_.emplace("_Columns", std::make_unique<Table>(ColumnsSchema()));
+    db->changed_ = true;  // a new database is written at its first commit
+    return db;
+  }
   auto image = cfb::FileImage::Map(path);
   if (!image.ok()) return image.status();
   auto cfb = cfb::CompoundFileReader::Open(*image);
   if (!cfb.ok()) return cfb.status();
-  std::shared_ptr<Database> db(new Database());
-  db->path_ = path;
   db->cfb_ = *cfb;
   bool has_pool = false, has_data = false;
   auto pool = db->ReadTableStream("_StringPool", &has_pool);
@@ -72,6 +123,7 @@ Result<std::shared_ptr<Database>> Database::Open(const std::string& path) {
 Result<std::vector<uint8_t>> Database::ReadTableStream(const std::string& table,
                                                        bool* present) const {
   *present = false;
+  if (!cfb_) return std::vector<uint8_t>();
   const std::u16string name = EncodeStreamName(Utf8ToUtf16(table), true);
   auto id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, name);
   if (!id || cfb_->entry(*id).type != cfb::EntryType::kStream) return std::vector<uint8_t>();
@@ -167,18 +219,42 @@ Result<Table*> Database::GetTable(const std::string& name) {
 
 std::unique_ptr<Table> Database::BuildStreamsTable(bool storages) {
   auto table = std::make_unique<Table>(storages ? StoragesSchema() : StreamsSchema());
-  const auto want = storages ? cfb::EntryType::kStorage : cfb::EntryType::kStream;
-  for (uint32_t id : cfb_->Children(cfb::CompoundFileReader::kRootId)) {
-    const auto& e = cfb_->entry(id);
-    if (e.type != want) continue;
-    bool is_table = false;
-    const std::u16string name = DecodeStreamName(e.name, &is_table);
-    if (is_table) continue;
-    auto sid = strings_->AddRef(Utf16ToUtf8(name), false);
+  std::vector<std::pair<std::u16string, std::string>> names;  // stored, decoded
+  if (cfb_) {
+    const auto want = storages ? cfb::EntryType::kStorage : cfb::EntryType::kStream;
+    for (uint32_t id : cfb_->Children(cfb::CompoundFileReader::kRootId)) {
+      const auto& e = cfb_->entry(id);
+      if (e.type != want) continue;
+      bool is_table = false;
+      const std::string name = Utf16ToUtf8(DecodeStreamName(e.name, &is_table));
+      if (is_table) continue;
+      if (!storages && stream_changes_.count(name) != 0) continue;
+      names.emplace_back(e.name, name);
+    }
+  }
+  if (!storages && !stream_changes_.empty()) {
+    for (const auto& [name, bytes] : stream_changes_) {
+      if (bytes) names.emplace_back(StoredStreamName(name), name);
+    }
+    std::stable_sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
+      return cfb::CompareSiblingNames(a.first, b.first) < 0;
+    });
+  }
+  for (const auto& entry : names) {
+    auto sid = strings_->AddRef(entry.second, false);
     if (!sid) continue;
     table->AppendRow({*sid, 1});
   }
   return table;
+}
+
+void Database::RefreshCatalogViews() {
+  auto it = tables_.find("_Streams");
+  // Refill in place: views may hold the table.
+  if (it != tables_.end()) *it->second = std::move(*BuildStreamsTable(false));
+  table_names_.clear();
+  const Table& t = *tables_.at("_Tables");
+  for (size_t r = 0; r < t.row_count(); ++r) table_names_.push_back(strings_->Utf8(t.cell(r, 0)));
 }
 
 std::string Database::KeyText(const Table& table, size_t row) {
@@ -199,30 +275,160 @@ std::string Database::KeyText(const Table& table, size_t row) {
   return out;
 }
 
-std::optional<uint32_t> Database::StreamEntryForCell(const Table& table, size_t row, size_t col) {
-  if (table.cell(row, col) == 0) return std::nullopt;
+std::string Database::CellStreamName(const Table& table, size_t row) {
   const std::string& tname = table.schema().name;
-  const std::u16string name =
-      (tname == "_Streams" || tname == "_Storages")
-          ? Utf8ToUtf16(strings_->Utf8(table.cell(row, 0)))
-          : Utf8ToUtf16(tname + "." + KeyText(table, row));
+  if (tname == "_Streams" || tname == "_Storages") return strings_->Utf8(table.cell(row, 0));
+  return tname + "." + KeyText(table, row);
+}
+
+std::optional<StreamLocation> Database::FindStream(const std::string& name) {
+  auto changed = stream_changes_.find(name);
+  if (changed != stream_changes_.end()) {
+    if (!changed->second) return std::nullopt;
+    StreamLocation loc;
+    loc.bytes = changed->second;
+    loc.size = changed->second->size();
+    return loc;
+  }
+  if (!cfb_) return std::nullopt;
+  const std::u16string wide = Utf8ToUtf16(name);
   // Streams the database does not manage (summary information, signatures)
   // are stored under their plain names.
-  auto id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, EncodeStreamName(name, false));
-  if (!id) id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, name);
+  auto id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, EncodeStreamName(wide, false));
+  if (!id) id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, wide);
   if (!id) return std::nullopt;
   const auto type = cfb_->entry(*id).type;
   if (type != cfb::EntryType::kStream && type != cfb::EntryType::kStorage) return std::nullopt;
-  return id;
+  StreamLocation loc;
+  loc.entry = *id;
+  loc.size = type == cfb::EntryType::kStream ? cfb_->StreamSize(*id) : 0;
+  return loc;
 }
 
-Result<StreamBytes> Database::ReadStream(uint32_t entry) const {
-  if (cfb_->entry(entry).type != cfb::EntryType::kStream) {
+std::optional<StreamLocation> Database::StreamForCell(const Table& table, size_t row, size_t col) {
+  if (table.cell(row, col) == 0) return std::nullopt;
+  return FindStream(CellStreamName(table, row));
+}
+
+Result<StreamBytes> Database::ReadStream(const StreamLocation& where) const {
+  if (where.bytes) return where.bytes;
+  if (!where.entry || !cfb_ || cfb_->entry(*where.entry).type != cfb::EntryType::kStream) {
     return StreamBytes(std::make_shared<const std::vector<uint8_t>>());
   }
-  auto bytes = cfb_->ReadStream(entry);
+  auto bytes = cfb_->ReadStream(*where.entry);
   if (!bytes.ok()) return bytes.status();
   return StreamBytes(std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)));
+}
+
+void Database::PutStream(const std::string& name, StreamBytes bytes) {
+  if (!bytes) bytes = std::make_shared<const std::vector<uint8_t>>();
+  stream_changes_[name] = std::move(bytes);
+  changed_ = true;
+  RefreshCatalogViews();
+}
+
+void Database::RemoveStream(const std::string& name) {
+  stream_changes_[name] = nullptr;
+  changed_ = true;
+  RefreshCatalogViews();
+}
+
+Status Database::CreateTable(TableSchema schema) {
+  if (Schema(schema.name) != nullptr) {
+    return Status::Error(1627, "table " + schema.name + " exists already");
+  }
+  if (schema.columns.empty() || schema.columns.size() > 32) {
+    return Status::Error(1615, "a table needs 1 to 32 columns");
+  }
+  bool all_temporary = true;
+  for (const Column& c : schema.columns) all_temporary = all_temporary && c.temporary();
+  schema.temporary = all_temporary;
+  const bool persistent = !schema.temporary;
+  auto table_id = strings_->AddRef(schema.name, persistent);
+  if (!table_id) return Status::Error(1629, "table name not representable in the codepage");
+  Table& tables = *tables_.at("_Tables");
+  tables.InsertRow({*table_id}, !persistent);
+  Table& columns = *tables_.at("_Columns");
+  for (size_t i = 0; i < schema.columns.size(); ++i) {
+    const Column& c = schema.columns[i];
+    auto name_id = strings_->AddRef(c.name, persistent);
+    if (!name_id) return Status::Error(1629, "column name not representable in the codepage");
+    strings_->AddRef(schema.name, persistent);
+    columns.InsertRow({*table_id, StoreInt(static_cast<int32_t>(i + 1), true), *name_id,
+                       StoreInt(static_cast<int16_t>(c.type), true)},
+                      !persistent);
+  }
+  const std::string name = schema.name;
+  dropped_tables_.erase(name);
+  tables_[name] = std::make_unique<Table>(schema);
+  schemas_[name] = std::move(schema);
+  changed_ = changed_ || persistent;
+  RefreshCatalogViews();
+  return Status();
+}
+
+Status Database::DropTable(const std::string& name) {
+  if (IsCatalogTable(name)) return Status::Error(1627, "system tables cannot be dropped");
+  auto table = GetTable(name);
+  if (!table.ok()) return table.status();
+  Table& t = **table;
+  const auto& cols = t.schema().columns;
+  for (size_t r = 0; r < t.row_count(); ++r) {
+    for (size_t c = 0; c < cols.size(); ++c) {
+      if (cols[c].kind() == ValueKind::kBinary && t.cell(r, c) != 0) {
+        stream_changes_[CellStreamName(t, r)] = nullptr;
+      }
+    }
+  }
+  const uint32_t id = strings_->Find(name);
+  Table& tables = *tables_.at("_Tables");
+  for (size_t r = tables.row_count(); r-- > 0;) {
+    if (tables.cell(r, 0) == id) tables.DeleteRow(r);
+  }
+  Table& columns = *tables_.at("_Columns");
+  for (size_t r = columns.row_count(); r-- > 0;) {
+    if (columns.cell(r, 0) == id) columns.DeleteRow(r);
+  }
+  // Views may still point at the table: empty it and keep the object.
+  while (t.row_count() > 0) t.DeleteRow(t.row_count() - 1);
+  schemas_.erase(name);
+  auto it = tables_.find(name);
+  dropped_.push_back(std::move(it->second));
+  tables_.erase(it);
+  dropped_tables_.insert(name);
+  changed_ = true;
+  RefreshCatalogViews();
+  return Status();
+}
+
+Status Database::AddColumn(const std::string& table_name, const Column& column) {
+  auto table = GetTable(table_name);
+  if (!table.ok()) return table.status();
+  if (IsCatalogTable(table_name)) return Status::Error(1627, "system tables cannot change");
+  TableSchema& schema = schemas_.at(table_name);
+  if (schema.Find(column.name) >= 0) return Status::Error(1627, "column exists already");
+  if (schema.columns.size() >= 32) return Status::Error(1627, "a table has at most 32 columns");
+  const bool persistent = !schema.temporary && !column.temporary();
+  auto table_id = strings_->AddRef(table_name, persistent);
+  auto name_id = strings_->AddRef(column.name, persistent);
+  if (!table_id || !name_id) return Status::Error(1629, "name not representable in the codepage");
+  schema.columns.push_back(column);
+  (*table)->AddColumn(column);
+  tables_.at("_Columns")
+      ->InsertRow({*table_id, StoreInt(static_cast<int32_t>(schema.columns.size()), true), *name_id,
+                   StoreInt(static_cast<int16_t>(column.type), true)},
+                  !persistent);
+  changed_ = true;
+  RefreshCatalogViews();
+  return Status();
+}
+
+std::u16string StoredStreamName(const std::string& name) {
+  const std::u16string wide = Utf8ToUtf16(name);
+  // Names that start with a control character (\005SummaryInformation) are
+  // the system's own and are kept as they are.
+  if (!wide.empty() && wide[0] < 0x20) return wide;
+  return EncodeStreamName(wide, false);
 }
 
 }  // namespace msi

@@ -2,15 +2,20 @@
 // tables (_Tables, _Columns) and the tables themselves, decoded when a
 // statement first needs them. The virtual tables _Tables, _Columns,
 // _Streams and _Storages are served from the same interface.
+//
+// Changes stay in memory until Commit, which writes a whole new file and
+// renames it over the package (see commit.cpp).
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "cfb/compound_file.h"
 #include "cfb/compound_file_reader.h"
 #include "status.h"
 #include "storage/string_pool.h"
@@ -21,41 +26,86 @@ namespace msi {
 // A stream's bytes, shared between the database and records that hold it.
 using StreamBytes = std::shared_ptr<const std::vector<uint8_t>>;
 
+enum class OpenMode { kReadOnly, kTransact, kDirect, kCreate, kCreateDirect };
+
+struct OpenOptions {
+  OpenMode mode = OpenMode::kReadOnly;
+  std::string output_path;  // commit writes here instead of the package
+};
+
+// Where the bytes of a stream are: an entry of the file, or memory.
+struct StreamLocation {
+  std::optional<uint32_t> entry;
+  StreamBytes bytes;
+  uint64_t size = 0;
+};
+
 class Database {
  public:
-  static Result<std::shared_ptr<Database>> Open(const std::string& path);
+  static Result<std::shared_ptr<Database>> Open(const std::string& path,
+                                                const OpenOptions& options = {});
 
   StringPool& strings() { return *strings_; }
   const std::string& path() const { return path_; }
+  bool read_only() const { return options_.mode == OpenMode::kReadOnly; }
 
   // Names from _Tables, in stored order.
   const std::vector<std::string>& table_names() const { return table_names_; }
   // Includes the virtual tables.
   const TableSchema* Schema(const std::string& name) const;
   Result<Table*> GetTable(const std::string& name);
+  static bool IsCatalogTable(const std::string& name);
 
+  // ---- streams ----
   // The stream behind a binary cell (table + "." + key values), or the
   // named stream of _Streams; nullopt when there is none.
-  std::optional<uint32_t> StreamEntryForCell(const Table& table, size_t row, size_t col);
-  uint64_t StreamSize(uint32_t entry) const { return cfb_->StreamSize(entry); }
-  Result<StreamBytes> ReadStream(uint32_t entry) const;
+  std::optional<StreamLocation> StreamForCell(const Table& table, size_t row, size_t col);
+  std::optional<StreamLocation> FindStream(const std::string& name);
+  Result<StreamBytes> ReadStream(const StreamLocation& where) const;
+  // Adds or replaces, or removes, a stream of the root storage by its
+  // (decoded) name.
+  void PutStream(const std::string& name, StreamBytes bytes);
+  void RemoveStream(const std::string& name);
+  // The name of a binary cell's stream.
+  std::string CellStreamName(const Table& table, size_t row);
 
-  // Key values of a row as text, as they appear in binary stream names.
-  std::string KeyText(const Table& table, size_t row);
+  // ---- changes (all in memory until Commit) ----
+  Status CreateTable(TableSchema schema);
+  Status DropTable(const std::string& name);
+  Status AddColumn(const std::string& table, const Column& column);
+  void MarkChanged() { changed_ = true; }
+  // Refreshes the rows of _Tables, _Columns and _Streams after a change.
+  void RefreshCatalogViews();
+
+  // Writes the database (see OpenOptions); a no-op for read-only
+  // databases and when nothing changed.
+  Status Commit();
 
  private:
   Database() = default;
   Status LoadCatalog();
   Result<std::vector<uint8_t>> ReadTableStream(const std::string& table, bool* present) const;
   std::unique_ptr<Table> BuildStreamsTable(bool storages);
+  std::unique_ptr<Table> BuildTablesTable();
+  std::unique_ptr<Table> BuildColumnsTable();
+  std::string KeyText(const Table& table, size_t row);
+  // Everything Commit writes, as a tree of storages and streams.
+  Result<cfb::StorageSpec> BuildFileTree();
+  Status CopyStorage(uint32_t entry, cfb::StorageSpec* out) const;
 
   std::string path_;
-  std::shared_ptr<const cfb::CompoundFileReader> cfb_;
+  OpenOptions options_;
+  std::shared_ptr<const cfb::CompoundFileReader> cfb_;  // null for a new database
   std::unique_ptr<StringPool> strings_;
   unsigned ref_width_ = 2;
   std::vector<std::string> table_names_;
   std::map<std::string, TableSchema> schemas_;
   std::map<std::string, std::unique_ptr<Table>> tables_;
+  std::set<std::string> dropped_tables_;
+  std::vector<std::unique_ptr<Table>> dropped_;  // kept alive for open views
+  // Streams added or replaced (bytes) or removed (null), by decoded name.
+  std::map<std::string, StreamBytes> stream_changes_;
+  bool changed_ = false;
 };
 
 // Fixed layouts of the tables that describe the others.
@@ -63,5 +113,11 @@ const TableSchema& TablesSchema();
 const TableSchema& ColumnsSchema();
 const TableSchema& StreamsSchema();
 const TableSchema& StoragesSchema();
+
+// The name a stream of the root storage is stored under.
+std::u16string StoredStreamName(const std::string& name);
+
+// The root storage class of installer databases.
+const cfb::Clsid& PackageClsid();
 
 }  // namespace msi

@@ -113,11 +113,19 @@ void StringPool::Release(uint32_t id, bool persistent) {
   Entry& e = entries_[id];
   if (persistent && e.refs > 0) --e.refs;
   if (!persistent && e.temp_refs > 0) --e.temp_refs;
-  if (e.refs == 0 && e.temp_refs == 0) {
-    auto it = index_.find(e.bytes);
-    if (it != index_.end() && it->second == id) index_.erase(it);
-    e = Entry();
-    if (id < utf8_.size()) utf8_[id].reset();
+}
+
+void StringPool::SetCounts(const std::vector<uint32_t>& counts) {
+  for (uint32_t id = 1; id < entries_.size(); ++id) {
+    Entry& e = entries_[id];
+    if (!e.used) continue;
+    e.refs = id < counts.size() ? counts[id] : 0;
+    if (e.refs == 0 && e.temp_refs == 0) {
+      auto it = index_.find(e.bytes);
+      if (it != index_.end() && it->second == id) index_.erase(it);
+      e = Entry();
+      if (id < utf8_.size()) utf8_[id].reset();
+    }
   }
 }
 

@@ -42,7 +42,14 @@ class StringPool {
   // commit; others (temporary rows, stream names) only keep the id alive.
   // nullopt when the text cannot be written in the package codepage.
   std::optional<uint32_t> AddRef(std::string_view utf8, bool persistent);
+  // Drops a reference. Ids stay taken until the next commit recounts the
+  // references of every table (SetCounts), so a string that loses its last
+  // reference in one table but is still used by another that was never
+  // decoded keeps its id.
   void Release(uint32_t id, bool persistent);
+  // Sets the persistent counts to the ones a commit found; frees the ids
+  // nothing refers to any more, so that later strings can reuse them.
+  void SetCounts(const std::vector<uint32_t>& counts);
   CodepageConverter& converter() { return converter_; }
 
  private:

@@ -1,5 +1,7 @@
 #include "storage/table.h"
 
+#include <algorithm>
+
 namespace msi {
 
 Result<std::unique_ptr<Table>> Table::Decode(TableSchema schema, const std::vector<uint8_t>& data,
@@ -18,6 +20,7 @@ Result<std::unique_ptr<Table>> Table::Decode(TableSchema schema, const std::vect
   const size_t width = row_width(ref);
   const size_t rows = data.size() / width;
   table->cells_.resize(rows * cols.size());
+  table->temporary_.assign(rows, 0);
   size_t offset = 0;
   for (size_t c = 0; c < cols.size(); ++c) {
     const unsigned w = cols[c].StoredWidth(ref);
@@ -44,6 +47,90 @@ const std::vector<uint32_t>& Table::RowsWithValue(size_t col, uint32_t stored) {
   }
   auto hit = it->second.find(stored);
   return hit == it->second.end() ? kNone : hit->second;
+}
+
+int Table::CompareKeys(const uint32_t* a, const uint32_t* b) const {
+  const auto& cols = schema_.columns;
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (!cols[c].is_key()) continue;
+    if (a[c] != b[c]) return a[c] < b[c] ? -1 : 1;
+  }
+  return 0;
+}
+
+long Table::FindRowByKey(const std::vector<uint32_t>& values) const {
+  const size_t n = row_count();
+  for (size_t r = 0; r < n; ++r) {
+    if (CompareKeys(row_data(r), values.data()) == 0) return static_cast<long>(r);
+  }
+  return -1;
+}
+
+size_t Table::InsertRow(const std::vector<uint32_t>& values, bool temporary) {
+  const size_t n = row_count();
+  // After the last row whose key is not greater: equal keys keep their
+  // insertion order, and an unsorted (damaged) table still gets a place.
+  size_t pos = n;
+  while (pos > 0 && CompareKeys(row_data(pos - 1), values.data()) > 0) --pos;
+  cells_.insert(cells_.begin() + static_cast<long>(pos * column_count()), values.begin(),
+                values.end());
+  temporary_.insert(temporary_.begin() + static_cast<long>(pos), temporary ? 1 : 0);
+  Touch();
+  return pos;
+}
+
+void Table::DeleteRow(size_t row) {
+  const auto first = cells_.begin() + static_cast<long>(row * column_count());
+  cells_.erase(first, first + static_cast<long>(column_count()));
+  temporary_.erase(temporary_.begin() + static_cast<long>(row));
+  Touch();
+}
+
+size_t Table::SetCell(size_t row, size_t col, uint32_t stored) {
+  if (!schema_.columns[col].is_key()) {
+    cells_[row * column_count() + col] = stored;
+    Touch();
+    return row;
+  }
+  std::vector<uint32_t> values(row_data(row), row_data(row) + column_count());
+  const bool temporary = row_temporary(row);
+  values[col] = stored;
+  DeleteRow(row);
+  return InsertRow(values, temporary);
+}
+
+void Table::SortByKey() {
+  const size_t n = row_count(), w = column_count();
+  std::vector<size_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return CompareKeys(row_data(a), row_data(b)) < 0;
+  });
+  std::vector<uint32_t> cells;
+  std::vector<uint8_t> temporary;
+  cells.reserve(cells_.size());
+  for (size_t i : order) {
+    cells.insert(cells.end(), cells_.begin() + static_cast<long>(i * w),
+                 cells_.begin() + static_cast<long>((i + 1) * w));
+    temporary.push_back(temporary_[i]);
+  }
+  cells_.swap(cells);
+  temporary_.swap(temporary);
+  Touch();
+}
+
+void Table::AddColumn(const Column& column) {
+  const size_t n = row_count(), w = column_count();
+  std::vector<uint32_t> cells;
+  cells.reserve(n * (w + 1));
+  for (size_t r = 0; r < n; ++r) {
+    cells.insert(cells.end(), cells_.begin() + static_cast<long>(r * w),
+                 cells_.begin() + static_cast<long>((r + 1) * w));
+    cells.push_back(0);
+  }
+  schema_.columns.push_back(column);
+  cells_.swap(cells);
+  Touch();
 }
 
 }  // namespace msi

@@ -16,6 +16,7 @@ namespace msi {
 struct TableSchema {
   std::string name;
   std::vector<Column> columns;
+  bool temporary = false;  // created TEMPORARY: never written to the file
   size_t key_count() const {
     size_t n = 0;
     for (const Column& c : columns) n += c.is_key() ? 1 : 0;
@@ -48,12 +49,32 @@ class Table {
   uint32_t cell(size_t row, size_t col) const { return cells_[row * column_count() + col]; }
   uint32_t* row_data(size_t row) { return &cells_[row * column_count()]; }
   const uint32_t* row_data(size_t row) const { return &cells_[row * column_count()]; }
-  std::vector<uint32_t>& cells() { return cells_; }
   const std::vector<uint32_t>& cells() const { return cells_; }
-  void AppendRow(const std::vector<uint32_t>& values) {
+  // Appends without regard to key order (virtual tables, loading).
+  void AppendRow(const std::vector<uint32_t>& values, bool temporary = false) {
     cells_.insert(cells_.end(), values.begin(), values.end());
-    InvalidateIndexes();
+    temporary_.push_back(temporary ? 1 : 0);
+    Touch();
   }
+
+  // Rows are kept in primary key order (stored values compared as
+  // unsigned numbers: integers by value, strings by id), as the format
+  // requires. Returns the new row's position.
+  size_t InsertRow(const std::vector<uint32_t>& values, bool temporary);
+  void DeleteRow(size_t row);
+  // Changes one cell; a key change moves the row to its place. Returns the
+  // row's new position.
+  size_t SetCell(size_t row, size_t col, uint32_t stored);
+  bool row_temporary(size_t row) const { return temporary_[row] != 0; }
+  // The row whose key columns hold the key values of `values` (a full
+  // row), or -1.
+  long FindRowByKey(const std::vector<uint32_t>& values) const;
+  // -1, 0, 1 comparing the keys of two full rows.
+  int CompareKeys(const uint32_t* a, const uint32_t* b) const;
+  // Sorts rows by key, keeping the order of equal keys.
+  void SortByKey();
+  // Adds a column at the end; every row gets null.
+  void AddColumn(const Column& column);
 
   // Rows whose column `col` holds exactly `stored`, in row order. The
   // index behind it is built on first use and dropped on change.
@@ -67,6 +88,7 @@ class Table {
  private:
   TableSchema schema_;
   std::vector<uint32_t> cells_;
+  std::vector<uint8_t> temporary_;  // per row: inserted TEMPORARY
   std::unordered_map<size_t, std::unordered_map<uint32_t, std::vector<uint32_t>>> indexes_;
   uint64_t generation_ = 0;
 };

@@ -1,0 +1,170 @@
+// MsiViewModify: changing rows through the records of a one-table view.
+#include "api/view.h"
+#include "msiquery.h"
+#include "sql/row_editor.h"
+#include "sql/stored_value.h"
+
+namespace msi::api {
+namespace {
+
+Status Failed(const std::string& what) { return Status::Error(1627, what); }
+
+bool SameValue(const sql::ParamValue& a, const sql::ParamValue& b) {
+  if (a.kind != b.kind) return false;
+  switch (a.kind) {
+    case sql::ParamValue::Kind::kNull: return true;
+    case sql::ParamValue::Kind::kInteger: return a.integer == b.integer;
+    case sql::ParamValue::Kind::kString: return a.text == b.text;
+    case sql::ParamValue::Kind::kStream: return *a.stream == *b.stream;
+  }
+  return false;
+}
+
+}  // namespace
+
+Result<Table*> View::ModifyTable() const {
+  if (!select_ || select_->table_count() != 1) {
+    return Failed("records can only change views of one table");
+  }
+  return select_->table(0);
+}
+
+// One value per column of the table; columns outside the view are null.
+std::vector<sql::ParamValue> View::RecordValues(const Record& record) const {
+  Table* table = select_->table(0);
+  std::vector<sql::ParamValue> values(table->column_count());
+  const auto& out = select_->output();
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned field = static_cast<unsigned>(i) + 1;
+    if (!record.Has(field)) continue;
+    auto v = FieldValue(record.at(field));
+    if (v.ok()) values[out[i].column] = std::move(*v);
+  }
+  return values;
+}
+
+void View::FillRecord(Record& record, Table& table, size_t row) {
+  const auto& out = select_->output();
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned field = static_cast<unsigned>(i) + 1;
+    if (!record.Has(field)) continue;
+    const sql::ParamValue v = sql::FromStored(*db_, table, row, out[i].column);
+    switch (v.kind) {
+      case sql::ParamValue::Kind::kNull: record.SetNull(field); break;
+      case sql::ParamValue::Kind::kInteger: record.SetInteger(field, v.integer); break;
+      case sql::ParamValue::Kind::kString: record.SetText(field, v.text); break;
+      case sql::ParamValue::Kind::kStream: {
+        auto src = std::make_shared<StreamSource>();
+        src->bytes = v.stream;
+        src->size = v.stream->size();
+        record.SetStream(field, std::move(src));
+        break;
+      }
+    }
+  }
+  record.origin_view = this;
+  record.origin_row.assign(table.row_data(row), table.row_data(row) + table.column_count());
+}
+
+Status View::Modify(int mode, Record& record) {
+  if (mode >= MSIMODIFY_VALIDATE && mode <= MSIMODIFY_VALIDATE_DELETE) {
+    return Status::Error(120, "validation is not implemented");
+  }
+  if (mode < MSIMODIFY_SEEK || mode > MSIMODIFY_VALIDATE_DELETE) {
+    return Status::Error(87, "unknown modify mode");
+  }
+  auto t = ModifyTable();
+  if (!t.ok()) return t.status();
+  Table& table = **t;
+  const auto& cols = table.schema().columns;
+  // Every key column must be in the view for a record to name a row.
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (!cols[c].is_key()) continue;
+    bool present = false;
+    for (const auto& o : select_->output()) present = present || o.column == static_cast<int>(c);
+    if (!present) return Failed("the view lacks a key column");
+  }
+  sql::RowEditor editor(*db_, table);
+  const std::vector<sql::ParamValue> values = RecordValues(record);
+
+  // The row the record's key names, or -1.
+  auto row_of_key = [&]() -> long {
+    for (size_t r = 0; r < table.row_count(); ++r) {
+      bool same = true;
+      for (size_t c = 0; c < cols.size() && same; ++c) {
+        if (cols[c].is_key()) same = SameValue(sql::FromStored(*db_, table, r, c), values[c]);
+      }
+      if (same) return static_cast<long>(r);
+    }
+    return -1;
+  };
+  // The row a fetched record came from, found by its key then.
+  auto fetched_row = [&]() -> long {
+    if (record.origin_view != this || record.origin_row.size() != cols.size()) return -1;
+    return table.FindRowByKey(record.origin_row);
+  };
+  auto update_row = [&](size_t row) {
+    std::vector<std::pair<size_t, sql::ParamValue>> changes;
+    for (const auto& o : select_->output()) changes.emplace_back(o.column, values[o.column]);
+    return editor.Update(row, changes);
+  };
+
+  switch (mode) {
+    case MSIMODIFY_SEEK: {
+      const long r = row_of_key();
+      if (r < 0) return Failed("no row with this key");
+      FillRecord(record, table, static_cast<size_t>(r));
+      return Status();
+    }
+    case MSIMODIFY_REFRESH: {
+      const long r = fetched_row();
+      if (r < 0) return Failed("the record was not fetched from this view");
+      FillRecord(record, table, static_cast<size_t>(r));
+      return Status();
+    }
+    case MSIMODIFY_INSERT:
+    case MSIMODIFY_INSERT_TEMPORARY:
+      return editor.Insert(values, mode == MSIMODIFY_INSERT_TEMPORARY);
+    case MSIMODIFY_UPDATE: {
+      const long r = fetched_row();
+      if (r < 0) return Failed("the record was not fetched from this view");
+      for (size_t c = 0; c < cols.size(); ++c) {
+        if (cols[c].is_key() && !SameValue(sql::FromStored(*db_, table, r, c), values[c])) {
+          return Failed("UPDATE cannot change a primary key");
+        }
+      }
+      return update_row(static_cast<size_t>(r));
+    }
+    case MSIMODIFY_ASSIGN: {
+      const long r = row_of_key();
+      if (r < 0) return editor.Insert(values, false);
+      return update_row(static_cast<size_t>(r));
+    }
+    case MSIMODIFY_REPLACE: {
+      long r = fetched_row();
+      if (r < 0) r = row_of_key();
+      if (r < 0) return editor.Insert(values, false);
+      return update_row(static_cast<size_t>(r));
+    }
+    case MSIMODIFY_MERGE: {
+      const long r = row_of_key();
+      if (r < 0) return editor.Insert(values, false);
+      for (size_t c = 0; c < cols.size(); ++c) {
+        if (!SameValue(sql::FromStored(*db_, table, r, c), values[c])) {
+          return Failed("a row with this key holds other values");
+        }
+      }
+      return Status();
+    }
+    case MSIMODIFY_DELETE: {
+      long r = fetched_row();
+      if (r < 0) r = row_of_key();
+      if (r < 0) return Failed("no row with this key");
+      return editor.Delete(static_cast<size_t>(r));
+    }
+    default:
+      return Status::Error(87, "unknown modify mode");
+  }
+}
+
+}  // namespace msi::api

@@ -1,0 +1,183 @@
+#include "sql/change_statement.h"
+
+#include "sql/row_editor.h"
+#include "sql/select_query.h"
+
+namespace msi::sql {
+namespace {
+
+Status BadQuery(const std::string& what) { return Status::Error(1615, what); }
+
+ParamValue Resolve(const Operand& op, const std::vector<ParamValue>& params) {
+  ParamValue v;
+  switch (op.kind) {
+    case Operand::Kind::kInteger:
+      v.kind = ParamValue::Kind::kInteger;
+      v.integer = op.integer;
+      break;
+    case Operand::Kind::kString:
+      v.kind = ParamValue::Kind::kString;
+      v.text = op.text;
+      break;
+    case Operand::Kind::kParam:
+      if (op.param >= 0 && static_cast<size_t>(op.param) < params.size()) v = params[op.param];
+      break;
+    case Operand::Kind::kColumn:
+      break;
+  }
+  return v;
+}
+
+Result<Table*> ExistingTable(Database& db, const std::string& name) {
+  if (db.Schema(name) == nullptr) return BadQuery("unknown table " + name);
+  return db.GetTable(name);
+}
+
+Status CheckColumns(const TableSchema& schema, const std::vector<ColumnRef>& columns) {
+  for (const ColumnRef& c : columns) {
+    if (!c.table.empty() && c.table != schema.name) return BadQuery("unknown table " + c.table);
+    if (schema.Find(c.column) < 0) return BadQuery("unknown column " + c.column);
+  }
+  return Status();
+}
+
+// Rows of `table` that satisfy `where`, by position.
+Result<std::vector<size_t>> MatchingRows(Database& db, Table* table, const Expr* where,
+                                         const std::vector<ParamValue>& params) {
+  std::vector<Table*> tables{table};
+  std::unique_ptr<BoundExpr> bound;
+  if (where != nullptr) {
+    auto b = BindCondition(*where, tables);
+    if (!b.ok()) return b.status();
+    bound = std::move(*b);
+  }
+  std::vector<size_t> rows;
+  for (size_t r = 0; r < table->row_count(); ++r) {
+    const uint32_t index = static_cast<uint32_t>(r);
+    if (EvaluateCondition(bound.get(), db, tables, &index, params)) rows.push_back(r);
+  }
+  return rows;
+}
+
+Result<TableSchema> BuildSchema(const CreateStmt& s) {
+  TableSchema schema;
+  schema.name = s.table;
+  for (const ColumnDef& def : s.columns) {
+    if (schema.Find(def.name) >= 0) return BadQuery("column " + def.name + " appears twice");
+    schema.columns.push_back({def.name, def.type});
+  }
+  for (const std::string& key : s.primary_keys) {
+    const int c = schema.Find(key);
+    if (c < 0) return BadQuery("primary key " + key + " is no column");
+    schema.columns[c].type |= coltype::kKey;
+  }
+  return schema;
+}
+
+}  // namespace
+
+Status CheckChangeStatement(Database& db, const Statement& statement) {
+  if (auto* s = std::get_if<InsertStmt>(&statement)) {
+    const TableSchema* schema = db.Schema(s->table);
+    if (schema == nullptr) return BadQuery("unknown table " + s->table);
+    return CheckColumns(*schema, s->columns);
+  }
+  if (auto* s = std::get_if<UpdateStmt>(&statement)) {
+    auto t = ExistingTable(db, s->table);
+    if (!t.ok()) return t.status();
+    std::vector<ColumnRef> cols;
+    for (const auto& a : s->assignments) cols.push_back(a.first);
+    MSI_RETURN_IF_ERROR(CheckColumns((*t)->schema(), cols));
+    if (s->where) {
+      std::vector<Table*> tables{*t};
+      auto b = BindCondition(*s->where, tables);
+      if (!b.ok()) return b.status();
+    }
+    return Status();
+  }
+  if (auto* s = std::get_if<DeleteStmt>(&statement)) {
+    auto t = ExistingTable(db, s->table);
+    if (!t.ok()) return t.status();
+    if (s->where) {
+      std::vector<Table*> tables{*t};
+      auto b = BindCondition(*s->where, tables);
+      if (!b.ok()) return b.status();
+    }
+    return Status();
+  }
+  if (auto* s = std::get_if<CreateStmt>(&statement)) {
+    auto schema = BuildSchema(*s);
+    return schema.ok() ? Status() : schema.status();
+  }
+  if (auto* s = std::get_if<DropStmt>(&statement)) {
+    return db.Schema(s->table) == nullptr ? BadQuery("unknown table " + s->table) : Status();
+  }
+  if (auto* s = std::get_if<AlterStmt>(&statement)) {
+    return db.Schema(s->table) == nullptr ? BadQuery("unknown table " + s->table) : Status();
+  }
+  return Status();
+}
+
+Status ExecuteChangeStatement(Database& db, const Statement& statement,
+                              const std::vector<ParamValue>& params) {
+  if (auto* s = std::get_if<InsertStmt>(&statement)) {
+    auto t = ExistingTable(db, s->table);
+    if (!t.ok()) return t.status();
+    const TableSchema& schema = (*t)->schema();
+    std::vector<ParamValue> values(schema.columns.size());
+    for (size_t i = 0; i < s->columns.size(); ++i) {
+      values[schema.Find(s->columns[i].column)] = Resolve(s->values[i], params);
+    }
+    return RowEditor(db, **t).Insert(values, s->temporary);
+  }
+  if (auto* s = std::get_if<UpdateStmt>(&statement)) {
+    auto t = ExistingTable(db, s->table);
+    if (!t.ok()) return t.status();
+    Table& table = **t;
+    // Markers of the SET list come before those of the WHERE clause.
+    std::vector<std::pair<size_t, ParamValue>> changes;
+    for (const auto& [col, value] : s->assignments) {
+      changes.emplace_back(static_cast<size_t>(table.schema().Find(col.column)),
+                           Resolve(value, params));
+    }
+    auto rows = MatchingRows(db, &table, s->where.get(), params);
+    if (!rows.ok()) return rows.status();
+    // Rows move when their key changes: find each again by its old key.
+    std::vector<std::vector<uint32_t>> keys;
+    for (size_t r : *rows) {
+      keys.emplace_back(table.row_data(r), table.row_data(r) + table.column_count());
+    }
+    RowEditor editor(db, table);
+    for (const auto& key : keys) {
+      const long r = table.FindRowByKey(key);
+      if (r < 0) continue;
+      MSI_RETURN_IF_ERROR(editor.Update(static_cast<size_t>(r), changes));
+    }
+    return Status();
+  }
+  if (auto* s = std::get_if<DeleteStmt>(&statement)) {
+    auto t = ExistingTable(db, s->table);
+    if (!t.ok()) return t.status();
+    auto rows = MatchingRows(db, *t, s->where.get(), params);
+    if (!rows.ok()) return rows.status();
+    RowEditor editor(db, **t);
+    for (size_t i = rows->size(); i-- > 0;) MSI_RETURN_IF_ERROR(editor.Delete((*rows)[i]));
+    return Status();
+  }
+  if (auto* s = std::get_if<CreateStmt>(&statement)) {
+    auto schema = BuildSchema(*s);
+    if (!schema.ok()) return schema.status();
+    return db.CreateTable(std::move(*schema));
+  }
+  if (auto* s = std::get_if<DropStmt>(&statement)) {
+    return db.DropTable(s->table);
+  }
+  if (auto* s = std::get_if<AlterStmt>(&statement)) {
+    if (db.Schema(s->table) == nullptr) return BadQuery("unknown table " + s->table);
+    if (s->action != AlterStmt::Action::kAdd) return Status();  // HOLD and FREE: always in memory
+    return db.AddColumn(s->table, Column{s->column.name, s->column.type});
+  }
+  return Status::Error(1627, "not a changing statement");
+}
+
+}  // namespace msi::sql

@@ -1,0 +1,161 @@
+#include "sql/row_editor.h"
+
+#include "sql/stored_value.h"
+
+namespace msi::sql {
+
+bool RowEditor::persistent(size_t col, bool temporary_row) const {
+  return !temporary_row && !table_.schema().temporary && !table_.schema().columns[col].temporary();
+}
+
+std::vector<ParamValue> RowEditor::Read(size_t row) {
+  std::vector<ParamValue> out;
+  for (size_t c = 0; c < table_.column_count(); ++c) out.push_back(FromStored(db_, table_, row, c));
+  return out;
+}
+
+Status RowEditor::Insert(const std::vector<ParamValue>& values, bool temporary) {
+  const auto& cols = table_.schema().columns;
+  if (values.size() != cols.size()) return Status::Error(87, "wrong number of values");
+  if (IsStreamsTable()) {
+    if (values[0].kind != ParamValue::Kind::kString || values[0].text.empty()) {
+      return Status::Error(1627, "a stream needs a name");
+    }
+    if (db_.FindStream(values[0].text)) return Status::Error(1627, "the stream exists already");
+    StreamBytes bytes = values[1].kind == ParamValue::Kind::kStream ? values[1].stream : nullptr;
+    db_.PutStream(values[0].text, bytes);
+    return Status();
+  }
+  if (Database::IsCatalogTable(table_.schema().name)) {
+    return Status::Error(1627, "system tables cannot be changed with rows");
+  }
+  std::vector<uint32_t> stored(cols.size(), 0);
+  std::vector<StreamBytes> streams(cols.size());
+  auto undo = [&]() {
+    for (size_t c = 0; c < cols.size(); ++c) {
+      if (cols[c].kind() == ValueKind::kString && stored[c] != 0) {
+        db_.strings().Release(stored[c], persistent(c, temporary));
+      }
+    }
+  };
+  for (size_t c = 0; c < cols.size(); ++c) {
+    auto v = ToStored(db_, cols[c], values[c], persistent(c, temporary), &streams[c]);
+    if (!v.ok()) {
+      undo();
+      return v.status();
+    }
+    stored[c] = *v;
+  }
+  if (table_.FindRowByKey(stored) >= 0) {
+    undo();
+    return Status::Error(1627, "a row with this key exists already");
+  }
+  const size_t row = table_.InsertRow(stored, temporary);
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (streams[c]) db_.PutStream(db_.CellStreamName(table_, row), streams[c]);
+  }
+  if (!temporary) db_.MarkChanged();
+  return Status();
+}
+
+Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamValue>>& changes) {
+  const auto& cols = table_.schema().columns;
+  if (IsStreamsTable()) {
+    std::string name = db_.strings().Utf8(table_.cell(row, 0));
+    for (const auto& [col, value] : changes) {
+      if (col == 0) return Status::Error(1627, "stream names cannot change");
+      if (value.kind == ParamValue::Kind::kStream) db_.PutStream(name, value.stream);
+      else db_.PutStream(name, nullptr);
+    }
+    return Status();
+  }
+  if (Database::IsCatalogTable(table_.schema().name)) {
+    return Status::Error(1627, "system tables cannot be changed with rows");
+  }
+  const bool temporary = table_.row_temporary(row);
+  std::vector<uint32_t> stored(table_.row_data(row), table_.row_data(row) + cols.size());
+  std::vector<StreamBytes> streams(cols.size());
+  std::vector<uint8_t> stream_set(cols.size(), 0);
+  bool key_changed = false;
+  for (const auto& [col, value] : changes) {
+    auto v = ToStored(db_, cols[col], value, persistent(col, temporary), &streams[col]);
+    if (!v.ok()) return v.status();
+    if (cols[col].kind() == ValueKind::kBinary) stream_set[col] = 1;
+    if (cols[col].is_key() && *v != stored[col]) key_changed = true;
+    stored[col] = *v;
+  }
+  // Streams of binary cells are named after the key: collect them under
+  // the old name before the key moves.
+  std::vector<StreamBytes> carried(cols.size());
+  const std::string old_name = db_.CellStreamName(table_, row);
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (cols[c].kind() != ValueKind::kBinary || table_.cell(row, c) == 0) continue;
+    if (stream_set[c] || key_changed) {
+      auto where = db_.StreamForCell(table_, row, c);
+      if (where && !stream_set[c]) {
+        auto bytes = db_.ReadStream(*where);
+        if (!bytes.ok()) return bytes.status();
+        carried[c] = *bytes;
+      }
+    }
+  }
+  if (key_changed) {
+    const long other = table_.FindRowByKey(stored);
+    if (other >= 0 && static_cast<size_t>(other) != row) {
+      return Status::Error(1627, "a row with this key exists already");
+    }
+  }
+  for (const auto& [col, value] : changes) {
+    (void)value;
+    const uint32_t old = table_.cell(row, col);
+    if (cols[col].kind() == ValueKind::kString && old != 0 && old != stored[col]) {
+      db_.strings().Release(old, persistent(col, temporary));
+    }
+  }
+  bool had_stream = false;
+  for (size_t c = 0; c < cols.size(); ++c) {
+    had_stream = had_stream || (cols[c].kind() == ValueKind::kBinary && table_.cell(row, c) != 0);
+  }
+  table_.DeleteRow(row);
+  const size_t moved = table_.InsertRow(stored, temporary);
+  const std::string new_name = db_.CellStreamName(table_, moved);
+  if (had_stream && key_changed) db_.RemoveStream(old_name);
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (cols[c].kind() != ValueKind::kBinary) continue;
+    if (stream_set[c]) {
+      if (streams[c]) db_.PutStream(new_name, streams[c]);
+      else if (!key_changed) db_.RemoveStream(old_name);
+    } else if (carried[c]) {
+      db_.PutStream(new_name, carried[c]);
+    }
+  }
+  if (!temporary) db_.MarkChanged();
+  return Status();
+}
+
+Status RowEditor::Delete(size_t row) {
+  const auto& cols = table_.schema().columns;
+  if (IsStreamsTable()) {
+    db_.RemoveStream(db_.strings().Utf8(table_.cell(row, 0)));
+    return Status();
+  }
+  if (Database::IsCatalogTable(table_.schema().name)) {
+    return Status::Error(1627, "system tables cannot be changed with rows");
+  }
+  const bool temporary = table_.row_temporary(row);
+  bool has_stream = false;
+  for (size_t c = 0; c < cols.size(); ++c) {
+    const uint32_t v = table_.cell(row, c);
+    if (cols[c].kind() == ValueKind::kBinary && v != 0) has_stream = true;
+    if (cols[c].kind() == ValueKind::kString && v != 0) {
+      db_.strings().Release(v, persistent(c, temporary));
+    }
+  }
+  const std::string name = db_.CellStreamName(table_, row);
+  table_.DeleteRow(row);
+  if (has_stream && db_.FindStream(name)) db_.RemoveStream(name);
+  if (!temporary) db_.MarkChanged();
+  return Status();
+}
+
+}  // namespace msi::sql

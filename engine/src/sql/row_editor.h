@@ -1,0 +1,37 @@
+// Row changes that keep a table, its streams and the string pool in step:
+// the one place INSERT, UPDATE, DELETE and MsiViewModify change rows.
+#pragma once
+
+#include <vector>
+
+#include "sql/param.h"
+#include "status.h"
+#include "storage/database.h"
+
+namespace msi::sql {
+
+class RowEditor {
+ public:
+  RowEditor(Database& db, Table& table) : db_(db), table_(table) {}
+
+  // `values` has one entry per column. ERROR_FUNCTION_FAILED when a row
+  // with the same key exists.
+  Status Insert(const std::vector<ParamValue>& values, bool temporary);
+  // Sets the given columns of the row; a changed key moves the row (and
+  // its streams), failing with ERROR_FUNCTION_FAILED if the new key is
+  // taken.
+  Status Update(size_t row, const std::vector<std::pair<size_t, ParamValue>>& changes);
+  Status Delete(size_t row);
+
+  // The row's values, one per column.
+  std::vector<ParamValue> Read(size_t row);
+
+ private:
+  bool persistent(size_t col, bool temporary_row) const;
+  bool IsStreamsTable() const { return table_.schema().name == "_Streams"; }
+
+  Database& db_;
+  Table& table_;
+};
+
+}  // namespace msi::sql

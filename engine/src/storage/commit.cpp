@@ -1,0 +1,207 @@
+// Commit: the whole database re-encoded into a new compound file that
+// replaces the package atomically. String ids of strings that stay are
+// kept (ORDER BY results depend on them); reference counts are recounted
+// from every table; rows are written in primary key order; every stream
+// and storage that is not table data is carried over byte for byte.
+#include <algorithm>
+
+#include "cfb/compound_file.h"
+#include "storage/atomic_file.h"
+#include "storage/database.h"
+#include "storage/summary_info.h"
+#include "stream_name.h"
+#include "text.h"
+
+namespace msi {
+namespace {
+
+void Put(std::vector<uint8_t>& out, uint32_t v, unsigned width) {
+  for (unsigned i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+cfb::Bytes MakeBytes(std::vector<uint8_t> v) {
+  return std::make_shared<const std::vector<uint8_t>>(std::move(v));
+}
+
+// The rows of a table that belong in the file, in key order.
+std::vector<size_t> PersistentRows(const Table& t) {
+  std::vector<size_t> rows;
+  for (size_t r = 0; r < t.row_count(); ++r) {
+    if (!t.row_temporary(r)) rows.push_back(r);
+  }
+  std::stable_sort(rows.begin(), rows.end(), [&](size_t a, size_t b) {
+    return t.CompareKeys(t.row_data(a), t.row_data(b)) < 0;
+  });
+  return rows;
+}
+
+std::vector<uint8_t> EncodeTable(const Table& t, unsigned ref_width) {
+  const std::vector<size_t> rows = PersistentRows(t);
+  std::vector<uint8_t> out;
+  const auto& cols = t.schema().columns;
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (cols[c].temporary()) continue;
+    const unsigned w = cols[c].StoredWidth(ref_width);
+    for (size_t r : rows) Put(out, t.cell(r, c), w);
+  }
+  return out;
+}
+
+}  // namespace
+
+Status Database::CopyStorage(uint32_t entry, cfb::StorageSpec* out) const {
+  const auto& e = cfb_->entry(entry);
+  out->name = e.name;
+  out->clsid = e.clsid;
+  out->state_bits = e.state_bits;
+  out->created = e.created;
+  out->modified = e.modified;
+  for (uint32_t child : cfb_->Children(entry)) {
+    const auto& c = cfb_->entry(child);
+    if (c.type == cfb::EntryType::kStream) {
+      auto bytes = cfb_->ReadStream(child);
+      if (!bytes.ok()) return bytes.status();
+      out->streams.push_back({c.name, MakeBytes(std::move(*bytes))});
+    } else if (c.type == cfb::EntryType::kStorage) {
+      cfb::StorageSpec sub;
+      MSI_RETURN_IF_ERROR(CopyStorage(child, &sub));
+      out->storages.push_back(std::move(sub));
+    }
+  }
+  return Status();
+}
+
+Result<cfb::StorageSpec> Database::BuildFileTree() {
+  // Every table must be in memory to count its strings.
+  std::vector<Table*> persistent;
+  for (const std::string& name : table_names_) {
+    const TableSchema* schema = Schema(name);
+    if (schema == nullptr || schema->temporary || IsCatalogTable(name)) continue;
+    auto t = GetTable(name);
+    if (!t.ok()) return t.status();
+    persistent.push_back(*t);
+  }
+  Table& tables = *tables_.at("_Tables");
+  Table& columns = *tables_.at("_Columns");
+
+  std::vector<uint32_t> counts(strings_->size(), 0);
+  auto count = [&](uint32_t id) {
+    if (id != 0 && id < counts.size()) ++counts[id];
+  };
+  for (size_t r = 0; r < tables.row_count(); ++r) {
+    if (!tables.row_temporary(r)) count(tables.cell(r, 0));
+  }
+  for (size_t r = 0; r < columns.row_count(); ++r) {
+    if (columns.row_temporary(r)) continue;
+    count(columns.cell(r, 0));
+    count(columns.cell(r, 2));
+  }
+  for (Table* t : persistent) {
+    const auto& cols = t->schema().columns;
+    for (size_t r = 0; r < t->row_count(); ++r) {
+      if (t->row_temporary(r)) continue;
+      for (size_t c = 0; c < cols.size(); ++c) {
+        if (cols[c].kind() == ValueKind::kString && !cols[c].temporary()) count(t->cell(r, c));
+      }
+    }
+  }
+  uint32_t max_id = 0;
+  for (uint32_t id = 1; id < counts.size(); ++id) {
+    if (counts[id] > 0) max_id = id;
+  }
+  const unsigned ref_width = max_id > 0xFFFF ? 3 : 2;
+
+  std::vector<uint8_t> pool, data;
+  Put(pool, static_cast<uint32_t>(strings_->codepage()) | (ref_width == 3 ? 0x80000000u : 0), 4);
+  for (uint32_t id = 1; id <= max_id; ++id) {
+    if (counts[id] == 0) {
+      Put(pool, 0, 4);
+      continue;
+    }
+    const std::string_view bytes = strings_->Bytes(id);
+    const uint32_t refs = std::min<uint32_t>(counts[id], 0xFFFF);
+    if (bytes.size() > 0xFFFF) {
+      // Long strings take two entries: the high word, then the low word.
+      Put(pool, 0, 2);
+      Put(pool, static_cast<uint32_t>(bytes.size() >> 16), 2);
+    }
+    Put(pool, static_cast<uint32_t>(bytes.size() & 0xFFFF), 2);
+    Put(pool, refs, 2);
+    data.insert(data.end(), bytes.begin(), bytes.end());
+  }
+
+  cfb::StorageSpec root;
+  root.clsid = PackageClsid();
+  if (cfb_) {
+    const auto& r = cfb_->entry(cfb::CompoundFileReader::kRootId);
+    root.clsid = r.clsid;
+    root.state_bits = r.state_bits;
+    root.created = r.created;
+    root.modified = r.modified;
+  }
+  auto add_table_stream = [&](const std::string& name, std::vector<uint8_t> bytes) {
+    root.streams.push_back({EncodeStreamName(Utf8ToUtf16(name), true), MakeBytes(std::move(bytes))});
+  };
+  add_table_stream("_StringPool", std::move(pool));
+  add_table_stream("_StringData", std::move(data));
+  add_table_stream("_Tables", EncodeTable(tables, ref_width));
+  add_table_stream("_Columns", EncodeTable(columns, ref_width));
+  for (Table* t : persistent) {
+    std::vector<uint8_t> bytes = EncodeTable(*t, ref_width);
+    if (!bytes.empty()) add_table_stream(t->schema().name, std::move(bytes));
+  }
+
+  if (cfb_) {
+    for (uint32_t id : cfb_->Children(cfb::CompoundFileReader::kRootId)) {
+      const auto& e = cfb_->entry(id);
+      bool is_table = false;
+      const std::string name = Utf16ToUtf8(DecodeStreamName(e.name, &is_table));
+      if (e.type == cfb::EntryType::kStorage) {
+        cfb::StorageSpec sub;
+        MSI_RETURN_IF_ERROR(CopyStorage(id, &sub));
+        root.storages.push_back(std::move(sub));
+        continue;
+      }
+      if (e.type != cfb::EntryType::kStream) continue;
+      if (is_table) {
+        // Table data is written afresh above; a stray table stream that
+        // belongs to no known table is kept as it was.
+        if (name == "_StringPool" || name == "_StringData" || name == "_Tables" ||
+            name == "_Columns" || schemas_.count(name) != 0 || dropped_tables_.count(name) != 0) {
+          continue;
+        }
+      } else if (stream_changes_.count(name) != 0) {
+        continue;
+      }
+      auto bytes = cfb_->ReadStream(id);
+      if (!bytes.ok()) return bytes.status();
+      root.streams.push_back({e.name, MakeBytes(std::move(*bytes))});
+    }
+  }
+  for (const auto& [name, bytes] : stream_changes_) {
+    if (bytes) root.streams.push_back({StoredStreamName(name), bytes});
+  }
+  if (!cfb_ && stream_changes_.count("\005SummaryInformation") == 0) {
+    root.streams.push_back({u"\005SummaryInformation",
+                            MakeBytes(DefaultSummaryInformation(NewGuid()))});
+  }
+  strings_->SetCounts(counts);
+  ref_width_ = ref_width;
+  return root;
+}
+
+Status Database::Commit() {
+  if (read_only() && options_.output_path.empty()) return Status();
+  if (!changed_) return Status();
+  auto tree = BuildFileTree();
+  if (!tree.ok()) return tree.status();
+  cfb::WriteOptions wo;
+  wo.major_version = cfb_ ? cfb_->major_version() : 3;
+  const std::string target = options_.output_path.empty() ? path_ : options_.output_path;
+  MSI_RETURN_IF_ERROR(ReplaceFileAtomically(
+      target, [&](cfb::ByteSink& sink) { return cfb::WriteCompoundFile(*tree, wo, sink); }));
+  changed_ = false;
+  return Status();
+}
+
+}  // namespace msi
