@@ -75,6 +75,7 @@ typedef uint32_t MSIHANDLE;
 #define ERROR_INVALID_PARAMETER 87u      /* a wrong argument */
 #define ERROR_OPEN_FAILED 110u           /* the package cannot be opened */
 #define ERROR_CALL_NOT_IMPLEMENTED 120u  /* not supported by this engine */
+#define ERROR_BAD_PATHNAME 161u          /* an archive file cannot be read */
 #define ERROR_MORE_DATA 234u             /* buffer too small; see BUFFERS */
 #define ERROR_NO_MORE_ITEMS 259u         /* MsiViewFetch after the last row */
 #define ERROR_INVALID_DATATYPE 1804u     /* field is not of the asked type */

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "api/c_api_util.h"
+#include "archive/idt_archive.h"
 #include "api/database_object.h"
 #include "api/record.h"
 #include "api/view.h"
@@ -138,10 +139,36 @@ UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
   return dbo->db()->Commit().code();
 }
 
-UINT MsiDatabaseImportW(MSIHANDLE, LPCWSTR, LPCWSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }
-UINT MsiDatabaseImportA(MSIHANDLE, LPCSTR, LPCSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }
-UINT MsiDatabaseExportW(MSIHANDLE, LPCWSTR, LPCWSTR, LPCWSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }
-UINT MsiDatabaseExportA(MSIHANDLE, LPCSTR, LPCSTR, LPCSTR) { return ERROR_CALL_NOT_IMPLEMENTED; }
+UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileName) {
+  if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
+  auto dbo = Find<DatabaseObject>(hDatabase);
+  if (!dbo) return ERROR_INVALID_HANDLE;
+  return ImportIdt(*dbo->db(), szFolderPath, szFileName).code();
+}
+
+UINT MsiDatabaseImportW(MSIHANDLE hDatabase, LPCWSTR szFolderPath, LPCWSTR szFileName) {
+  if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
+  return MsiDatabaseImportA(hDatabase, FromWide(szFolderPath).c_str(), FromWide(szFileName).c_str());
+}
+
+UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolderPath,
+                        LPCSTR szFileName) {
+  if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  auto dbo = Find<DatabaseObject>(hDatabase);
+  if (!dbo) return ERROR_INVALID_HANDLE;
+  return ExportIdt(*dbo->db(), szTableName, szFolderPath, szFileName).code();
+}
+
+UINT MsiDatabaseExportW(MSIHANDLE hDatabase, LPCWSTR szTableName, LPCWSTR szFolderPath,
+                        LPCWSTR szFileName) {
+  if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  return MsiDatabaseExportA(hDatabase, FromWide(szTableName).c_str(),
+                            FromWide(szFolderPath).c_str(), FromWide(szFileName).c_str());
+}
 
 UINT MsiCloseHandle(MSIHANDLE hAny) {
   if (hAny == 0) return ERROR_SUCCESS;

@@ -59,7 +59,7 @@ const std::string& StringPool::Utf8(uint32_t id) {
   if (!IsUsed(id)) return kEmpty;
   if (utf8_.size() < entries_.size()) utf8_.resize(entries_.size());
   auto& slot = utf8_[id];
-  if (!slot) slot = converter_.ToUtf8(entries_[id].bytes);
+  if (!slot) slot = converter_->ToUtf8(entries_[id].bytes);
   return *slot;
 }
 
@@ -72,7 +72,7 @@ void StringPool::IndexAll() {
 }
 
 uint32_t StringPool::Find(std::string_view utf8) {
-  auto bytes = converter_.FromUtf8(utf8);
+  auto bytes = converter_->FromUtf8(utf8);
   if (!bytes) return 0;
   if (!indexed_) IndexAll();
   auto it = index_.find(*bytes);
@@ -80,7 +80,7 @@ uint32_t StringPool::Find(std::string_view utf8) {
 }
 
 std::optional<uint32_t> StringPool::AddRef(std::string_view utf8, bool persistent) {
-  auto bytes = converter_.FromUtf8(utf8);
+  auto bytes = converter_->FromUtf8(utf8);
   if (!bytes) return std::nullopt;
   if (!indexed_) IndexAll();
   uint32_t id = 0;
@@ -127,6 +127,19 @@ void StringPool::SetCounts(const std::vector<uint32_t>& counts) {
       if (id < utf8_.size()) utf8_[id].reset();
     }
   }
+}
+
+bool StringPool::SetCodepage(int codepage) {
+  if (codepage == codepage_) return true;
+  if (codepage != 0 && !IsSupportedCodepage(codepage)) return false;
+  for (const Entry& e : entries_) {
+    for (char c : e.bytes) {
+      if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+  }
+  codepage_ = codepage;
+  converter_ = std::make_unique<CodepageConverter>(codepage);
+  return true;
 }
 
 }  // namespace msi

@@ -50,7 +50,10 @@ class StringPool {
   // Sets the persistent counts to the ones a commit found; frees the ids
   // nothing refers to any more, so that later strings can reuse them.
   void SetCounts(const std::vector<uint32_t>& counts);
-  CodepageConverter& converter() { return converter_; }
+  CodepageConverter& converter() { return *converter_; }
+  // Changes the codepage; refused (false) while a string holds bytes that
+  // would read differently, or when the codepage is unknown.
+  bool SetCodepage(int codepage);
 
  private:
   struct Entry {
@@ -59,12 +62,13 @@ class StringPool {
     uint32_t temp_refs = 0;  // non-persistent references
     bool used = false;
   };
-  explicit StringPool(int codepage) : codepage_(codepage), converter_(codepage) {}
+  explicit StringPool(int codepage)
+      : codepage_(codepage), converter_(std::make_unique<CodepageConverter>(codepage)) {}
   void IndexAll();
 
   int codepage_;
   bool long_refs_ = false;
-  CodepageConverter converter_;
+  std::unique_ptr<CodepageConverter> converter_;
   std::vector<Entry> entries_;
   std::vector<std::optional<std::string>> utf8_;
   std::unordered_map<std::string, uint32_t> index_;  // bytes -> lowest id
