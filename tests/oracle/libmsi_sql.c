@@ -126,6 +126,15 @@ static int put_record(LibmsiRecord *rec, const char *step)
     return 0;
 }
 
+/* Only SELECT prints: column names, then rows (as msisql). */
+static gboolean is_select(const char *statement)
+{
+    while (g_ascii_isspace(*statement))
+        ++statement;
+    return g_ascii_strncasecmp(statement, "SELECT", 6) == 0 &&
+           !g_ascii_isalnum(statement[6]) && statement[6] != '_';
+}
+
 /* Failures name the statement's place among the arguments (1 for the first
  * statement) so that a caller running many statements at once knows which
  * one failed. */
@@ -145,6 +154,8 @@ static int run_statement(LibmsiDatabase *db, const char *statement, int number)
         status = fail(step, error);
         goto done;
     }
+    if (!is_select(statement))
+        goto done;
     LibmsiRecord *names = libmsi_query_get_column_info(query, LIBMSI_COL_INFO_NAMES, &error);
     if (names == NULL) {
         snprintf(step, sizeof step, "statement %d: reading the column names", number);
