@@ -254,9 +254,9 @@ Result<std::vector<uint8_t>> CompoundFileReader::ReadStream(uint32_t id) const {
     const uint32_t limit = static_cast<uint32_t>(std::min<uint64_t>(mini_capacity, mini_fat_.size()));
     uint32_t cur = e.start_sector;
     size_t done = 0;
-    uint32_t steps = 0;
+    std::vector<uint8_t> seen(limit, 0);  // a sector met twice means a loop
     while (done < out.size()) {
-      if (cur >= limit || ++steps > limit) return Damaged("mini stream chain");
+      if (cur >= limit || seen[cur]++) return Damaged("mini stream chain");
       const uint64_t off = static_cast<uint64_t>(cur) * kMiniSectorSize;
       const uint32_t n = static_cast<uint32_t>(std::min<size_t>(kMiniSectorSize, out.size() - done));
       const uint32_t sector = mini_stream_sectors_[off / geo_.sector_size];
@@ -268,10 +268,10 @@ Result<std::vector<uint8_t>> CompoundFileReader::ReadStream(uint32_t id) const {
   }
   uint32_t cur = e.start_sector;
   size_t done = 0;
-  uint32_t steps = 0;
   const uint32_t limit = std::min<uint32_t>(static_cast<uint32_t>(fat_.size()), geo_.sector_count);
+  std::vector<uint8_t> seen(limit, 0);  // a sector met twice means a loop
   while (done < out.size()) {
-    if (cur >= limit || ++steps > limit) return Damaged("stream chain");
+    if (cur >= limit || seen[cur]++) return Damaged("stream chain");
     const uint32_t n = static_cast<uint32_t>(std::min<size_t>(geo_.sector_size, out.size() - done));
     CopySector(cur, 0, out.data() + done, n);
     done += n;

@@ -348,6 +348,7 @@ class Parser {
       MSI_RETURN_IF_ERROR(Identifier(def.name));
       MSI_RETURN_IF_ERROR(ColumnType(def));
       s.columns.push_back(std::move(def));
+      if (IsKeyword("PRIMARY")) break;
       MSI_RETURN_IF_ERROR(ExpectSymbol(","));
     }
     MSI_RETURN_IF_ERROR(ExpectKeyword("PRIMARY"));

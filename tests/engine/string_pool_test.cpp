@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "storage/string_pool.h"
+
+namespace msi {
+namespace {
+
+void Put16(std::vector<uint8_t>& v, uint16_t x) {
+  v.push_back(static_cast<uint8_t>(x));
+  v.push_back(static_cast<uint8_t>(x >> 8));
+}
+
+TEST(StringPool, DecodesIdsCountsAndTheCodepage) {
+  std::vector<uint8_t> pool, data;
+  Put16(pool, 1252);  // codepage, 2-byte references
+  Put16(pool, 0);
+  Put16(pool, 3); Put16(pool, 2);  // id 1: "abc", 2 references
+  Put16(pool, 0); Put16(pool, 0);  // id 2: unused
+  Put16(pool, 1); Put16(pool, 1);  // id 3: "\x80" (the euro sign in 1252)
+  data = {'a', 'b', 'c', 0x80};
+  auto sp = StringPool::Load(pool, data);
+  ASSERT_TRUE(sp.ok());
+  StringPool& p = **sp;
+  EXPECT_EQ(p.codepage(), 1252);
+  EXPECT_FALSE(p.long_refs_flag());
+  EXPECT_EQ(p.Utf8(1), "abc");
+  EXPECT_EQ(p.RefCount(1), 2u);
+  EXPECT_FALSE(p.IsUsed(2));
+  EXPECT_EQ(p.Utf8(3), "\xE2\x82\xAC");
+  EXPECT_EQ(p.Find("\xE2\x82\xAC"), 3u);
+  EXPECT_EQ(p.Find("abd"), 0u);
+}
+
+TEST(StringPool, LongStringsTakeTwoEntriesButOneId) {
+  const size_t big = 70000;
+  std::vector<uint8_t> pool, data(big, 'x');
+  Put16(pool, 0);
+  Put16(pool, 0x8000);  // 3-byte references requested
+  Put16(pool, 0); Put16(pool, static_cast<uint16_t>(big >> 16));  // id 1, high word
+  Put16(pool, static_cast<uint16_t>(big & 0xFFFF)); Put16(pool, 1);
+  Put16(pool, 2); Put16(pool, 1);  // id 2: "yz"
+  data.push_back('y');
+  data.push_back('z');
+  auto sp = StringPool::Load(pool, data);
+  ASSERT_TRUE(sp.ok());
+  EXPECT_TRUE((*sp)->long_refs_flag());
+  EXPECT_EQ((*sp)->Utf8(1).size(), big);
+  // A reader that gets the long entry wrong garbles every later string.
+  EXPECT_EQ((*sp)->Utf8(2), "yz");
+  EXPECT_EQ((*sp)->codepage(), 0);
+}
+
+TEST(StringPool, LengthsBeyondTheDataAreDamage) {
+  std::vector<uint8_t> pool, data = {'a'};
+  Put16(pool, 1252); Put16(pool, 0);
+  Put16(pool, 5); Put16(pool, 1);
+  auto sp = StringPool::Load(pool, data);
+  ASSERT_FALSE(sp.ok());
+  EXPECT_EQ(sp.status().code(), 13u);
+  // A long-string marker in the last entry has no low word to read.
+  pool.resize(4);
+  Put16(pool, 0); Put16(pool, 1);
+  EXPECT_EQ(StringPool::Load(pool, data).status().code(), 13u);
+}
+
+TEST(StringPool, UndecodableBytesBecomeReplacementCharacters) {
+  std::vector<uint8_t> pool, data = {0x81, 'a'};  // 0x81 is unmapped in 932 as a lead byte alone
+  Put16(pool, 65001); Put16(pool, 0);
+  Put16(pool, 2); Put16(pool, 1);
+  auto sp = StringPool::Load(pool, data);
+  ASSERT_TRUE(sp.ok());
+  EXPECT_EQ((*sp)->Utf8(1), "\xEF\xBF\xBD" "a");
+}
+
+TEST(StringPool, AddingReusesTextAndFreeIds) {
+  auto p = StringPool::CreateEmpty(1252);
+  auto a = p->AddRef("alpha", true);
+  auto b = p->AddRef("beta", true);
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(*a, 1u);
+  EXPECT_EQ(*b, 2u);
+  EXPECT_EQ(*p->AddRef("alpha", true), 1u);
+  EXPECT_EQ(p->RefCount(1), 2u);
+  // A commit that finds "alpha" unused frees its id for the next string.
+  p->SetCounts({0, 0, 1});
+  EXPECT_FALSE(p->IsUsed(1));
+  EXPECT_EQ(*p->AddRef("gamma", true), 1u);
+  EXPECT_EQ(p->Utf8(1), "gamma");
+  // Text the codepage cannot hold is refused, not mangled.
+  EXPECT_FALSE(p->AddRef("\xE4\xB8\xAD", true).has_value());
+}
+
+}  // namespace
+}  // namespace msi
