@@ -54,8 +54,8 @@ TEST(PackagePathsTest, PathsWithoutMsiNeverNameThePackage) {
 
 TEST(PackagePathsTest, AReportNameThatIsThePackageThroughALinkIsAvoided) {
   TempDir dir;
-  WriteBytes(dir / "real.html", "package bytes");
-  fs::create_symlink(dir / "real.html", dir / "App.msi");
+  WriteBytes(dir / "App.msi", "package bytes");
+  fs::create_symlink(dir / "App.msi", dir / "App.html");
   EXPECT_EQ(ReportPathFor((dir / "App.msi").string()), (dir / "App.msi.html").string());
 }
 
