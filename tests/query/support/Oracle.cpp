@@ -10,22 +10,63 @@ const QStringList kDialogTables = {"Dialog", "Control", "ControlCondition", "Con
 
 bool OracleAvailable() { return !QStandardPaths::findExecutable(QStringLiteral("msiinfo")).isEmpty(); }
 
-QStringList OracleRows(const QString& package, const QString& table) {
+namespace {
+// The export's lines split into the column names and the data lines.
+bool ExportLines(const QString& package, const QString& table, QStringList& columns, QStringList& rows) {
   bool ok = false;
   const QByteArray text = RunProgram(QStringLiteral("msiinfo"), {"export", package, table}, &ok);
-  if (!ok) return {};
-  QStringList lines = QString::fromUtf8(text).split(QStringLiteral("\r\n"));
-  if (lines.size() == 1) lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
-  lines = lines.mid(3);
-  lines.removeAll(QString());
-  lines.sort();
-  return lines;
+  if (!ok) return false;
+  QStringList lines = QString::fromUtf8(text).split(QRegularExpression(QStringLiteral("\r?\n")));
+  if (lines.size() < 3) return false;
+  columns = lines[0].split(QLatin1Char('\t'));
+  // msiinfo writes line breaks inside values as they are: a row is complete
+  // once it has a field for every column.
+  rows.clear();
+  QString pending;
+  bool open = false;
+  for (const QString& line : lines.mid(3)) {
+    if (!open && line.isEmpty()) continue;
+    pending = open ? pending + QLatin1Char('\n') + line : line;
+    open = pending.count(QLatin1Char('\t')) < columns.size() - 1;
+    if (!open && !pending.isEmpty()) rows << pending;
+  }
+  if (open && !pending.isEmpty()) rows << pending;
+  return true;
 }
 
+}  // namespace
+
+QStringList OracleRows(const QString& package, const QString& table) {
+  QStringList columns, rows;
+  if (!ExportLines(package, table, columns, rows)) return {};
+  rows.sort();
+  return rows;
+}
+
+namespace {
+int DialogColumn(const QStringList& columns) {
+  const int index = columns.indexOf(QStringLiteral("Dialog_"));
+  return index >= 0 ? index : columns.indexOf(QStringLiteral("Dialog"));
+}
+}  // namespace
+
 QStringList OracleDialogRows(const QString& package, const QString& table, const QString& dialog) {
-  QStringList rows;
-  for (const QString& row : OracleRows(package, table))
-    if (row.section(QLatin1Char('\t'), 0, 0) == dialog) rows << row;
+  QStringList columns, lines, rows;
+  if (!ExportLines(package, table, columns, lines)) return rows;
+  const int column = DialogColumn(columns);
+  for (const QString& line : lines)
+    if (line.split(QLatin1Char('\t')).value(column) == dialog) rows << line;
+  rows.sort();
+  return rows;
+}
+
+QStringList OracleRowsWithout(const QString& package, const QString& table, const QString& dialog) {
+  QStringList columns, lines, rows;
+  if (!ExportLines(package, table, columns, lines)) return rows;
+  const int column = DialogColumn(columns);
+  for (const QString& line : lines)
+    if (line.split(QLatin1Char('\t')).value(column) != dialog) rows << line;
+  rows.sort();
   return rows;
 }
 
@@ -61,17 +102,12 @@ QString OracleSnapshot(const QString& package, const QStringList& skipTables) {
 }
 
 QStringList OracleNamedDialogRows(const QString& package, const QString& table, const QString& dialog) {
-  bool ok = false;
-  const QByteArray text = RunProgram(QStringLiteral("msiinfo"), {"export", package, table}, &ok);
-  if (!ok) return {};
-  QStringList lines = QString::fromUtf8(text).split(QRegularExpression(QStringLiteral("\r?\n")));
-  if (lines.size() < 3) return {};
-  const QStringList columns = lines[0].split(QLatin1Char('\t'));
-  QStringList rows;
-  for (const QString& line : lines.mid(3)) {
-    if (line.isEmpty()) continue;
+  QStringList columns, lines, rows;
+  if (!ExportLines(package, table, columns, lines)) return rows;
+  const int column = DialogColumn(columns);
+  for (const QString& line : lines) {
     const QStringList values = line.split(QLatin1Char('\t'));
-    if (values.value(0) != dialog) continue;
+    if (values.value(column) != dialog) continue;
     QStringList pairs;
     for (int i = 0; i < columns.size(); ++i) pairs << columns[i] + QLatin1Char('=') + values.value(i);
     pairs.sort();

@@ -11,8 +11,10 @@ bool OracleAvailable();
 // The table's rows as exported text lines (header lines dropped); empty
 // when the package has no such table.
 QStringList OracleRows(const QString& package, const QString& table);
-// Rows of a dialog table whose first column (Dialog or Dialog_) is `dialog`.
+// Rows of a dialog table whose Dialog (or Dialog_) column is `dialog`.
 QStringList OracleDialogRows(const QString& package, const QString& table, const QString& dialog);
+// Rows of a dialog table that do not belong to `dialog`.
+QStringList OracleRowsWithout(const QString& package, const QString& table, const QString& dialog);
 QStringList OracleTables(const QString& package);
 QStringList OracleStreams(const QString& package);
 QByteArray OracleStream(const QString& package, const QString& stream, bool* ok = nullptr);

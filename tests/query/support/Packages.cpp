@@ -6,7 +6,9 @@
 #include <QProcess>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <csignal>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,4 +86,21 @@ QByteArray RunProgram(const QString& program, const QStringList& arguments, bool
   const bool success = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
   if (ok) *ok = success;
   return success ? process.readAllStandardOutput() : QByteArray();
+}
+
+FileSizeLimitGuard::FileSizeLimitGuard(long long bytes) {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return;
+  m_savedSoft = static_cast<long long>(limit.rlim_cur);
+  std::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit then fails with EFBIG
+  limit.rlim_cur = static_cast<rlim_t>(bytes);
+  m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimitGuard::~FileSizeLimitGuard() {
+  if (!m_active) return;
+  struct rlimit limit {};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(m_savedSoft);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
 }

@@ -32,6 +32,21 @@ class UnwritableGuard {
   bool m_active = false;
 };
 
+// Limits the size of files this process writes for as long as it lives,
+// so that writing a whole package fails the way a full disk makes it fail.
+class FileSizeLimitGuard {
+ public:
+  explicit FileSizeLimitGuard(long long bytes);
+  ~FileSizeLimitGuard();
+  FileSizeLimitGuard(const FileSizeLimitGuard&) = delete;
+  FileSizeLimitGuard& operator=(const FileSizeLimitGuard&) = delete;
+  bool Active() const { return m_active; }
+
+ private:
+  bool m_active = false;
+  long long m_savedSoft = 0;
+};
+
 // Runs a program and gives its standard output; empty QByteArray and
 // `ok` false when it cannot be run or fails.
 QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok = nullptr);

@@ -181,6 +181,7 @@ class StreamExtractorTest : public QObject {
     if (!OracleAvailable()) QSKIP("msiinfo (msitools) is not installed: no second opinion");
     int checked = 0;
     for (const QString& package : packages) {
+      m_box.shown.clear();
       SetDatabase(package);
       m_dialog->OnStreamList();
       QVERIFY2(m_box.shown.empty(), qPrintable(package + ": " + m_box.Texts().join('|')));

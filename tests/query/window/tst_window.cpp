@@ -142,7 +142,8 @@ class WindowTest : public QObject {
     sql->setFocus();
     QTest::keyClicks(sql, "SELECT 1");
     QTest::keyClick(sql, Qt::Key_Return);
-    QCOMPARE(sql->toPlainText(), QStringLiteral("SELECT 1")) << "Return is not taken by the field";
+    // Return is not taken by the field
+    QCOMPARE(sql->toPlainText(), QStringLiteral("SELECT 1"));
     QCOMPARE(m_box.Texts(), QStringList{"Cannot open database."});
     QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
     QCOMPARE(m_box.shown[0].caption, QCoreApplication::applicationName());
@@ -167,7 +168,8 @@ class WindowTest : public QObject {
     QTest::mouseClick(Find<QPushButton>("button1001_Browse"), Qt::LeftButton);
     QCOMPARE(m_chooser.calls, 1);
     QCOMPARE(database->text(), QStringLiteral("/packages/app.msi"));
-    QCOMPARE(sql->toPlainText(), QString()) << "the statement of the last feature click comes back";
+    // the statement of the last feature click comes back
+    QCOMPARE(sql->toPlainText(), QString());
 
     // A feature click stores the statement; Browse then brings that one back.
     sql->setPlainText("SELECT `Dialog` FROM `Dialog`");
