@@ -6,6 +6,9 @@
 namespace pellacor {
 
 std::string HtmlText(std::string_view text) {
+  if (text.find_first_of("&<>\"'") == std::string_view::npos) {
+    return std::string(text);
+  }
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -93,6 +96,12 @@ std::string EncodeWindows1252(std::string_view utf8) {
   out.reserve(utf8.size());
   size_t pos = 0;
   while (pos < utf8.size()) {
+    unsigned char byte = static_cast<unsigned char>(utf8[pos]);
+    if (byte >= 0x20 && byte < 0x7F) {  // the common case: printable ASCII
+      out += static_cast<char>(byte);
+      ++pos;
+      continue;
+    }
     char32_t c = DecodeOne(utf8, pos);
     if (c == 0) c = kReplacement;  // &#0; is no character a page may hold
     int b = (c < 0x20 && c != '\t') || c == 0x7F ? -1 : Windows1252Byte(c);

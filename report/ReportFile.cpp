@@ -14,6 +14,7 @@ ReportFile::ReportFile(const std::string& path) {
     Failure failure = CreateFileFailure(errno);
     throw Failure(failure.number(), failure.description() + ": " + path);
   }
+  std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
 }
 
 ReportFile::~ReportFile() {
