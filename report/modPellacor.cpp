@@ -12,6 +12,8 @@
 
 #ifndef PELLACOR_NO_GUI
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QWindow>
 #include <QMessageBox>
 
 #include "FormProgress.h"
@@ -59,8 +61,15 @@ int RunWithWindow(const std::string& path, const char* program) {
   FormProgress form;
   form.setWindowTitle(QString::fromUtf8(info::kProductName));
   form.show();
-  // Let the window appear before the report starts; user input waits.
-  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Let the window appear before the report starts (the window system
+  // maps it asynchronously); user input waits.
+  QElapsedTimer waited;
+  waited.start();
+  while (form.windowHandle() != nullptr && !form.windowHandle()->isExposed() &&
+         waited.elapsed() < 1000) {
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+  }
+  form.repaint();
   try {
     BuildReport(path, form.label(), form.bar());
   } catch (const Failure& failure) {
