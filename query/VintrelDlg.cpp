@@ -133,6 +133,11 @@ void CVintrelDlg::CreateControls() {
       }
       case ControlKind::GroupBox:
         widget = new QGroupBox(text, this);
+        // The title sits on the frame line, so the frame takes the
+        // template's whole rectangle.
+        widget->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
         // Group boxes come after their controls in the tab order, so they
         // lie above them; let clicks through to the controls.
         widget->setAttribute(Qt::WA_TransparentForMouseEvents);
