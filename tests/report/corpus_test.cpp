@@ -85,12 +85,24 @@ TEST(CorpusTest, EveryPackageGetsExactlyTheErrorLinesOfItsMissingTables) {
     SCOPED_TRACE(original.filename().string());
     TempDir dir;
     fs::path package = CopyPackage(original, dir);
-    std::set<std::string> tables = TablesOf(package);
+    std::set<std::string> tables;
+    bool opens = true;
+    try {
+      tables = TablesOf(package);
+    } catch (const Failure&) {
+      opens = false;
+    }
     auto has = [&](const char* table) { return tables.count(table) > 0; };
     std::string report = RunReport(package);
     std::vector<std::string> lines = SplitLines(report);
     ExpectCompleteFrame(lines);
     Sections s = Cut(lines);
+    if (!opens) {
+      // A package the engine cannot open: its error line comes first.
+      ASSERT_EQ(s.before_head.size(), 1u);
+      EXPECT_TRUE(IsError(s.before_head[0]));
+      continue;
+    }
 
     EXPECT_TRUE(s.before_head.empty());
     EXPECT_EQ(CountErrors(s.head), 0u);
