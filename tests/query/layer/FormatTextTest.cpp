@@ -37,14 +37,4 @@ TEST(FormatText, TextsAroundTheFirstBufferSizeComeOutWhole) {
   }
 }
 
-TEST(FormatText, BufferFormattingReportsWhatDoesNotFit) {
-  std::u16string buffer(8, u'#');
-  const FormatArg args[] = {FormatArg(u"abcdefg")};
-  EXPECT_EQ(FormatIntoBuffer(buffer, u"%s", args), 7);
-  EXPECT_EQ(buffer[7], u'\0');
-  const FormatArg longer[] = {FormatArg(u"abcdefgh")};
-  EXPECT_EQ(FormatIntoBuffer(buffer, u"%s", longer), -1);
-  EXPECT_EQ(buffer[7], u'\0') << "a text that does not fit is still terminated";
-}
-
 }  // namespace

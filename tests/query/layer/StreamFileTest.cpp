@@ -47,14 +47,6 @@ TEST_F(StreamFile, CopiesStreamsOfEverySizeExactly) {
   }
 }
 
-TEST_F(StreamFile, OverwritesAnEarlierExtraction) {
-  SetStream(Pattern(4000));
-  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("again.TMP")));
-  SetStream(QByteArray("short"));
-  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("again.TMP")));
-  EXPECT_EQ(FileBytes(m_dir.filePath("again.TMP")), QByteArray("short"));
-}
-
 TEST_F(StreamFile, AReadFailureLeavesNoFile) {
   // Field 2 holds an integer, not a stream: the first read fails.
   ASSERT_TRUE(m_record.SetInteger(2, 5));
@@ -70,14 +62,6 @@ TEST_F(StreamFile, AReadFailureKeepsAnEarlierFileIntact) {
   EXPECT_FALSE(m_record.ReadStreamToFile(2, PathOf("keep.TMP")));
   EXPECT_EQ(FileBytes(m_dir.filePath("keep.TMP")), QByteArray("earlier"));
   EXPECT_EQ(Entries(), QStringList{"keep.TMP"});
-}
-
-TEST_F(StreamFile, AFolderThatCannotTakeTheFileFails) {
-  SetStream(QByteArray("data"));
-  EXPECT_FALSE(m_record.ReadStreamToFile(1, PathOf("missing/deeper/x.TMP")));
-  EXPECT_NE(m_record.m_nError, ERROR_SUCCESS);
-  EXPECT_FALSE(m_record.ReadStreamToFile(1, u""));
-  EXPECT_TRUE(Entries().isEmpty());
 }
 
 TEST_F(StreamFile, AWriteFailureLeavesNoPartialFile) {
@@ -106,14 +90,6 @@ TEST_F(StreamFile, APlantedLinkIsReplacedNotFollowed) {
   const QFileInfo written(m_dir.filePath("planted.TMP"));
   EXPECT_FALSE(written.isSymLink());
   EXPECT_EQ(FileBytes(written.filePath()), QByteArray("stream bytes"));
-}
-
-TEST_F(StreamFile, ADanglingLinkIsNotFollowedEither) {
-  const QString target = m_dir.filePath("created-by-link.txt");
-  ASSERT_TRUE(QFile::link(target, m_dir.filePath("dangling.TMP")));
-  SetStream(QByteArray("x"));
-  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("dangling.TMP")));
-  EXPECT_FALSE(QFileInfo::exists(target));
 }
 
 }  // namespace

@@ -5,8 +5,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
+
+#include "ApplicationMessageBox.h"
 
 #include "Recorders.h"
 #include "VintrelDlg.h"
@@ -207,6 +211,45 @@ class WindowTest : public QObject {
     QTemporaryDir dir;
     dialog.setDirectory(dir.path());
     QCOMPARE(QDir::currentPath(), before);
+  }
+
+  void theRealMessageBoxShowsCaptionTextAndIcon() {
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      caption = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      box->button(QMessageBox::Ok)->click();
+    });
+    ApplicationMessageBox messageBox;
+    messageBox.Show(u"Windows Installer", u"Function: F", MessageIcon::Error);
+    QCOMPARE(caption, QStringLiteral("Windows Installer"));
+    QCOMPARE(text, QStringLiteral("Function: F"));
+    QCOMPARE(icon, QMessageBox::Critical);
+  }
+
+  void theRealChooserGivesTheFullPathOrNothing() {
+    QTemporaryDir dir;
+    QFile package(dir.filePath("SETUP.MSI"));
+    QVERIFY(package.open(QIODevice::WriteOnly));
+    package.close();
+    for (bool accept : {true, false}) {
+      QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        dialog->setDirectory(dir.path());
+        dialog->selectFile("SETUP.MSI");
+        QDialog* base = dialog;  // accept() is public on QDialog
+        accept ? base->accept() : base->reject();
+      });
+      FileDialogPackageChooser chooser;
+      const ChooserResult result = chooser.Choose(m_dialog.get());
+      QCOMPARE(result.path, accept ? QFileInfo(package).absoluteFilePath() : QString());
+      QVERIFY(result.failure.isEmpty());
+    }
   }
 };
 
