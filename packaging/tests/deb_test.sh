@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# Builds the Debian package, unpacks it into a scratch folder and runs the
+# unpacked programs the way a user would after installing it. Exit status
+# 77 means a tool is missing (the test skips).
+#   deb_test.sh --cpack=CPACK --config=CPackConfig.cmake --scratch=DIR
+#               --sample=PACKAGE.msi --version=DEBIAN_VERSION
+#               [--built-pellacor=PROGRAM] --program=NAME...
+set -uo pipefail
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+need() {  # need PROGRAM DEBIAN_PACKAGE
+  command -v "$1" >/dev/null 2>&1 && return 0
+  echo "SKIP: $1 is not installed (Debian package $2)"
+  exit 77
+}
+
+cpack="" config="" scratch="" sample="" version="" built_pellacor=""
+programs=()
+for arg in "$@"; do
+  case "$arg" in
+    --cpack=*) cpack=${arg#*=} ;;
+    --config=*) config=${arg#*=} ;;
+    --scratch=*) scratch=${arg#*=} ;;
+    --sample=*) sample=${arg#*=} ;;
+    --version=*) version=${arg#*=} ;;
+    --built-pellacor=*) built_pellacor=${arg#*=} ;;
+    --program=*) programs+=("${arg#*=}") ;;
+    *) fail "unknown argument $arg" ;;
+  esac
+done
+[ -n "$cpack" ] && [ -n "$config" ] && [ -n "$scratch" ] && [ -n "$sample" ] &&
+  [ -n "$version" ] || fail "missing arguments"
+has_program() {
+  local p
+  for p in "${programs[@]}"; do [ "$p" = "$1" ] && return 0; done
+  return 1
+}
+
+need dpkg-deb dpkg
+need dpkg-shlibdeps dpkg-dev
+[ -f "$sample" ] || fail "sample package $sample is missing (target sample_brimble_notes)"
+
+rm -rf "$scratch" && mkdir -p "$scratch" || exit 1
+out=$scratch/out root=$scratch/root run=$scratch/run
+
+echo "== building the package"
+"$cpack" --config "$config" -G DEB -B "$out" >"$scratch/cpack.log" 2>&1 || {
+  cat "$scratch/cpack.log"
+  fail "cpack failed"
+}
+debs=("$out"/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb in $out"
+deb=${debs[0]}
+echo "$(basename "$deb")"
+
+echo "== control fields"
+field() { dpkg-deb -f "$deb" "$1"; }
+dpkg-deb -I "$deb" control
+[ "$(field Package)" = msi-tools ] || fail "package name is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "version is '$(field Version)', not $version"
+[ -n "$(field Maintainer)" ] || fail "no maintainer"
+depends=$(field Depends)
+# dpkg-shlibdeps must have found the C and C++ run-time libraries.
+grep -q 'libc6 (>=' <<<"$depends" || fail "Depends lacks libc6: $depends"
+grep -q 'libstdc++6 (>=' <<<"$depends" || fail "Depends lacks libstdc++6: $depends"
+if has_program vintrel; then
+  grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends lacks Qt: $depends"
+  grep -q 'qt6-qpa-plugins' <<<"$depends" || fail "Depends lacks the Qt platform plugins: $depends"
+fi
+[ "$(field Description | wc -l)" -gt 3 ] || fail "the description has no long text"
+
+echo "== contents"
+dpkg-deb -c "$deb" | awk '{ print $1, $2, $6 }' | grep -v '^d' || true
+mkdir -p "$root" && dpkg -x "$deb" "$root" || fail "dpkg -x failed"
+expect() { [ -e "$root/$1" ] || fail "the package lacks /$1"; }
+for p in "${programs[@]}"; do
+  [ -x "$root/usr/bin/$p" ] || fail "the package lacks /usr/bin/$p"
+  expect "usr/share/man/man1/$p.1.gz"
+  gzip -t "$root/usr/share/man/man1/$p.1.gz" || fail "$p.1.gz is not gzip"
+done
+for p in pellacor vintrel; do
+  has_program $p || continue
+  expect "usr/share/applications/$p.desktop"
+  expect "usr/share/icons/hicolor/scalable/apps/$p.svg"
+  for size in 16 32 48 256; do
+    png=usr/share/icons/hicolor/${size}x${size}/apps/$p.png
+    expect "$png"
+    # The size in the folder name must be the image's own (PNG IHDR).
+    dims=$(od -An -tu1 -j16 -N8 "$root/$png" | awk '{ print $3*256+$4 "x" $7*256+$8 }')
+    [ "$dims" = "${size}x${size}" ] || fail "$png is $dims"
+  done
+  # What the menu and the file manager start must be in the package.
+  exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$p.desktop")
+  [ -x "$root/usr/bin/${exec_line%% *}" ] || fail "$p.desktop starts '$exec_line'"
+done
+expect usr/share/mime/packages/msi-tools.xml
+expect usr/share/doc/msi-tools/copyright
+expect usr/share/doc/msi-tools/changelog.Debian.gz
+top=$(gzip -dc "$root/usr/share/doc/msi-tools/changelog.Debian.gz" | head -n 1)
+[[ "$top" == "msi-tools ($version) "* ]] ||
+  fail "the changelog's latest entry is not $version: $top"
+# Nothing of the build (libraries, headers, tests) may leak in.
+stray=$(cd "$root" && find . -type f ! -path './usr/bin/*' ! -path './usr/share/*')
+[ -z "$stray" ] || fail "unexpected files: $stray"
+
+export QT_QPA_PLATFORM=offscreen
+unset DISPLAY WAYLAND_DISPLAY
+
+if has_program pellacor; then
+  echo "== pellacor on the sample"
+  # A name with a blank, as a file manager hands it over (one argument).
+  mkdir -p "$run"
+  package="$run/Brimble Notes.msi"
+  report="$run/Brimble Notes.html"
+  cp "$sample" "$package" || exit 1
+  timeout 60 "$root/usr/bin/pellacor" "$package" || fail "pellacor exited with $?"
+  [ -f "$report" ] || fail "pellacor wrote no report beside the package"
+  [ "$(head -c 14 "$report")" = $'<HTML>\r\n<HEAD>' ] ||
+    fail "the report does not start with its head: $(head -c 40 "$report" | od -c | head -3)"
+  grep -qF "<TITLE>SETUP REPORT - $package</TITLE>" "$report" ||
+    fail "the report's title does not name the package"
+  grep -qF '<H1>Brimble Notes build 2.4.1</H1>' "$report" ||
+    fail "the report lacks the product heading"
+  tail -c 9 "$report" | cmp -s - <(printf '</HTML>\r\n') ||
+    fail "the report is not complete"
+  if grep -q '^Error: ' "$report"; then
+    grep '^Error: ' "$report"
+    fail "the report of the sample has error lines"
+  fi
+  leftovers=$(find "$run" -mindepth 1 ! -name 'Brimble Notes.msi' ! -name 'Brimble Notes.html')
+  [ -z "$leftovers" ] || fail "pellacor left files behind: $leftovers"
+  wc -c "$report"
+  mv "$report" "$scratch/packaged.html"
+  if [ -n "$built_pellacor" ]; then
+    timeout 60 "$built_pellacor" "$package" || fail "the built pellacor exited with $?"
+    cmp "$scratch/packaged.html" "$report" ||
+      fail "the packaged pellacor writes another report than the built one"
+    rm -f "$report"
+  fi
+
+  # Started from the file manager: through the desktop entry's command, on
+  # a display, where the progress window shows; it must end by itself once
+  # the report is written.
+  if command -v xvfb-run >/dev/null 2>&1; then
+    echo "== pellacor from its desktop entry, on a display"
+    exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/pellacor.desktop")
+    [ "$exec_line" = "pellacor %f" ] || fail "pellacor.desktop runs '$exec_line'"
+    (unset QT_QPA_PLATFORM
+     xvfb-run -a -s "-screen 0 1024x768x24" \
+       timeout 60 "$root/usr/bin/pellacor" "$package" >"$scratch/window.log" 2>&1)
+    status=$?
+    [ $status -eq 0 ] || { cat "$scratch/window.log"; fail "pellacor on a display ended with $status"; }
+    cmp "$scratch/packaged.html" "$report" ||
+      fail "pellacor on a display writes another report"
+  else
+    echo "note: xvfb-run is not installed (Debian package xvfb); the run on a display is left out"
+  fi
+fi
+
+if has_program msisql; then
+  echo "== msisql on the sample"
+  msisql=$root/usr/bin/msisql
+  rows=$("$msisql" "$sample" \
+         "SELECT \`Property\`, \`Value\` FROM \`Property\` WHERE \`Property\` = 'ProductName'") ||
+    fail "msisql exited with $?"
+  [ "$rows" = $'Property\tValue\nProductName\tBrimble Notes' ] ||
+    fail "msisql printed: $rows"
+  "$msisql" --help | grep -q '^Usage: msisql' || fail "msisql --help"
+  # A failure must show in the status and name the result code.
+  err=$("$msisql" "$sample" "SELECT * FROM \`NoSuchTable\`" 2>&1 >/dev/null)
+  status=$?
+  [ $status -eq 1 ] || fail "msisql on a bad statement exited with $status"
+  grep -q '^msisql: error [0-9]' <<<"$err" || fail "msisql error text: $err"
+  echo "$err"
+fi
+
+if has_program vintrel; then
+  echo "== vintrel starts"
+  # An interactive dialog: it must still be up after a few seconds, not
+  # refused by the loader or crashed.
+  (cd "$scratch" && timeout 3 "$root/usr/bin/vintrel" >"$scratch/vintrel.log" 2>&1)
+  status=$?
+  [ $status -eq 124 ] || { cat "$scratch/vintrel.log"; fail "vintrel ended with $status"; }
+fi
+
+echo "PASS: $(basename "$deb")"
