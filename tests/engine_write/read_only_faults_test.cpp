@@ -1,7 +1,7 @@
 // A database opened read-only must refuse every change (the header's
 // contract), not accept it in memory.
 #include "package_bytes.h"
-#include "statement_support.h"
+#include "modify_fixture.h"
 
 namespace ew {
 namespace {
@@ -21,6 +21,14 @@ TEST(PersistModes, ReadOnlyDatabaseRefusesEveryChange) {
   EXPECT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
   db.reset();
   EXPECT_TRUE(ReadBytes(p) == before);
+}
+
+TEST_F(ModifyTest, ModifyThroughAReadOnlyDatabaseFails) {
+  db_.reset();
+  ASSERT_EQ(Open(path_, MSIDBOPEN_READONLY_A, db_), ERROR_SUCCESS);
+  Handle view = View("SELECT * FROM `Property`");
+  Handle fresh = MakeRecord({"Delta", "four"});
+  EXPECT_NE(MsiViewModify(view, MSIMODIFY_INSERT, fresh), ERROR_SUCCESS);
 }
 
 }  // namespace

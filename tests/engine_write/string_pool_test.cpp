@@ -41,30 +41,5 @@ TEST(Statements, StringIdsOfRemainingStringsStayAndCountsAreExact) {
   EXPECT_EQ(Rows(p, "SELECT `Property` FROM `Property` WHERE `Property` <> 'Zeta' ORDER BY `Value`"), order_before);
 }
 
-// Within one transaction too: a string freed by a DELETE and a new one
-// added later end up in one id.
-TEST(Statements, FreedIdIsReusedWithinOneTransaction) {
-  TempDir dir;
-  fs::path p = dir / "p.msi";
-  MakeSmallPackage(p);
-  StoredPackage before;
-  ASSERT_EQ(DecodePackage(ReadBytes(p), before), "");
-  {
-    Handle db;
-    ASSERT_EQ(Open(p, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
-    ASSERT_EQ(Exec(db, "DELETE FROM `Item` WHERE `Id` = 3"), ERROR_SUCCESS);
-    ASSERT_EQ(Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Zeta', 'brand new text')"),
-              ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-  }
-  StoredPackage after;
-  ASSERT_EQ(DecodePackage(ReadBytes(p), after), "");
-  size_t live_before = 0, live_after = 0;
-  for (bool b : before.live) live_before += b;
-  for (bool b : after.live) live_after += b;
-  EXPECT_EQ(live_after, live_before + 1);
-  EXPECT_EQ(after.strings.size(), live_after + 1) << "the pool keeps unused ids";
-}
-
 }  // namespace
 }  // namespace ew

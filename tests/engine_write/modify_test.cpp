@@ -1,0 +1,182 @@
+// MsiViewModify, every mode with its success and failure, and stream
+// fields of binary columns and _Streams.
+#include "package_bytes.h"
+#include "modify_fixture.h"
+
+namespace ew {
+namespace {
+
+TEST_F(ModifyTest, InsertAddsANewKeyAndRefusesAnExistingOne) {
+  Handle view = View("SELECT * FROM `Property`");
+  Handle fresh = MakeRecord({"Delta", "four"});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT, fresh), ERROR_SUCCESS);
+  Handle existing = MakeRecord({"Alpha", "other"});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT, existing), ERROR_FUNCTION_FAILED);
+  Handle null_value = MakeRecord({"Epsilon", ""});
+  EXPECT_NE(MsiViewModify(view, MSIMODIFY_INSERT, null_value), ERROR_SUCCESS);
+  MsiViewClose(view);
+  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\nDelta\tfour\n");
+}
+
+TEST_F(ModifyTest, UpdateNeedsAFetchedRecord) {
+  Handle view = View("SELECT * FROM `Property` WHERE `Property` = 'Beta'");
+  Handle made = MakeRecord({"Beta", "made"});
+  EXPECT_NE(MsiViewModify(view, MSIMODIFY_UPDATE, made), ERROR_SUCCESS) << "UPDATE of a record not fetched";
+  Handle row;
+  ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+  MsiRecordSetStringA(row, 2, "TWO");
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_UPDATE, row), ERROR_SUCCESS);
+  MsiViewClose(view);
+  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tone\nBeta\tTWO\nGamma\tthree\n");
+}
+
+TEST_F(ModifyTest, AssignInsertsOrUpdatesByKey) {
+  Handle view = View("SELECT * FROM `Property`");
+  Handle a = MakeRecord({"Alpha", "ONE"});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_ASSIGN, a), ERROR_SUCCESS);
+  Handle b = MakeRecord({"Delta", "four"});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_ASSIGN, b), ERROR_SUCCESS);
+  MsiViewClose(view);
+  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tONE\nBeta\ttwo\nGamma\tthree\nDelta\tfour\n");
+}
+
+TEST_F(ModifyTest, ReplaceChangesTheRowOfAFetchedRecordEvenItsKey) {
+  Handle view = View("SELECT * FROM `Property` WHERE `Property` = 'Gamma'");
+  Handle row;
+  ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+  MsiRecordSetStringA(row, 2, "THREE");
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_REPLACE, row), ERROR_SUCCESS);
+  MsiViewClose(view);
+  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tTHREE\n");
+}
+
+TEST_F(ModifyTest, MergeInsertsAndRefusesAConflictingRow) {
+  Handle view = View("SELECT * FROM `Property`");
+  Handle same = MakeRecord({"Alpha", "one"});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_MERGE, same), ERROR_SUCCESS) << "an identical row merges";
+  Handle other = MakeRecord({"Alpha", "different"});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_MERGE, other), ERROR_FUNCTION_FAILED);
+  Handle fresh = MakeRecord({"Delta", "four"});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_MERGE, fresh), ERROR_SUCCESS);
+  MsiViewClose(view);
+  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\nDelta\tfour\n");
+}
+
+TEST_F(ModifyTest, DeleteRemovesTheRowOfTheRecordsKey) {
+  Handle view = View("SELECT * FROM `Property` WHERE `Property` = 'Alpha'");
+  Handle row;
+  ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_DELETE, row), ERROR_SUCCESS);
+  MsiViewClose(view);
+  EXPECT_EQ(Property(), "Property\tValue\nBeta\ttwo\nGamma\tthree\n");
+}
+
+TEST_F(ModifyTest, SeekFillsTheRecordAndRefreshRereadsIt) {
+  Handle view = View("SELECT * FROM `Property`");
+  Handle key = MakeRecord({"Beta", ""});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_SEEK, key), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(key, 2), "two");
+  Handle missing = MakeRecord({"Nobody", ""});
+  EXPECT_NE(MsiViewModify(view, MSIMODIFY_SEEK, missing), ERROR_SUCCESS);
+  MsiViewClose(view);
+
+  Handle view2 = View("SELECT * FROM `Property` WHERE `Property` = 'Gamma'");
+  Handle row;
+  ASSERT_EQ(MsiViewFetch(view2, row.out()), ERROR_SUCCESS);
+  MsiRecordSetStringA(row, 2, "scribbled");
+  ASSERT_EQ(Exec(db_, "UPDATE `Property` SET `Value` = 'from elsewhere' WHERE `Property` = 'Gamma'"), ERROR_SUCCESS);
+  EXPECT_EQ(MsiViewModify(view2, MSIMODIFY_REFRESH, row), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(row, 2), "from elsewhere");
+  Handle made = MakeRecord({"Gamma", "x"});
+  EXPECT_NE(MsiViewModify(view2, MSIMODIFY_REFRESH, made), ERROR_SUCCESS) << "REFRESH of a record not fetched";
+}
+
+TEST_F(ModifyTest, InsertTemporaryIsSeenButNeverWritten) {
+  {
+    Handle view = View("SELECT * FROM `Property`");
+    Handle temp = MakeRecord({"Temp", "only in memory"});
+    EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT_TEMPORARY, temp), ERROR_SUCCESS);
+    Handle again = MakeRecord({"Temp", "twice"});
+    EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT_TEMPORARY, again), ERROR_FUNCTION_FAILED);
+  }
+  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\nTemp\tonly in memory\n");
+  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  db_.reset();
+  EXPECT_EQ(Rows(path_, "SELECT * FROM `Property`"), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\n");
+}
+
+TEST_F(ModifyTest, ValidationModesAreNotImplementedAndBadArgumentsFail) {
+  Handle view = View("SELECT * FROM `Property`");
+  Handle row;
+  ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+  for (MSIMODIFY mode : {MSIMODIFY_VALIDATE, MSIMODIFY_VALIDATE_NEW, MSIMODIFY_VALIDATE_FIELD,
+                         MSIMODIFY_VALIDATE_DELETE}) {
+    EXPECT_EQ(MsiViewModify(view, mode, row), ERROR_CALL_NOT_IMPLEMENTED) << mode;
+  }
+  EXPECT_EQ(MsiViewModify(view, static_cast<MSIMODIFY>(42), row), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT, 0), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(MsiViewModify(0, MSIMODIFY_INSERT, row), ERROR_INVALID_HANDLE);
+  // A record of the wrong field count does not fit the view.
+  Handle narrow = MakeRecord({"Zed"});
+  EXPECT_NE(MsiViewModify(view, MSIMODIFY_INSERT, narrow), ERROR_SUCCESS);
+  MsiViewClose(view);
+  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\n");
+}
+
+// ---- streams --------------------------------------------------------------
+
+TEST_F(ModifyTest, BinaryStreamsFromFileAndMemoryAndDeletedWithTheirRow) {
+  fs::path file = dir_ / "payload.bin";
+  Bytes payload(70000);
+  for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 31 + 1);
+  WriteBytes(file, payload);
+  {
+    Handle view;
+    ASSERT_EQ(MsiDatabaseOpenViewA(db_, "INSERT INTO `Item` (`Id`, `Group`, `Data`) VALUES (?, ?, ?)", view.out()),
+              ERROR_SUCCESS);
+    Handle a = MakeRecord({"#20", "big", ""});
+    ASSERT_EQ(MsiRecordSetStreamA(a, 3, file.c_str()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiViewExecute(view, a), ERROR_SUCCESS);
+    Handle b = MakeRecord({"#21", "small", ""});
+    ASSERT_EQ(MsiExtRecordSetStreamData(b, 3, "tiny", 4), ERROR_SUCCESS);
+    ASSERT_EQ(MsiViewExecute(view, b), ERROR_SUCCESS);
+  }
+  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  db_.reset();
+  {
+    StoredPackage stored;
+    ASSERT_EQ(DecodePackage(ReadBytes(path_), stored), "");
+    EXPECT_TRUE(stored.streams["Item.20.big"] == payload);
+    EXPECT_TRUE(stored.streams["Item.21.small"] == Bytes({'t', 'i', 'n', 'y'}));
+    auto faults = WriterRuleFaults(stored);
+    EXPECT_TRUE(faults.empty()) << faults.front();
+  }
+  ASSERT_EQ(Open(path_, MSIDBOPEN_TRANSACT_A, db_), ERROR_SUCCESS);
+  {
+    Handle view = View("SELECT `Data` FROM `Item` WHERE `Id` = 20");
+    Handle row;
+    ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+    EXPECT_EQ(MsiRecordDataSize(row, 1), payload.size());
+    EXPECT_TRUE(FieldStream(row, 1) == payload);
+  }
+  ASSERT_EQ(Exec(db_, "DELETE FROM `Item` WHERE `Id` = 20"), ERROR_SUCCESS);
+  {
+    Handle view = View("SELECT * FROM `Item` WHERE `Id` = 21");
+    Handle row;
+    ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+    EXPECT_EQ(MsiViewModify(view, MSIMODIFY_DELETE, row), ERROR_SUCCESS);
+  }
+  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  db_.reset();
+  StoredPackage stored;
+  ASSERT_EQ(DecodePackage(ReadBytes(path_), stored), "");
+  EXPECT_EQ(stored.streams.count("Item.20.big"), 0u) << "the stream of a deleted row stayed";
+  EXPECT_EQ(stored.streams.count("Item.21.small"), 0u) << "the stream of a row deleted by Modify stayed";
+  if (!MsiInfo().empty()) {
+    RunResult list = ew::Run({MsiInfo(), "streams", path_.string()});
+    EXPECT_EQ(list.out.find("Item.2"), std::string::npos) << list.out;
+  }
+}
+
+}  // namespace
+}  // namespace ew
