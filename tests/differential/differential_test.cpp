@@ -32,6 +32,7 @@ constexpr Default kDefaults[] = {
     {"LIBMSI_SQL", DIFF_LIBMSI_SQL},
     {"MSI_CORPUS_DIR", DIFF_CORPUS_DIR},
     {"MSI_FIXTURE_PACKAGES", DIFF_FIXTURE_PACKAGES},
+    {"MSI_FIXTURE_DIRS", DIFF_FIXTURE_DIRS},
     {"MSI_DIFF_STATEMENTS", DIFF_STATEMENTS_DIR},
     {"MSI_KNOWN_DIFFERENCES", DIFF_KNOWN_DIFFERENCES},
 };
@@ -75,9 +76,11 @@ std::vector<std::string> split(const std::string& text, char separator) {
 std::vector<std::string> all_packages() {
   std::vector<std::string> packages = packages_in(setting("MSI_CORPUS_DIR"));
   for (const auto& p : split(setting("MSI_FIXTURE_PACKAGES"), ':')) packages.push_back(p);
-  // Further real packages, for runs outside the checked-in corpus.
-  for (const auto& dir : split(setting("MSI_DIFF_EXTRA_DIRS"), ':'))
-    for (const auto& p : packages_in(dir)) packages.push_back(p);
+  // The other parts' test packages, where the build made them, and further
+  // real packages for runs outside the checked-in corpus.
+  for (const auto& variable : {"MSI_FIXTURE_DIRS", "MSI_DIFF_EXTRA_DIRS"})
+    for (const auto& dir : split(setting(variable), ':'))
+      for (const auto& p : packages_in(dir)) packages.push_back(p);
   return packages;
 }
 
