@@ -1,6 +1,7 @@
 #include "sql/select_query.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <unordered_set>
 
@@ -58,10 +59,10 @@ Value Evaluate(const BoundOperand& op, const std::vector<Table*>& tables, const 
       const Column& col = ColumnOf(tables, op.column);
       const uint32_t stored = tables[op.column.table]->cell(rows[op.column.table], op.column.column);
       if (col.kind() == ValueKind::kInteger) {
-        if (stored != 0) {
-          v.kind = Value::Kind::kInteger;
-          v.integer = LoadInt(stored, col.short_int());
-        }
+        // A null number compares as what its stored 0 decodes to: the
+        // smallest value of its width.
+        v.kind = Value::Kind::kInteger;
+        v.integer = LoadInt(stored, col.short_int());
       } else {
         v.kind = Value::Kind::kStringId;
         v.id = stored;
