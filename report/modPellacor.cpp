@@ -45,19 +45,24 @@ bool IsSet(const char* name) {
 }
 
 int RunWithWindow(const std::string& path, const char* program) {
-  // Only the program's name goes to Qt: the arguments are the path. When no
-  // platform is asked for, one that cannot start falls back to none.
-  static char platform_option[] = "-platform";
-  static char platforms[] = "xcb;wayland;offscreen";
-  char* qt_argv[] = {const_cast<char*>(program), platform_option, platforms,
-                     nullptr};
-  bool platform_asked = IsSet("QT_QPA_PLATFORM");
-  int qt_argc = platform_asked ? 1 : 3;
+  // Only the program's name goes to Qt: the arguments are the path. A
+  // platform that cannot start falls back to none instead of aborting.
+  const char* asked = std::getenv("QT_QPA_PLATFORM");
+  bool platform_asked = asked != nullptr && *asked != '\0';
+  std::string platforms =
+      platform_asked ? std::string(asked) + ";offscreen" : "xcb;wayland;offscreen";
+  std::string platform_option = "-platform";
+  std::string program_name = program;
+  char* qt_argv[] = {program_name.data(), platform_option.data(),
+                     platforms.data(), nullptr};
+  int qt_argc = 3;
   QApplication application(qt_argc, qt_argv);
   QString platform = QGuiApplication::platformName();
   bool on_screen = platform != QLatin1String("offscreen") &&
                    platform != QLatin1String("minimal");
-  if (!on_screen && !platform_asked) return RunWithoutWindow(path);
+  // Without a screen the window is only kept when it was asked for (tests).
+  bool window_asked = platform_asked && QString::fromUtf8(asked).startsWith(platform);
+  if (!on_screen && !window_asked) return RunWithoutWindow(path);
   FormProgress form;
   form.setWindowTitle(QString::fromUtf8(info::kProductName));
   form.show();

@@ -89,7 +89,13 @@ TEST(ProgramTest, DisplayThatCannotBeReachedFallsBackToNoWindow) {
   fs::path package = CopyPackage(FixturePackage("ordinary"), dir, "App.msi");
   Outcome run = RunProgram({package.string()}, dir.path(), {"DISPLAY=:97"});
   EXPECT_EQ(run.status, 0) << run.errors;
-  EXPECT_TRUE(fs::exists(dir / "App.html"));
+  std::string report = ReadBytes(dir / "App.html");
+  EXPECT_TRUE(report.ends_with("</HTML>\r\n"));
+  // Also when that window system was asked for by name.
+  fs::remove(dir / "App.html");
+  run = RunProgram({package.string()}, dir.path(), {"DISPLAY=:97", "QT_QPA_PLATFORM=xcb"});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(ReadBytes(dir / "App.html"), report);
 }
 
 TEST(ProgramTest, PathWithBlanksBareOrQuotedGivesOneReport) {
