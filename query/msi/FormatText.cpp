@@ -8,7 +8,7 @@ namespace {
 constexpr std::size_t kStackBufferChars = 256;
 constexpr std::size_t kFirstHeapBufferChars = 512;
 
-struct Spec {
+struct Directive {
   bool leftAlign = false;
   bool zeroPad = false;
   std::size_t width = 0;
@@ -65,12 +65,12 @@ std::u16string NumberText(const FormatArg& arg, char16_t conversion) {
   return text;
 }
 
-void PutField(Output& out, const Spec& spec, std::u16string_view text) {
-  const std::size_t padding = text.size() < spec.width ? spec.width - text.size() : 0;
-  if (spec.leftAlign) {
+void PutField(Output& out, const Directive& directive, std::u16string_view text) {
+  const std::size_t padding = text.size() < directive.width ? directive.width - text.size() : 0;
+  if (directive.leftAlign) {
     out.Put(text);
     out.Pad(padding, u' ');
-  } else if (spec.zeroPad && spec.conversion != u's' && spec.conversion != u'c') {
+  } else if (directive.zeroPad && directive.conversion != u's' && directive.conversion != u'c') {
     std::size_t signLength = (!text.empty() && text.front() == u'-') ? 1 : 0;
     out.Put(text.substr(0, signLength));
     out.Pad(padding, u'0');
@@ -92,41 +92,41 @@ std::ptrdiff_t FormatIntoBuffer(std::span<char16_t> buffer, std::u16string_view 
       out.Put(format[i]);
       continue;
     }
-    Spec spec;
+    Directive directive;
     const std::size_t start = i;
     std::size_t j = i + 1;
     for (; j < format.size() && (format[j] == u'-' || format[j] == u'0'); ++j) {
-      if (format[j] == u'-') spec.leftAlign = true;
-      else spec.zeroPad = true;
+      if (format[j] == u'-') directive.leftAlign = true;
+      else directive.zeroPad = true;
     }
     for (; j < format.size() && format[j] >= u'0' && format[j] <= u'9'; ++j)
-      spec.width = spec.width * 10 + static_cast<std::size_t>(format[j] - u'0');
+      directive.width = directive.width * 10 + static_cast<std::size_t>(format[j] - u'0');
     if (j >= format.size()) {  // a lone '%' at the end is kept as written
       out.Put(format.substr(i));
       break;
     }
-    spec.conversion = format[j];
+    directive.conversion = format[j];
     i = j;
-    if (spec.conversion == u'%') {
+    if (directive.conversion == u'%') {
       out.Put(u'%');
       continue;
     }
     static const FormatArg kMissing(u"");
     const FormatArg& arg = nextArg < args.size() ? args[nextArg] : kMissing;
-    switch (spec.conversion) {
+    switch (directive.conversion) {
       case u's':
         ++nextArg;
-        PutField(out, spec, arg.IsNumber() ? NumberText(arg, u'd') : std::u16string(arg.Text()));
+        PutField(out, directive, arg.IsNumber() ? NumberText(arg, u'd') : std::u16string(arg.Text()));
         break;
       case u'c': {
         ++nextArg;
         const char16_t c = arg.IsNumber() ? static_cast<char16_t>(arg.Number()) : u'\0';
-        PutField(out, spec, std::u16string_view(&c, c ? 1 : 0));
+        PutField(out, directive, std::u16string_view(&c, c ? 1 : 0));
         break;
       }
       case u'd': case u'i': case u'u': case u'x': case u'X':
         ++nextArg;
-        PutField(out, spec, NumberText(arg, spec.conversion));
+        PutField(out, directive, NumberText(arg, directive.conversion));
         break;
       default:  // unknown conversion: written unchanged
         out.Put(format.substr(start, j - start + 1));
