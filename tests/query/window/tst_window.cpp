@@ -121,6 +121,8 @@ class WindowTest : public QObject {
       QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
     }
     QVERIFY(!m_dialog->windowIcon().pixmap(32, 32).isNull());
+    const QPoint offCentre = m_dialog->frameGeometry().center() - m_dialog->screen()->availableGeometry().center();
+    QVERIFY2(offCentre.manhattanLength() <= 4, "the window opens centred");
   }
 
   void executeIsTheDefaultButtonAndTheFocusStartsInTheDatabaseField() {
