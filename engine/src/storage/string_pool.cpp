@@ -1,5 +1,7 @@
 #include "storage/string_pool.h"
 
+#include <functional>
+
 namespace msi {
 namespace {
 
@@ -16,6 +18,7 @@ Result<std::unique_ptr<StringPool>> StringPool::Load(const std::vector<uint8_t>&
                           (static_cast<uint32_t>(Le16(pool.data() + 2)) << 16);
   std::unique_ptr<StringPool> sp(new StringPool(static_cast<int>(header & 0x7FFFFFFF)));
   sp->long_refs_ = (header & 0x80000000u) != 0;
+  sp->loaded_.assign(reinterpret_cast<const char*>(data.data()), data.size());
   const size_t count = pool.size() / 4;
   sp->entries_.reserve(count);
   sp->entries_.emplace_back();  // id 0: null
@@ -36,12 +39,12 @@ Result<std::unique_ptr<StringPool>> StringPool::Load(const std::vector<uint8_t>&
       if (len > data.size() - offset) {
         return Status::Error(13, "string pool describes more bytes than the string data holds");
       }
-      e.bytes.assign(reinterpret_cast<const char*>(data.data()) + offset, len);
+      e.bytes = std::string_view(sp->loaded_).substr(offset, len);
       e.refs = refs;
       e.used = true;
       offset += len;
     }
-    sp->entries_.push_back(std::move(e));
+    sp->entries_.push_back(e);
   }
   sp->utf8_.resize(sp->entries_.size());
   return sp;
@@ -63,11 +66,65 @@ const std::string& StringPool::Utf8(uint32_t id) {
   return *slot;
 }
 
-void StringPool::IndexAll() {
-  index_.reserve(entries_.size());
+namespace {
+constexpr uint32_t kTombstone = 0xFFFFFFFFu;
+size_t HashBytes(std::string_view s) { return std::hash<std::string_view>()(s); }
+}  // namespace
+
+void StringPool::IndexRebuild(size_t capacity) {
+  size_t n = 16;
+  while (n < capacity * 2) n <<= 1;
+  slots_.assign(n, 0);
+  slots_filled_ = 0;
   for (uint32_t id = 1; id < entries_.size(); ++id) {
-    if (entries_[id].used) index_.emplace(entries_[id].bytes, id);  // keeps the lowest
+    if (entries_[id].used) IndexInsert(id);
   }
+}
+
+uint32_t StringPool::IndexFind(std::string_view bytes) const {
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = HashBytes(bytes) & mask;; i = (i + 1) & mask) {
+    const uint32_t id = slots_[i];
+    if (id == 0) return 0;
+    if (id != kTombstone && entries_[id].bytes == bytes) return id;
+  }
+}
+
+void StringPool::IndexInsert(uint32_t id) {
+  if ((slots_filled_ + 1) * 2 > slots_.size()) {
+    IndexRebuild(entries_.size());  // also inserts `id`, which is in use
+    return;
+  }
+  const std::string_view bytes = entries_[id].bytes;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = HashBytes(bytes) & mask;; i = (i + 1) & mask) {
+    const uint32_t other = slots_[i];
+    if (other == 0) {
+      slots_[i] = id;
+      ++slots_filled_;
+      return;
+    }
+    if (other != kTombstone && entries_[other].bytes == bytes) {
+      if (id < other) slots_[i] = id;  // the lowest id answers lookups
+      return;
+    }
+  }
+}
+
+void StringPool::IndexErase(uint32_t id) {
+  const std::string_view bytes = entries_[id].bytes;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = HashBytes(bytes) & mask;; i = (i + 1) & mask) {
+    if (slots_[i] == 0) return;
+    if (slots_[i] == id) {
+      slots_[i] = kTombstone;
+      return;
+    }
+  }
+}
+
+void StringPool::IndexAll() {
+  IndexRebuild(entries_.size());
   indexed_ = true;
 }
 
@@ -75,19 +132,15 @@ uint32_t StringPool::Find(std::string_view utf8) {
   auto bytes = converter_->FromUtf8(utf8);
   if (!bytes) return 0;
   if (!indexed_) IndexAll();
-  auto it = index_.find(*bytes);
-  return it == index_.end() ? 0 : it->second;
+  return IndexFind(*bytes);
 }
 
 std::optional<uint32_t> StringPool::AddRef(std::string_view utf8, bool persistent) {
   auto bytes = converter_->FromUtf8(utf8);
   if (!bytes) return std::nullopt;
   if (!indexed_) IndexAll();
-  uint32_t id = 0;
-  auto it = index_.find(*bytes);
-  if (it != index_.end()) {
-    id = it->second;
-  } else {
+  uint32_t id = IndexFind(*bytes);
+  if (id == 0) {
     for (uint32_t i = 1; i < entries_.size(); ++i) {
       if (!entries_[i].used) { id = i; break; }
     }
@@ -96,12 +149,13 @@ std::optional<uint32_t> StringPool::AddRef(std::string_view utf8, bool persisten
       entries_.emplace_back();
       utf8_.resize(entries_.size());
     }
-    entries_[id].bytes = *bytes;
+    added_.push_back(std::move(*bytes));
+    entries_[id].bytes = added_.back();
     entries_[id].used = true;
     entries_[id].refs = 0;
     entries_[id].temp_refs = 0;
     utf8_[id].reset();
-    index_.emplace(*bytes, id);
+    IndexInsert(id);
   }
   if (persistent) ++entries_[id].refs;
   else ++entries_[id].temp_refs;
@@ -121,8 +175,7 @@ void StringPool::SetCounts(const std::vector<uint32_t>& counts) {
     if (!e.used) continue;
     e.refs = id < counts.size() ? counts[id] : 0;
     if (e.refs == 0 && e.temp_refs == 0) {
-      auto it = index_.find(e.bytes);
-      if (it != index_.end() && it->second == id) index_.erase(it);
+      if (indexed_) IndexErase(id);
       e = Entry();
       if (id < utf8_.size()) utf8_[id].reset();
     }

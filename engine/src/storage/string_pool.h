@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "status.h"
@@ -29,7 +29,7 @@ class StringPool {
   uint32_t size() const { return static_cast<uint32_t>(entries_.size()); }
   bool IsUsed(uint32_t id) const { return id > 0 && id < entries_.size() && entries_[id].used; }
   std::string_view Bytes(uint32_t id) const {
-    return IsUsed(id) ? std::string_view(entries_[id].bytes) : std::string_view();
+    return IsUsed(id) ? entries_[id].bytes : std::string_view();
   }
   uint32_t RefCount(uint32_t id) const { return IsUsed(id) ? entries_[id].refs : 0; }
   // The string as UTF-8; empty for unused ids. Converted once, then cached.
@@ -57,7 +57,7 @@ class StringPool {
 
  private:
   struct Entry {
-    std::string bytes;
+    std::string_view bytes;  // into loaded_ or added_, which never move
     uint32_t refs = 0;       // persistent references
     uint32_t temp_refs = 0;  // non-persistent references
     bool used = false;
@@ -70,8 +70,18 @@ class StringPool {
   bool long_refs_ = false;
   std::unique_ptr<CodepageConverter> converter_;
   std::vector<Entry> entries_;
+  std::string loaded_;             // the string data as read
+  std::deque<std::string> added_;  // strings added since
   std::vector<std::optional<std::string>> utf8_;
-  std::unordered_map<std::string, uint32_t> index_;  // bytes -> lowest id
+  // Open-addressing hash index from bytes to the lowest id holding them:
+  // one flat array, built on the first lookup (a node-based map costs more
+  // to build and free than a whole large package takes to open).
+  std::vector<uint32_t> slots_;  // 0 empty, kTombstone removed, else an id
+  size_t slots_filled_ = 0;      // ids and tombstones
+  uint32_t IndexFind(std::string_view bytes) const;
+  void IndexInsert(uint32_t id);
+  void IndexErase(uint32_t id);
+  void IndexRebuild(size_t capacity);
   bool indexed_ = false;
 };
 
