@@ -3,6 +3,8 @@
 // standard output and identical result codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -53,12 +55,14 @@ bool is_compound_file(const fs::path& path) {
   return in && std::string(magic, 8) == std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 }
 
-// Every compound file in a folder, whatever its extension.
+// Every compound file in a folder, whatever its extension, except hidden ones.
 std::vector<std::string> packages_in(const std::string& folder) {
   std::vector<std::string> found;
   if (folder.empty() || !fs::is_directory(folder)) return found;
   for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.is_regular_file() && is_compound_file(entry.path()))
+    // hidden files are other programs' work in progress (e.g. temporary saves)
+    if (entry.is_regular_file() && entry.path().filename().string()[0] != '.' &&
+        is_compound_file(entry.path()))
       found.push_back(entry.path().string());
   std::sort(found.begin(), found.end());
   return found;
@@ -200,6 +204,26 @@ std::vector<std::string> table_statements(PackageFacts& facts,
   return statements;
 }
 
+// Whether every table after FROM (up to WHERE or ORDER) is in the package
+// or is one of the system tables.
+bool names_only_present_tables(const std::string& statement, const std::vector<std::string>& tables) {
+  std::string upper = statement;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  auto from = upper.find(" FROM ");
+  if (from == std::string::npos) return true;
+  auto end = std::min(upper.find(" WHERE ", from), upper.find(" ORDER ", from));
+  std::string list = statement.substr(from + 6, end == std::string::npos ? std::string::npos : end - from - 6);
+  for (auto name : split(list, ',')) {
+    std::string bare;
+    for (char c : name)
+      if (c != '`' && c != ' ') bare += c;
+    if (bare.empty() || bare == "_Tables" || bare == "_Columns" || bare == "_Streams" || bare == "_Storages")
+      continue;
+    if (std::find(tables.begin(), tables.end(), bare) == tables.end()) return false;
+  }
+  return true;
+}
+
 struct Settings {
   std::string msisql = setting("MSISQL");
   std::string oracle = setting("LIBMSI_SQL");
@@ -231,13 +255,25 @@ TEST_P(Differential, SameOutputAsLibmsi) {
   PackageFacts facts(settings.oracle, package);
   std::vector<std::string> tables;
   std::vector<std::string> statements;
+  int absent = 0;
   if (facts.read_tables(tables)) {
     statements = table_statements(facts, tables);
-    for (const auto& t : templates)
+    // A statement on tables the package lacks only repeats the unknown-table
+    // case; one of them is enough (the error lists keep theirs all).
+    bool unknown_table_compared = false;
+    for (const auto& t : templates) {
+      if (t.origin.rfind("errors.sql", 0) != 0 && !names_only_present_tables(t.text, tables)) {
+        if (unknown_table_compared) {
+          ++absent;
+          continue;
+        }
+        unknown_table_compared = true;
+      }
       statements.push_back(expand_placeholders(
           t.text, [&](const std::string& table, const std::string& column) {
             return facts.values(table, column);
           }));
+    }
   } else {
     // libmsi cannot open it: then msisql must fail to open it too.
     statements.push_back("SELECT * FROM `_Tables`");
@@ -265,7 +301,7 @@ TEST_P(Differential, SameOutputAsLibmsi) {
                   << (theirs.err.empty() ? "" : " | " + last_line(theirs.err)) << "\n  "
                   << (where.empty() ? "same standard output" : where);
   };
-  constexpr size_t kBatch = 64;
+  constexpr size_t kBatch = 200;
   for (size_t first = 0; first < statements.size();) {
     size_t count = std::min(kBatch, statements.size() - first);
     std::vector<std::string> args{package};
@@ -287,7 +323,8 @@ TEST_P(Differential, SameOutputAsLibmsi) {
     }
   }
   std::cout << name << ": " << compared << " statements compared, " << failed << " differ, "
-            << excused << " known differences\n";
+            << excused << " known differences; " << absent
+            << " left out for naming tables the package lacks\n";
 }
 
 std::string test_name(const testing::TestParamInfo<std::string>& info) {
