@@ -10,6 +10,11 @@ function(msi_make_package target output idt_dir)
   file(GLOB idts CONFIGURE_DEPENDS "${idt_dir}/*.idt")
   file(GLOB_RECURSE deps CONFIGURE_DEPENDS "${idt_dir}/*")
   list(SORT idts)
+  # The codepage must be set before any text arrives.
+  list(FILTER idts EXCLUDE REGEX "/_ForceCodepage\\.idt$")
+  if(EXISTS "${idt_dir}/_ForceCodepage.idt")
+    list(INSERT idts 0 "${idt_dir}/_ForceCodepage.idt")
+  endif()
   if(EXISTS "${idt_dir}/streams.txt")
     # Extra streams travel as rows of _Streams in an archive of their own.
     set(gen "${output}.streams")

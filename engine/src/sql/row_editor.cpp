@@ -21,6 +21,7 @@ Status RowEditor::Insert(const std::vector<ParamValue>& values, bool temporary) 
     if (values[0].kind != ParamValue::Kind::kString || values[0].text.empty()) {
       return Status::Error(1627, "a stream needs a name");
     }
+    MSI_RETURN_IF_ERROR(Database::CheckStreamName(values[0].text));
     if (db_.FindStream(values[0].text)) return Status::Error(1627, "the stream exists already");
     StreamBytes bytes = values[1].kind == ParamValue::Kind::kStream ? values[1].stream : nullptr;
     db_.PutStream(values[0].text, bytes);
@@ -49,6 +50,17 @@ Status RowEditor::Insert(const std::vector<ParamValue>& values, bool temporary) 
   if (table_.FindRowByKey(stored) >= 0) {
     undo();
     return Status::Error(1627, "a row with this key exists already");
+  }
+  bool has_stream = false;
+  for (const StreamBytes& s : streams) has_stream = has_stream || s != nullptr;
+  if (has_stream) {
+    Table probe(table_.schema());
+    probe.AppendRow(stored);
+    Status st = Database::CheckStreamName(db_.CellStreamName(probe, 0));
+    if (!st.ok()) {
+      undo();
+      return st;
+    }
   }
   const size_t row = table_.InsertRow(stored, temporary);
   for (size_t c = 0; c < cols.size(); ++c) {
@@ -104,6 +116,13 @@ Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamVa
     if (other >= 0 && static_cast<size_t>(other) != row) {
       return Status::Error(1627, "a row with this key exists already");
     }
+  }
+  bool keeps_stream = false;
+  for (size_t c = 0; c < cols.size(); ++c) keeps_stream = keeps_stream || carried[c] || streams[c];
+  if (keeps_stream) {
+    Table probe(table_.schema());
+    probe.AppendRow(stored);
+    MSI_RETURN_IF_ERROR(Database::CheckStreamName(db_.CellStreamName(probe, 0)));
   }
   for (const auto& [col, value] : changes) {
     (void)value;

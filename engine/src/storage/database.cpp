@@ -320,6 +320,12 @@ Result<StreamBytes> Database::ReadStream(const StreamLocation& where) const {
   return StreamBytes(std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)));
 }
 
+Status Database::CheckStreamName(const std::string& name) {
+  Status st = cfb::CheckEntryName(StoredStreamName(name));
+  if (!st.ok()) return Status::Error(1627, "stream name \"" + name + "\" cannot be stored: " + st.message());
+  return Status();
+}
+
 void Database::PutStream(const std::string& name, StreamBytes bytes) {
   if (!bytes) bytes = std::make_shared<const std::vector<uint8_t>>();
   stream_changes_[name] = std::move(bytes);

@@ -65,6 +65,9 @@ class Database {
   // Adds or replaces, or removes, a stream of the root storage by its
   // (decoded) name.
   void PutStream(const std::string& name, StreamBytes bytes);
+  // ERROR_FUNCTION_FAILED when the name cannot be stored in the file (too
+  // long once compressed, or holding a character the format forbids).
+  static Status CheckStreamName(const std::string& name);
   void RemoveStream(const std::string& name);
   // The name of a binary cell's stream.
   std::string CellStreamName(const Table& table, size_t row);
