@@ -31,7 +31,7 @@ fs::path MakeWorkPackage(const TempDir& dir) {
                                  view.out()),
             ERROR_SUCCESS);
   Bytes blob(3000);
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < 1500; ++i) {
     for (size_t j = 0; j < blob.size(); ++j) blob[j] = static_cast<uint8_t>(i + j);
     Handle rec = MakeRecord({"key" + std::to_string(i), "text of row " + std::to_string(i * 7), "#" + std::to_string(i)});
     MsiRecordSetInteger(rec, 3, i);
@@ -44,8 +44,8 @@ fs::path MakeWorkPackage(const TempDir& dir) {
 }
 
 const char* const kChange[] = {
-    "UPDATE `Big` SET `Text` = 'changed' WHERE `Number` < 1500",
-    "DELETE FROM `Big` WHERE `Number` > 2500",
+    "UPDATE `Big` SET `Text` = 'changed' WHERE `Number` < 700",
+    "DELETE FROM `Big` WHERE `Number` > 1300",
     "INSERT INTO `Big` (`Key`, `Text`, `Number`) VALUES ('new key', 'new text', 99999)",
 };
 
@@ -116,7 +116,7 @@ TEST(CrashSafety, KilledCommitLeavesTheOldOrTheNewPackage) {
   std::uniform_real_distribution<double> spread(0.0, 1.15);
   fs::path victim = dir / "victim.msi";
   int old_seen = 0, new_seen = 0;
-  for (int kill_number = 0; kill_number < 120; ++kill_number) {
+  for (int kill_number = 0; kill_number < 110; ++kill_number) {
     WriteBytes(victim, old_bytes);
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);

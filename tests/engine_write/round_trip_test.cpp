@@ -32,7 +32,7 @@ struct Snapshot {
   std::string summary;
 };
 
-Snapshot Take(const fs::path& package) {
+Snapshot Take(const fs::path& package, bool oracle_streams = true) {
   Snapshot s;
   Handle db;
   EXPECT_EQ(Open(package, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS) << package;
@@ -56,7 +56,7 @@ Snapshot Take(const fs::path& package) {
     s.oracle_by_table[s.tables[i]] = s.oracle_tables.substr(at, end - at);
     at = end;
   }
-  s.oracle_streams = OracleStreams(package);
+  if (oracle_streams) s.oracle_streams = OracleStreams(package);
   s.summary = OracleSummary(package);
   return s;
 }
@@ -157,7 +157,7 @@ bool FindTarget(MSIHANDLE db, Target& t) {
 // see them; everything not named in `changed_tables` must equal the
 // original.
 void CheckChange(const fs::path& original, const std::vector<std::string>& statements,
-                 const std::vector<std::string>& changed_tables) {
+                 const std::vector<std::string>& changed_tables, bool oracle_streams) {
   TempDir dir;
   fs::path ours = dir / "ours.msi";
   fs::path theirs = dir / "theirs.msi";
@@ -181,7 +181,19 @@ void CheckChange(const fs::path& original, const std::vector<std::string>& state
   std::vector<std::string> faults = WriterRuleFaults(stored);
   EXPECT_TRUE(faults.empty()) << faults.size() << " writer rule faults, first: " << faults.front();
 
-  Snapshot after = Take(ours);
+  // msiinfo extracts one stream per run, so libmsi reads the streams of
+  // one change per package; the others are read from the bytes.
+  Snapshot after = Take(ours, oracle_streams);
+  if (!oracle_streams) {
+    for (const auto& [name, data] : stored.streams) {
+      if (name[0] == '!') continue;
+      after.oracle_streams[name] = data;
+    }
+    after.engine_streams.clear();
+    Handle db;
+    ASSERT_EQ(Open(ours, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
+    for (auto& [name, data] : EngineStreams(db)) after.engine_streams[name] = data;
+  }
   EXPECT_EQ(after.tables, before.tables);
   EXPECT_EQ(after.summary, before.summary);
   for (const auto& t : after.tables) {
@@ -209,8 +221,7 @@ void CheckChange(const fs::path& original, const std::vector<std::string>& state
   // Tables that were not changed read exactly as before.
   for (const auto& t : after.tables) {
     if (std::find(changed_tables.begin(), changed_tables.end(), t) != changed_tables.end()) continue;
-    std::string sql = "SELECT * FROM `" + t + "`";
-    EXPECT_TRUE(OracleSelect(ours, {sql}) == OracleSelect(original, {sql})) << "table " << t << " changed";
+    EXPECT_TRUE(after.oracle_by_table[t] == before.oracle_by_table.at(t)) << "table " << t << " changed";
   }
   // Streams: only binary streams of changed tables may differ.
   for (const auto& [name, data] : before.oracle_streams) {
@@ -245,19 +256,19 @@ TEST(RoundTrip, UpdateInsertAndDeleteChangeOnlyTheirRows) {
       CheckChange(original,
                   {"UPDATE " + table + " SET `" + t.column + "` = 'changed by the round trip' WHERE `" +
                    t.key_column + "` = '" + t.key + "'"},
-                  {t.table});
+                  {t.table}, true);
     }
     {
       SCOPED_TRACE("DELETE");
       CheckChange(original, {"DELETE FROM " + table + " WHERE `" + t.key_column + "` = '" + t.key + "'"},
-                  {t.table});
+                  {t.table}, false);
     }
     if (t.table == "Property") {
       SCOPED_TRACE("INSERT");
       CheckChange(original,
                   {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('AAA_RoundTrip', 'new value')",
                    "INSERT INTO `Property` (`Property`, `Value`) VALUES ('zzz_RoundTrip', 'ProductCode')"},
-                  {"Property"});
+                  {"Property"}, false);
     }
   }
 }
