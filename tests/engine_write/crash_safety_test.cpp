@@ -310,5 +310,24 @@ TEST(CommitFailure, CommitKeepsThePermissionsOfThePackage) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+// Root commits a package that belongs to someone else: the new file keeps
+// the owner, or that user could no longer change their own package.
+TEST(CommitFailure, CommitKeepsTheOwnerOfThePackage) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  TempDir dir;
+  fs::path work = MakeWorkPackage(dir);
+  ASSERT_EQ(chown(work.c_str(), kNobody, kNobody), 0);
+  {
+    Handle db;
+    ASSERT_EQ(Open(work, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
+    ASSERT_EQ(Exec(db, kChange[2]), ERROR_SUCCESS);
+    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  }
+  struct stat st {};
+  ASSERT_EQ(stat(work.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kNobody);
+  EXPECT_EQ(st.st_gid, kNobody);
+}
+
 }  // namespace
 }  // namespace ew
