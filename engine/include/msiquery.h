@@ -95,7 +95,10 @@ typedef uint32_t MSIHANDLE;
  * cast to a text pointer, or the path of an output file: the package is
  * then read from szDatabasePath and MsiDatabaseCommit writes the result to
  * the output path, leaving the input untouched.
- *   READONLY      read only; views that change data fail.
+ *   READONLY      no persistent changes: changing statements and Modify
+ *                 work in memory, as the installer's do, but nothing is
+ *                 ever written; MsiDatabaseCommit succeeds and writes
+ *                 nothing.
  *   TRANSACT      read/write; changes reach the file only at commit.
  *   DIRECT        as TRANSACT here (the installer's direct mode also keeps
  *                 changes in memory until commit).

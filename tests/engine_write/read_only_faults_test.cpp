@@ -1,12 +1,12 @@
-// A database opened read-only must refuse every change (the header's
-// contract), not accept it in memory.
+// A database opened read-only takes changes in memory ("no persistent
+// changes") but never lets one reach the file, commit or not.
 #include "package_bytes.h"
 #include "modify_fixture.h"
 
 namespace ew {
 namespace {
 
-TEST(PersistModes, ReadOnlyDatabaseRefusesEveryChange) {
+TEST(PersistModes, ReadOnlyDatabaseNeverWritesAChange) {
   TempDir dir;
   fs::path p = dir / "p.msi";
   MakeSmallPackage(p);
@@ -16,19 +16,30 @@ TEST(PersistModes, ReadOnlyDatabaseRefusesEveryChange) {
   for (const char* s : {"DELETE FROM `Property`", "UPDATE `Property` SET `Value` = 'x'",
                         "INSERT INTO `Property` (`Property`, `Value`) VALUES ('New', 'v')", "DROP TABLE `Item`",
                         "CREATE TABLE `T` (`K` SHORT NOT NULL PRIMARY KEY `K`)"}) {
-    EXPECT_NE(Exec(db, s), ERROR_SUCCESS) << s;
+    EXPECT_EQ(Exec(db, s), ERROR_SUCCESS) << s;
   }
+  // The changes are there for this handle...
+  EXPECT_EQ(Select(db, "SELECT `Property`, `Value` FROM `Property`"), "Property\tValue\nNew\tv\n");
   EXPECT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  db.reset();
+  // ...and never in the file.
+  EXPECT_TRUE(ReadBytes(p) == before);
+  ASSERT_EQ(Open(p, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
+  EXPECT_NE(Select(db, "SELECT `Name` FROM `_Tables` WHERE `Name` = 'Item'"), "Name\n");
   db.reset();
   EXPECT_TRUE(ReadBytes(p) == before);
 }
 
-TEST_F(ModifyTest, ModifyThroughAReadOnlyDatabaseFails) {
+TEST_F(ModifyTest, ModifyThroughAReadOnlyDatabaseStaysInMemory) {
   db_.reset();
+  const Bytes before = ReadBytes(path_);
   ASSERT_EQ(Open(path_, MSIDBOPEN_READONLY_A, db_), ERROR_SUCCESS);
   Handle view = View("SELECT * FROM `Property`");
   Handle fresh = MakeRecord({"Delta", "four"});
-  EXPECT_NE(MsiViewModify(view, MSIMODIFY_INSERT, fresh), ERROR_SUCCESS);
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT, fresh), ERROR_SUCCESS);
+  EXPECT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  db_.reset();
+  EXPECT_TRUE(ReadBytes(path_) == before);
 }
 
 }  // namespace

@@ -206,6 +206,13 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
 
 Status ExportIdt(Database& db, const std::string& table_name, const std::string& folder,
                  const std::string& file) {
+  if (table_name == "_ForceCodepage") {
+    // Not a table: the archive form of the database codepage.
+    std::ofstream out(folder + "/" + file, std::ios::binary | std::ios::trunc);
+    out << "\r\n\r\n" << db.strings().codepage() << "\t_ForceCodepage\r\n";
+    out.flush();
+    return out ? Status() : Status::Error(29, "cannot write " + folder + "/" + file);
+  }
   if (db.Schema(table_name) == nullptr) return Status::Error(1628, "no table " + table_name);
   auto t = db.GetTable(table_name);
   if (!t.ok()) return t.status();

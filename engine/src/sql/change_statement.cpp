@@ -88,6 +88,12 @@ Status CheckChangeStatement(Database& db, const Statement& statement) {
     std::vector<ColumnRef> cols;
     for (const auto& a : s->assignments) cols.push_back(a.first);
     MSI_RETURN_IF_ERROR(CheckColumns((*t)->schema(), cols));
+    // Keys name rows (and their streams); an UPDATE never moves a row.
+    for (const ColumnRef& c : cols) {
+      if ((*t)->schema().columns[(*t)->schema().Find(c.column)].is_key()) {
+        return Status::Error(1627, "UPDATE cannot change the primary key column " + c.column);
+      }
+    }
     if (s->where) {
       std::vector<Table*> tables{*t};
       auto b = BindCondition(*s->where, tables);
@@ -106,6 +112,7 @@ Status CheckChangeStatement(Database& db, const Statement& statement) {
     return Status();
   }
   if (auto* s = std::get_if<CreateStmt>(&statement)) {
+    if (db.Schema(s->table) != nullptr) return BadQuery("table " + s->table + " exists already");
     auto schema = BuildSchema(*s);
     return schema.ok() ? Status() : schema.status();
   }

@@ -75,7 +75,13 @@ Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamVa
   if (IsStreamsTable()) {
     std::string name = db_.strings().Utf8(table_.cell(row, 0));
     for (const auto& [col, value] : changes) {
-      if (col == 0) return Status::Error(1627, "stream names cannot change");
+      if (col != 0) continue;
+      if (value.kind != ParamValue::Kind::kString || value.text != name) {
+        return Status::Error(1627, "stream names cannot change");
+      }
+    }
+    for (const auto& [col, value] : changes) {
+      if (col == 0) continue;
       if (value.kind == ParamValue::Kind::kStream) db_.PutStream(name, value.stream);
       else db_.PutStream(name, nullptr);
     }

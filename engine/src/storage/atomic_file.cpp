@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -59,8 +60,15 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
-Status ReplaceFileAtomically(const std::string& path,
+Status ReplaceFileAtomically(const std::string& link_path,
                              const std::function<Status(cfb::ByteSink&)>& fill) {
+  // A package reached through a symbolic link is replaced where it really
+  // is; renaming over the link would leave the package unchanged.
+  std::string path = link_path;
+  if (char* real = ::realpath(link_path.c_str(), nullptr)) {
+    path = real;
+    std::free(real);
+  }
   const std::string dir = DirectoryOf(path);
   const size_t slash = path.find_last_of('/');
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
