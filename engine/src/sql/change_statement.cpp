@@ -1,6 +1,9 @@
 #include "sql/change_statement.h"
 
+#include "cfb/compound_file_writer_names.h"
 #include "sql/row_editor.h"
+#include "stream_name.h"
+#include "text.h"
 #include "sql/select_query.h"
 
 namespace msi::sql {
@@ -113,6 +116,9 @@ Status CheckChangeStatement(Database& db, const Statement& statement) {
   }
   if (auto* s = std::get_if<CreateStmt>(&statement)) {
     if (db.Schema(s->table) != nullptr) return BadQuery("table " + s->table + " exists already");
+    if (!cfb::CheckEntryName(EncodeStreamName(Utf8ToUtf16(s->table), true)).ok()) {
+      return BadQuery("table name " + s->table + " is too long to be stored");
+    }
     auto schema = BuildSchema(*s);
     return schema.ok() ? Status() : schema.status();
   }

@@ -346,6 +346,9 @@ Status Database::CreateTable(TableSchema schema) {
   if (schema.columns.empty() || schema.columns.size() > 32) {
     return Status::Error(1615, "a table needs 1 to 32 columns");
   }
+  if (!cfb::CheckEntryName(EncodeStreamName(Utf8ToUtf16(schema.name), true)).ok()) {
+    return Status::Error(1615, "table name " + schema.name + " is too long to be stored");
+  }
   bool all_temporary = true;
   for (const Column& c : schema.columns) all_temporary = all_temporary && c.temporary();
   schema.temporary = all_temporary;
