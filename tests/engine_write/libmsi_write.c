@@ -45,9 +45,9 @@ static unsigned code_of(const GError *error)
     return 1627;
 }
 
-static LibmsiRecord *make_params(const char *spec)
+static LibmsiRecord *make_params(const char *text)
 {
-    gchar **fields = g_strsplit(spec, "|", -1);
+    gchar **fields = g_strsplit(text, "|", -1);
     guint count = g_strv_length(fields);
     LibmsiRecord *rec = libmsi_record_new(count);
     for (guint i = 0; i < count; ++i) {
