@@ -49,10 +49,12 @@ const char* const kChange[] = {
     "INSERT INTO `Big` (`Key`, `Text`, `Number`) VALUES ('new key', 'new text', 99999)",
 };
 
-// In the child: open, change, tell the parent the commit starts, commit.
-[[noreturn]] void CommitInChild(const fs::path& package, int ready_fd) {
+// In the child: open, change, tell the parent the commit starts, commit
+// (to `output` when one is given).
+[[noreturn]] void CommitInChild(const fs::path& package, int ready_fd, const fs::path& output = {}) {
   Handle db;
-  if (Open(package, MSIDBOPEN_TRANSACT_A, db) != ERROR_SUCCESS) _exit(10);
+  UINT opened = output.empty() ? Open(package, MSIDBOPEN_TRANSACT_A, db) : OpenTo(package, output, db);
+  if (opened != ERROR_SUCCESS) _exit(10);
   for (const char* s : kChange) {
     if (Exec(db, s) != ERROR_SUCCESS) _exit(11);
   }
@@ -154,6 +156,53 @@ TEST(CrashSafety, KilledCommitLeavesTheOldOrTheNewPackage) {
   EXPECT_GT(new_seen, 0);
   RecordProperty("old", old_seen);
   RecordProperty("new", new_seen);
+}
+
+// The output path form: a killed commit leaves no output or the whole one,
+// and never touches the input.
+TEST(CrashSafety, KilledCommitToAnOutputPathLeavesNoneOrAllOfIt) {
+  TempDir dir;
+  fs::path work = MakeWorkPackage(dir);
+  Bytes input = ReadBytes(work);
+  fs::path out = dir / "out.msi";
+  pid_t probe = fork();
+  if (probe == 0) CommitInChild(work, -1, out);
+  int status = 0;
+  waitpid(probe, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  Bytes expected = ReadBytes(out);
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> micros(0, 8000);
+  int none = 0, whole = 0;
+  for (int k = 0; k < 40; ++k) {
+    fs::remove(out);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      close(fds[0]);
+      CommitInChild(work, fds[1], out);
+    }
+    close(fds[1]);
+    char c;
+    ASSERT_EQ(read(fds[0], &c, 1), 1);
+    close(fds[0]);
+    usleep(static_cast<useconds_t>(micros(random)));
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    if (fs::exists(out)) {
+      ASSERT_TRUE(ReadBytes(out) == expected) << "kill " << k << " left a partial output";
+      ++whole;
+    } else {
+      ++none;
+    }
+    ASSERT_TRUE(ReadBytes(work) == input) << "the input changed";
+    for (const auto& name : FolderEntries(dir.path())) {
+      if (name != "work.msi" && name != "out.msi") fs::remove(dir / name);
+    }
+  }
+  ::testing::Test::RecordProperty("none", none);
+  ::testing::Test::RecordProperty("whole", whole);
 }
 
 // Runs `body` in a child and returns its exit code (or 100 + signal).
