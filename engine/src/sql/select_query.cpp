@@ -122,7 +122,7 @@ bool Compare(Value a, Value b, CompareOp op, Database& db) {
     const uint32_t other = b.kind == K::kStringId ? b.id : b.kind == K::kText ? TextId(db, *b.text) : 0;
     if (op == CompareOp::kEq) return a.id == other;
     if (op == CompareOp::kNe) return a.id != other;
-    return false;  // strings have no order in this dialect
+    return false;  // ordering comparisons of text are refused when bound
   }
   if (a.kind == K::kInteger && b.kind == K::kInteger) return CompareIntegers(a.integer, b.integer, op);
   // A text column against a number compares the stored string id, so
@@ -159,6 +159,15 @@ Result<std::unique_ptr<BoundExpr>> BindCondition(const Expr& expr,
     auto rhs = BindOperand(expr.rhs, tables);
     if (!rhs.ok()) return rhs.status();
     out->rhs = std::move(*rhs);
+    // Text has no order in this dialect: only = and <> take a text column.
+    if (expr.op != CompareOp::kEq && expr.op != CompareOp::kNe) {
+      for (const BoundOperand* side : {&out->lhs, &out->rhs}) {
+        if (side->kind == Operand::Kind::kColumn &&
+            ColumnOf(tables, side->column).kind() != ValueKind::kInteger) {
+          return Status::Error(1615, "text cannot be compared with <, >, <= or >=");
+        }
+      }
+    }
   }
   return out;
 }
