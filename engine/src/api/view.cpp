@@ -97,7 +97,7 @@ Result<std::shared_ptr<Record>> View::Fetch() {
           record->SetInteger(field, LoadInt(stored, col.short_int()));
           break;
         case ValueKind::kString:
-          record->SetText(field, db_->strings().Utf8(stored));
+          record->SetText(field, std::string(db_->strings().Utf8(stored)));
           break;
         case ValueKind::kBinary: {
           auto where = db_->StreamForCell(*table, row, out[i].column);

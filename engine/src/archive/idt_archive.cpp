@@ -253,7 +253,7 @@ Status ExportIdt(Database& db, const std::string& table_name, const std::string&
           made_folder = true;
           const std::string key = table_name == "_Streams" ? v.text : db.CellStreamName(table, r);
           std::string name = SafeFileName(table_name == "_Streams"
-                                              ? db.strings().Utf8(table.cell(r, 0))
+                                              ? std::string(db.strings().Utf8(table.cell(r, 0)))
                                               : key.substr(table_name.size() + 1)) + ".ibd";
           std::ofstream out(dir + "/" + name, std::ios::binary | std::ios::trunc);
           out.write(reinterpret_cast<const char*>(v.stream->data()),

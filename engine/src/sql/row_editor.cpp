@@ -73,7 +73,7 @@ Status RowEditor::Insert(const std::vector<ParamValue>& values, bool temporary) 
 Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamValue>>& changes) {
   const auto& cols = table_.schema().columns;
   if (IsStreamsTable()) {
-    std::string name = db_.strings().Utf8(table_.cell(row, 0));
+    std::string name(db_.strings().Utf8(table_.cell(row, 0)));
     for (const auto& [col, value] : changes) {
       if (col != 0) continue;
       if (value.kind != ParamValue::Kind::kString || value.text != name) {
@@ -161,7 +161,7 @@ Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamVa
 Status RowEditor::Delete(size_t row) {
   const auto& cols = table_.schema().columns;
   if (IsStreamsTable()) {
-    db_.RemoveStream(db_.strings().Utf8(table_.cell(row, 0)));
+    db_.RemoveStream(std::string(db_.strings().Utf8(table_.cell(row, 0))));
     return Status();
   }
   if (Database::IsCatalogTable(table_.schema().name)) {

@@ -112,7 +112,7 @@ Result<std::shared_ptr<Database>> Database::Open(const std::string& path,
   if (!has_pool || !has_data) {
     return Status::Error(1620, "not a package: it has no string pool");
   }
-  auto strings = StringPool::Load(*pool, *data);
+  auto strings = StringPool::Load(*pool, std::move(*data));
   if (!strings.ok()) return strings.status();
   db->strings_ = std::move(*strings);
   db->ref_width_ = db->strings_->long_refs_flag() ? 3 : 2;
@@ -145,7 +145,7 @@ Status Database::LoadCatalog() {
   for (size_t r = 0; r < (*tables)->row_count(); ++r) {
     const uint32_t id = (*tables)->cell(r, 0);
     if (!strings_->IsUsed(id)) return Status::Error(13, "_Tables names a missing string");
-    table_names_.push_back(strings_->Utf8(id));
+    table_names_.emplace_back(strings_->Utf8(id));
   }
   // Columns in the order of their numbers, per table.
   std::map<std::string, std::vector<std::pair<int, Column>>> cols;
@@ -158,7 +158,7 @@ Status Database::LoadCatalog() {
     Column c;
     c.name = strings_->Utf8(name_id);
     c.type = static_cast<uint16_t>(LoadInt(ct.cell(r, 3), true));
-    cols[strings_->Utf8(table_id)].emplace_back(LoadInt(ct.cell(r, 1), true), std::move(c));
+    cols[std::string(strings_->Utf8(table_id))].emplace_back(LoadInt(ct.cell(r, 1), true), std::move(c));
   }
   for (const std::string& name : table_names_) {
     auto it = cols.find(name);
@@ -254,7 +254,7 @@ void Database::RefreshCatalogViews() {
   if (it != tables_.end()) *it->second = std::move(*BuildStreamsTable(false));
   table_names_.clear();
   const Table& t = *tables_.at("_Tables");
-  for (size_t r = 0; r < t.row_count(); ++r) table_names_.push_back(strings_->Utf8(t.cell(r, 0)));
+  for (size_t r = 0; r < t.row_count(); ++r) table_names_.emplace_back(strings_->Utf8(t.cell(r, 0)));
 }
 
 std::string Database::KeyText(const Table& table, size_t row) {
@@ -277,7 +277,7 @@ std::string Database::KeyText(const Table& table, size_t row) {
 
 std::string Database::CellStreamName(const Table& table, size_t row) {
   const std::string& tname = table.schema().name;
-  if (tname == "_Streams" || tname == "_Storages") return strings_->Utf8(table.cell(row, 0));
+  if (tname == "_Streams" || tname == "_Storages") return std::string(strings_->Utf8(table.cell(row, 0)));
   return tname + "." + KeyText(table, row);
 }
 

@@ -10,7 +10,7 @@ uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8
 }  // namespace
 
 Result<std::unique_ptr<StringPool>> StringPool::Load(const std::vector<uint8_t>& pool,
-                                                     const std::vector<uint8_t>& data) {
+                                                     std::vector<uint8_t> data) {
   if (pool.size() < 4) {
     return std::unique_ptr<StringPool>(new StringPool(0));
   }
@@ -18,7 +18,8 @@ Result<std::unique_ptr<StringPool>> StringPool::Load(const std::vector<uint8_t>&
                           (static_cast<uint32_t>(Le16(pool.data() + 2)) << 16);
   std::unique_ptr<StringPool> sp(new StringPool(static_cast<int>(header & 0x7FFFFFFF)));
   sp->long_refs_ = (header & 0x80000000u) != 0;
-  sp->loaded_.assign(reinterpret_cast<const char*>(data.data()), data.size());
+  sp->loaded_ = std::move(data);
+  const std::string_view all(reinterpret_cast<const char*>(sp->loaded_.data()), sp->loaded_.size());
   const size_t count = pool.size() / 4;
   sp->entries_.reserve(count);
   sp->entries_.emplace_back();  // id 0: null
@@ -36,34 +37,34 @@ Result<std::unique_ptr<StringPool>> StringPool::Load(const std::vector<uint8_t>&
     }
     Entry e;
     if (len > 0 || refs > 0) {
-      if (len > data.size() - offset) {
+      if (len > all.size() - offset) {
         return Status::Error(13, "string pool describes more bytes than the string data holds");
       }
-      e.bytes = std::string_view(sp->loaded_).substr(offset, len);
+      e.bytes = all.substr(offset, len);
       e.refs = refs;
       e.used = true;
       offset += len;
     }
     sp->entries_.push_back(e);
   }
-  sp->utf8_.resize(sp->entries_.size());
   return sp;
 }
 
 std::unique_ptr<StringPool> StringPool::CreateEmpty(int codepage) {
   std::unique_ptr<StringPool> sp(new StringPool(codepage));
   sp->entries_.emplace_back();
-  sp->utf8_.resize(1);
   return sp;
 }
 
-const std::string& StringPool::Utf8(uint32_t id) {
-  static const std::string kEmpty;
-  if (!IsUsed(id)) return kEmpty;
-  if (utf8_.size() < entries_.size()) utf8_.resize(entries_.size());
-  auto& slot = utf8_[id];
-  if (!slot) slot = converter_->ToUtf8(entries_[id].bytes);
-  return *slot;
+std::string_view StringPool::Utf8(uint32_t id) {
+  if (!IsUsed(id)) return {};
+  const std::string_view bytes = entries_[id].bytes;
+  bool ascii = true;
+  for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return bytes;
+  auto it = converted_.find(id);
+  if (it == converted_.end()) it = converted_.emplace(id, converter_->ToUtf8(bytes)).first;
+  return it->second;
 }
 
 namespace {
@@ -147,14 +148,13 @@ std::optional<uint32_t> StringPool::AddRef(std::string_view utf8, bool persisten
     if (id == 0) {
       id = static_cast<uint32_t>(entries_.size());
       entries_.emplace_back();
-      utf8_.resize(entries_.size());
     }
     added_.push_back(std::move(*bytes));
     entries_[id].bytes = added_.back();
     entries_[id].used = true;
     entries_[id].refs = 0;
     entries_[id].temp_refs = 0;
-    utf8_[id].reset();
+    converted_.erase(id);
     IndexInsert(id);
   }
   if (persistent) ++entries_[id].refs;
@@ -177,7 +177,7 @@ void StringPool::SetCounts(const std::vector<uint32_t>& counts) {
     if (e.refs == 0 && e.temp_refs == 0) {
       if (indexed_) IndexErase(id);
       e = Entry();
-      if (id < utf8_.size()) utf8_[id].reset();
+      converted_.erase(id);
     }
   }
 }
@@ -192,6 +192,7 @@ bool StringPool::SetCodepage(int codepage) {
   }
   codepage_ = codepage;
   converter_ = std::make_unique<CodepageConverter>(codepage);
+  converted_.clear();
   return true;
 }
 

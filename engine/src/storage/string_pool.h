@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "status.h"
@@ -19,7 +20,7 @@ class StringPool {
  public:
   // Decodes the two streams; ERROR_INVALID_DATA when they disagree.
   static Result<std::unique_ptr<StringPool>> Load(const std::vector<uint8_t>& pool,
-                                                  const std::vector<uint8_t>& data);
+                                                  std::vector<uint8_t> data);
   static std::unique_ptr<StringPool> CreateEmpty(int codepage);
 
   int codepage() const { return codepage_; }
@@ -32,8 +33,10 @@ class StringPool {
     return IsUsed(id) ? entries_[id].bytes : std::string_view();
   }
   uint32_t RefCount(uint32_t id) const { return IsUsed(id) ? entries_[id].refs : 0; }
-  // The string as UTF-8; empty for unused ids. Converted once, then cached.
-  const std::string& Utf8(uint32_t id);
+  // The string as UTF-8; empty for unused ids. ASCII text is the stored
+  // bytes themselves; other text is converted once, then cached. The view
+  // stays valid while the id keeps its string.
+  std::string_view Utf8(uint32_t id);
   // The lowest id holding exactly this text; 0 when there is none.
   uint32_t Find(std::string_view utf8);
 
@@ -70,9 +73,9 @@ class StringPool {
   bool long_refs_ = false;
   std::unique_ptr<CodepageConverter> converter_;
   std::vector<Entry> entries_;
-  std::string loaded_;             // the string data as read
+  std::vector<uint8_t> loaded_;    // the string data as read
   std::deque<std::string> added_;  // strings added since
-  std::vector<std::optional<std::string>> utf8_;
+  std::unordered_map<uint32_t, std::string> converted_;  // non-ASCII text as UTF-8
   // Open-addressing hash index from bytes to the lowest id holding them:
   // one flat array, built on the first lookup (a node-based map costs more
   // to build and free than a whole large package takes to open).
