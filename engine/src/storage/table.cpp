@@ -33,6 +33,7 @@ Result<std::unique_ptr<Table>> Table::Decode(TableSchema schema, const std::vect
     }
     offset += static_cast<size_t>(w) * rows;
   }
+  table->CheckSorted();
   return table;
 }
 
@@ -58,12 +59,28 @@ int Table::CompareKeys(const uint32_t* a, const uint32_t* b) const {
   return 0;
 }
 
+void Table::CheckSorted() {
+  sorted_ = true;
+  for (size_t r = 1; r < row_count() && sorted_; ++r) {
+    sorted_ = CompareKeys(row_data(r - 1), row_data(r)) <= 0;
+  }
+}
+
 long Table::FindRowByKey(const std::vector<uint32_t>& values) const {
   const size_t n = row_count();
-  for (size_t r = 0; r < n; ++r) {
-    if (CompareKeys(row_data(r), values.data()) == 0) return static_cast<long>(r);
+  if (!sorted_) {
+    for (size_t r = 0; r < n; ++r) {
+      if (CompareKeys(row_data(r), values.data()) == 0) return static_cast<long>(r);
+    }
+    return -1;
   }
-  return -1;
+  size_t lo = 0, hi = n;  // first row whose key is not less
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (CompareKeys(row_data(mid), values.data()) < 0) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo < n && CompareKeys(row_data(lo), values.data()) == 0 ? static_cast<long>(lo) : -1;
 }
 
 size_t Table::InsertRow(const std::vector<uint32_t>& values, bool temporary) {
@@ -71,7 +88,17 @@ size_t Table::InsertRow(const std::vector<uint32_t>& values, bool temporary) {
   // After the last row whose key is not greater: equal keys keep their
   // insertion order, and an unsorted (damaged) table still gets a place.
   size_t pos = n;
-  while (pos > 0 && CompareKeys(row_data(pos - 1), values.data()) > 0) --pos;
+  if (sorted_) {
+    size_t lo = 0, hi = n;
+    while (lo < hi) {
+      const size_t mid = lo + (hi - lo) / 2;
+      if (CompareKeys(row_data(mid), values.data()) <= 0) lo = mid + 1;
+      else hi = mid;
+    }
+    pos = lo;
+  } else {
+    while (pos > 0 && CompareKeys(row_data(pos - 1), values.data()) > 0) --pos;
+  }
   cells_.insert(cells_.begin() + static_cast<long>(pos * column_count()), values.begin(),
                 values.end());
   temporary_.insert(temporary_.begin() + static_cast<long>(pos), temporary ? 1 : 0);
@@ -116,6 +143,7 @@ void Table::SortByKey() {
   }
   cells_.swap(cells);
   temporary_.swap(temporary);
+  sorted_ = true;
   Touch();
 }
 

@@ -54,6 +54,7 @@ class Table {
   void AppendRow(const std::vector<uint32_t>& values, bool temporary = false) {
     cells_.insert(cells_.end(), values.begin(), values.end());
     temporary_.push_back(temporary ? 1 : 0);
+    sorted_ = false;
     Touch();
   }
 
@@ -89,6 +90,10 @@ class Table {
   TableSchema schema_;
   std::vector<uint32_t> cells_;
   std::vector<uint8_t> temporary_;  // per row: inserted TEMPORARY
+  // Rows known to be in key order: lookups and inserts can then search
+  // instead of scanning.
+  bool sorted_ = true;
+  void CheckSorted();
   std::unordered_map<size_t, std::unordered_map<uint32_t, std::vector<uint32_t>>> indexes_;
   uint64_t generation_ = 0;
 };
