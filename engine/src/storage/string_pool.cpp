@@ -142,9 +142,11 @@ std::optional<uint32_t> StringPool::AddRef(std::string_view utf8, bool persisten
   if (!indexed_) IndexAll();
   uint32_t id = IndexFind(*bytes);
   if (id == 0) {
-    for (uint32_t i = 1; i < entries_.size(); ++i) {
+    // Every id below the hint is taken; ids only free up at a commit.
+    for (uint32_t i = free_hint_; i < entries_.size(); ++i) {
       if (!entries_[i].used) { id = i; break; }
     }
+    free_hint_ = id == 0 ? static_cast<uint32_t>(entries_.size()) : id + 1;
     if (id == 0) {
       id = static_cast<uint32_t>(entries_.size());
       entries_.emplace_back();
@@ -170,6 +172,7 @@ void StringPool::Release(uint32_t id, bool persistent) {
 }
 
 void StringPool::SetCounts(const std::vector<uint32_t>& counts) {
+  free_hint_ = 1;
   for (uint32_t id = 1; id < entries_.size(); ++id) {
     Entry& e = entries_[id];
     if (!e.used) continue;

@@ -73,6 +73,7 @@ class StringPool {
   bool long_refs_ = false;
   std::unique_ptr<CodepageConverter> converter_;
   std::vector<Entry> entries_;
+  uint32_t free_hint_ = 1;  // no id below this one is free
   std::vector<uint8_t> loaded_;    // the string data as read
   std::deque<std::string> added_;  // strings added since
   std::unordered_map<uint32_t, std::string> converted_;  // non-ASCII text as UTF-8
