@@ -24,7 +24,7 @@ constexpr Description kDescriptions[] = {
     {ERROR_HANDLE_DISK_FULL, "There is not enough space on the disk to write the package."},
     {ERROR_INVALID_PARAMETER, "An argument is not valid."},
     {ERROR_OPEN_FAILED, "The package could not be opened."},
-    {ERROR_BAD_PATHNAME, "The file or folder cannot be read."},
+    {ERROR_BAD_PATHNAME, "The path names no file or folder that can be used."},
     {ERROR_CALL_NOT_IMPLEMENTED, "This operation is not supported by the package engine."},
     {ERROR_MORE_DATA, "The buffer is too small for the value; more data is available."},
     {ERROR_NO_MORE_ITEMS, "There are no more rows."},

@@ -138,6 +138,10 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
   }
   if (third.empty() || third[0].empty()) return Failed(file + " names no table");
   const std::string table_name = third[0];
+  struct stat folder_info {};
+  if (::stat(folder.c_str(), &folder_info) != 0 || !S_ISDIR(folder_info.st_mode)) {
+    return Status::Error(161, "no folder " + folder);
+  }
   if (table_name == "_ForceCodepage") {
     return db.strings().SetCodepage(codepage) ? (db.MarkChanged(), Status())
                                               : Failed("cannot change the codepage");
@@ -199,13 +203,21 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
       db.RemoveStream(values[0].text);  // an import replaces
     }
     Status st = editor.Insert(values, false);
-    if (!st.ok()) return Status::Error(st.code(), file + " line " + std::to_string(l + 1) + ": " + st.message());
+    if (!st.ok()) {
+      // A half-imported table is no table at all: take it out again.
+      if (!streams_table) db.DropTable(schema.name);
+      return Status::Error(st.code(), file + " line " + std::to_string(l + 1) + ": " + st.message());
+    }
   }
   return Status();
 }
 
 Status ExportIdt(Database& db, const std::string& table_name, const std::string& folder,
                  const std::string& file) {
+  struct stat folder_info {};
+  if (::stat(folder.c_str(), &folder_info) != 0 || !S_ISDIR(folder_info.st_mode)) {
+    return Status::Error(161, "no folder " + folder);
+  }
   if (table_name == "_ForceCodepage") {
     // Not a table: the archive form of the database codepage.
     std::ofstream out(folder + "/" + file, std::ios::binary | std::ios::trunc);
