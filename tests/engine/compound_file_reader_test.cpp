@@ -28,10 +28,10 @@ Bytes Fill(size_t size, uint8_t seed) {
 
 // A file with a small stream (mini stream), a large one and a storage.
 std::vector<uint8_t> SampleFile(unsigned version = 3) {
-  StorageSpec root;
+  StorageTree root;
   root.streams.push_back({u"small", Fill(100, 1)});
   root.streams.push_back({u"large", Fill(9000, 2)});
-  StorageSpec sub;
+  StorageTree sub;
   sub.name = u"sub";
   sub.streams.push_back({u"inner", Fill(10, 3)});
   root.storages.push_back(sub);

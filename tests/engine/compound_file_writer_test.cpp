@@ -61,8 +61,8 @@ Bytes Pattern(size_t size, uint32_t seed) {
   return data;
 }
 
-StreamSpec Stream(std::u16string name, size_t size, uint32_t seed = 1) {
-  return StreamSpec{std::move(name), Pattern(size, seed)};
+StreamEntry Stream(std::u16string name, size_t size, uint32_t seed = 1) {
+  return StreamEntry{std::move(name), Pattern(size, seed)};
 }
 
 std::u16string Suffixed(std::u16string prefix, char16_t unit) {
@@ -70,7 +70,7 @@ std::u16string Suffixed(std::u16string prefix, char16_t unit) {
   return prefix;
 }
 
-std::vector<uint8_t> WriteOk(const StorageSpec& root, unsigned version = 3) {
+std::vector<uint8_t> WriteOk(const StorageTree& root, unsigned version = 3) {
   MemorySink sink;
   const Status status = WriteCompoundFile(root, WriteOptions{version}, sink);
   EXPECT_TRUE(status.ok()) << status.message();
@@ -86,18 +86,18 @@ cfbtest::ParsedFile ParseOk(const std::vector<uint8_t>& bytes) {
 
 // Compares what was written with what the strict reader found, children
 // taken in the format's sibling order.
-void ExpectSameTree(const StorageSpec& spec, const cfbtest::Storage& read,
+void ExpectSameTree(const StorageTree& wanted, const cfbtest::Storage& read,
                     bool is_root) {
   if (!is_root) {
-    EXPECT_EQ(spec.name, read.name);
+    EXPECT_EQ(wanted.name, read.name);
   }
-  EXPECT_EQ(spec.clsid, read.clsid);
-  EXPECT_EQ(spec.state_bits, read.state_bits);
-  EXPECT_EQ(spec.created, read.created);
-  EXPECT_EQ(spec.modified, read.modified);
+  EXPECT_EQ(wanted.clsid, read.clsid);
+  EXPECT_EQ(wanted.state_bits, read.state_bits);
+  EXPECT_EQ(wanted.created, read.created);
+  EXPECT_EQ(wanted.modified, read.modified);
 
-  std::vector<const StreamSpec*> streams;
-  for (const auto& s : spec.streams) streams.push_back(&s);
+  std::vector<const StreamEntry*> streams;
+  for (const auto& s : wanted.streams) streams.push_back(&s);
   std::sort(streams.begin(), streams.end(), [](auto* a, auto* b) {
     return cfbtest::ReferenceCompareNames(a->name, b->name) < 0;
   });
@@ -108,8 +108,8 @@ void ExpectSameTree(const StorageSpec& spec, const cfbtest::Storage& read,
         << "stream " << i << " differs";
   }
 
-  std::vector<const StorageSpec*> storages;
-  for (const auto& s : spec.storages) storages.push_back(&s);
+  std::vector<const StorageTree*> storages;
+  for (const auto& s : wanted.storages) storages.push_back(&s);
   std::sort(storages.begin(), storages.end(), [](auto* a, auto* b) {
     return cfbtest::ReferenceCompareNames(a->name, b->name) < 0;
   });
@@ -120,16 +120,16 @@ void ExpectSameTree(const StorageSpec& spec, const cfbtest::Storage& read,
 }
 
 // The same comparison through the engine's own reader.
-void ExpectEngineReads(const StorageSpec& spec, const CompoundFileReader& file,
+void ExpectEngineReads(const StorageTree& wanted, const CompoundFileReader& file,
                        uint32_t id) {
   const DirectoryEntry& entry = file.entry(id);
   if (id != CompoundFileReader::kRootId) {
-    EXPECT_EQ(entry.name, spec.name);
+    EXPECT_EQ(entry.name, wanted.name);
   }
-  EXPECT_EQ(entry.clsid, spec.clsid);
-  EXPECT_EQ(entry.state_bits, spec.state_bits);
-  EXPECT_EQ(entry.created, spec.created);
-  EXPECT_EQ(entry.modified, spec.modified);
+  EXPECT_EQ(entry.clsid, wanted.clsid);
+  EXPECT_EQ(entry.state_bits, wanted.state_bits);
+  EXPECT_EQ(entry.created, wanted.created);
+  EXPECT_EQ(entry.modified, wanted.modified);
   size_t streams = 0;
   size_t storages = 0;
   for (uint32_t child : file.Children(id)) {
@@ -137,9 +137,9 @@ void ExpectEngineReads(const StorageSpec& spec, const CompoundFileReader& file,
     if (c.type == EntryType::kStream) {
       ++streams;
       const auto it = std::find_if(
-          spec.streams.begin(), spec.streams.end(),
-          [&](const StreamSpec& s) { return s.name == c.name; });
-      ASSERT_NE(it, spec.streams.end());
+          wanted.streams.begin(), wanted.streams.end(),
+          [&](const StreamEntry& s) { return s.name == c.name; });
+      ASSERT_NE(it, wanted.streams.end());
       Result<std::vector<uint8_t>> data = file.ReadStream(child);
       ASSERT_TRUE(data.ok()) << data.status().message();
       EXPECT_TRUE(*data == *it->data);
@@ -147,17 +147,17 @@ void ExpectEngineReads(const StorageSpec& spec, const CompoundFileReader& file,
       ASSERT_EQ(c.type, EntryType::kStorage);
       ++storages;
       const auto it = std::find_if(
-          spec.storages.begin(), spec.storages.end(),
-          [&](const StorageSpec& s) { return s.name == c.name; });
-      ASSERT_NE(it, spec.storages.end());
+          wanted.storages.begin(), wanted.storages.end(),
+          [&](const StorageTree& s) { return s.name == c.name; });
+      ASSERT_NE(it, wanted.storages.end());
       ExpectEngineReads(*it, file, child);
     }
   }
-  EXPECT_EQ(streams, spec.streams.size());
-  EXPECT_EQ(storages, spec.storages.size());
+  EXPECT_EQ(streams, wanted.streams.size());
+  EXPECT_EQ(storages, wanted.storages.size());
 }
 
-cfbtest::ParsedFile RoundTrip(const StorageSpec& root, unsigned version) {
+cfbtest::ParsedFile RoundTrip(const StorageTree& root, unsigned version) {
   const std::vector<uint8_t> bytes = WriteOk(root, version);
   cfbtest::ParsedFile parsed = ParseOk(bytes);
   EXPECT_EQ(parsed.major_version, version);
@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Cfb, WriterVersions, ::testing::Values(3u, 4u),
                          });
 
 TEST_P(WriterVersions, EmptyRootKeepsItsClsidStateAndTimes) {
-  StorageSpec root;
+  StorageTree root;
   root.clsid = kPackageClsid;
   root.state_bits = 0x12345678;
   root.created = 0;
@@ -199,7 +199,7 @@ TEST_P(WriterVersions, EmptyRootKeepsItsClsidStateAndTimes) {
 }
 
 TEST_P(WriterVersions, StreamsAroundTheMiniStreamCutoff) {
-  StorageSpec root;
+  StorageTree root;
   const size_t sizes[] = {0, 1, 63, 64, 65, 200, 4095, 4096, 4097, 10000};
   uint32_t seed = 1;
   for (size_t size : sizes) {
@@ -219,7 +219,7 @@ TEST_P(WriterVersions, StreamsAroundTheMiniStreamCutoff) {
 }
 
 TEST_P(WriterVersions, OnlyEmptyStreamsNeedNoMiniStream) {
-  StorageSpec root;
+  StorageTree root;
   root.streams.push_back(Stream(u"a", 0));
   root.streams.push_back(Stream(u"b", 0));
   const cfbtest::ParsedFile parsed = RoundTrip(root, GetParam());
@@ -228,7 +228,7 @@ TEST_P(WriterVersions, OnlyEmptyStreamsNeedNoMiniStream) {
 }
 
 TEST_P(WriterVersions, ThousandsOfStreamsSpanManyDirectorySectors) {
-  StorageSpec root;
+  StorageTree root;
   for (uint32_t i = 0; i < 3000; ++i) {
     std::u16string name = u"stream";
     for (uint32_t v = i; v > 0; v /= 7) name.push_back(char16_t(u'a' + v % 7));
@@ -241,11 +241,11 @@ TEST_P(WriterVersions, ThousandsOfStreamsSpanManyDirectorySectors) {
 }
 
 TEST_P(WriterVersions, NestedStoragesKeepTheirMetadata) {
-  StorageSpec root;
+  StorageTree root;
   root.clsid[0] = 0x11;
   root.streams.push_back(Stream(u"data", 100, 1));
 
-  StorageSpec a;
+  StorageTree a;
   a.name = u"Alpha";
   a.clsid = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   a.state_bits = 7;
@@ -254,14 +254,14 @@ TEST_P(WriterVersions, NestedStoragesKeepTheirMetadata) {
   a.streams.push_back(Stream(u"data", 5000, 2));  // same name, other storage
   a.streams.push_back(Stream(u"small", 10, 3));
 
-  StorageSpec inner;
+  StorageTree inner;
   inner.name = u"Inner";
   inner.streams.push_back(Stream(u"deep", 70, 4));
-  StorageSpec empty;
+  StorageTree empty;
   empty.name = u"Empty";
   inner.storages.push_back(empty);
 
-  StorageSpec b;
+  StorageTree b;
   b.name = u"Beta";
   b.storages.push_back(inner);
   root.storages.push_back(a);
@@ -275,7 +275,7 @@ TEST_P(WriterVersions, EverySiblingCountGivesAValidTree) {
   // Perfect and lopsided shapes alike; the strict reader checks colours,
   // black heights and order.
   for (uint32_t count = 1; count <= 70; ++count) {
-    StorageSpec root;
+    StorageTree root;
     for (uint32_t i = 0; i < count; ++i) {
       root.streams.push_back(Stream(Suffixed(u"n", char16_t(0x4000 + i)), 1, i));
     }
@@ -285,10 +285,10 @@ TEST_P(WriterVersions, EverySiblingCountGivesAValidTree) {
 }
 
 TEST_P(WriterVersions, SameInputGivesSameBytes) {
-  StorageSpec root;
+  StorageTree root;
   root.streams.push_back(Stream(u"one", 5000, 1));
   root.streams.push_back(Stream(u"two", 50, 2));
-  StorageSpec sub;
+  StorageTree sub;
   sub.name = u"sub";
   sub.streams.push_back(Stream(u"x", 3, 3));
   root.storages.push_back(sub);
@@ -300,7 +300,7 @@ TEST_P(WriterVersions, SameInputGivesSameBytes) {
 }
 
 TEST(CompoundFileWriter, EqualLengthNamesSortOnUpperCasedUnits) {
-  StorageSpec root;
+  StorageTree root;
   // '_' (0x5F) sorts after 'A' but before 'a': only upper-casing puts
   // "ax" first. Likewise 0xE9 upper-cases to 0xC9, below 0xD8, and Greek
   // alpha to 0x391, below omega's 0x3A9.
@@ -338,8 +338,8 @@ TEST(CompoundFileWriter, UpperCasingAgreesWithTheCLibrary) {
   EXPECT_EQ(UpperCaseUnit(char16_t{0xD801}), char16_t{0xD801});
 }
 
-StorageSpec RootWith(std::vector<std::u16string> names) {
-  StorageSpec root;
+StorageTree RootWith(std::vector<std::u16string> names) {
+  StorageTree root;
   for (auto& n : names) root.streams.push_back(Stream(n, 1));
   return root;
 }
@@ -347,7 +347,7 @@ StorageSpec RootWith(std::vector<std::u16string> names) {
 TEST(CompoundFileWriter, RejectsBadNamesWithoutWriting) {
   struct Case {
     const char* why;
-    StorageSpec root;
+    StorageTree root;
   };
   std::vector<Case> cases;
   cases.push_back({"identical", RootWith({u"same", u"same"})});
@@ -361,17 +361,17 @@ TEST(CompoundFileWriter, RejectsBadNamesWithoutWriting) {
   cases.push_back({"bang", RootWith({u"a!b"})});
   cases.push_back({"NUL", RootWith({std::u16string(u"a\0b", 3)})});
   {
-    StorageSpec root = RootWith({u"x"});
-    StorageSpec sub;
+    StorageTree root = RootWith({u"x"});
+    StorageTree sub;
     sub.name = u"X";  // clashes with the stream
     root.storages.push_back(sub);
     cases.push_back({"stream and storage", root});
   }
   {
-    StorageSpec root = RootWith({u"fine"});
-    StorageSpec sub;
+    StorageTree root = RootWith({u"fine"});
+    StorageTree sub;
     sub.name = u"sub";
-    StorageSpec subsub;
+    StorageTree subsub;
     subsub.name = u"deeper";
     subsub.streams.push_back(Stream(u"dup", 1));
     subsub.streams.push_back(Stream(u"DUP", 1));
@@ -392,23 +392,23 @@ TEST(CompoundFileWriter, RejectsBadNamesWithoutWriting) {
 }
 
 TEST(CompoundFileWriter, LongestNameAndReservedLookalikesAreAccepted) {
-  StorageSpec root = RootWith({std::u16string(31, u'n'), u"\u0005Summary",
+  StorageTree root = RootWith({std::u16string(31, u'n'), u"\u0005Summary",
                                u"a.b", u"\u4840\u3B3F"});
   RoundTrip(root, 3);
 }
 
 TEST(CompoundFileWriter, RejectsUnknownVersionAndMissingData) {
   MemorySink sink;
-  StorageSpec root;
+  StorageTree root;
   EXPECT_EQ(WriteCompoundFile(root, WriteOptions{2}, sink).code(), 87u);
   EXPECT_EQ(WriteCompoundFile(root, WriteOptions{5}, sink).code(), 87u);
-  root.streams.push_back(StreamSpec{u"null", nullptr});
+  root.streams.push_back(StreamEntry{u"null", nullptr});
   EXPECT_EQ(WriteCompoundFile(root, WriteOptions{3}, sink).code(), 87u);
   EXPECT_EQ(sink.writes, 0);
 }
 
 TEST(CompoundFileWriter, SinkFailuresPropagateUnchanged) {
-  StorageSpec root;
+  StorageTree root;
   root.streams.push_back(Stream(u"big", 9000, 1));
   root.streams.push_back(Stream(u"big2", 4096, 2));
   root.streams.push_back(Stream(u"small", 100, 3));
@@ -427,7 +427,7 @@ TEST(CompoundFileWriter, SinkFailuresPropagateUnchanged) {
 // The round-trip checks are only as good as the reader behind them: make
 // sure it notices the faults a writer could make.
 TEST(CompoundFileWriter, StrictReaderCatchesDamage) {
-  StorageSpec root;
+  StorageTree root;
   root.streams.push_back(Stream(u"a1", 10, 1));
   root.streams.push_back(Stream(u"a2", 20, 2));
   root.streams.push_back(Stream(u"a3", 30, 3));
@@ -508,14 +508,14 @@ TEST(CompoundFileWriter, DifatAppearsExactlyWhenTheHeaderRunsOut) {
   // goes to the directory, which leaves 13842 for the stream.
   const size_t fits = 13842 * 512;
   {
-    StorageSpec root;
+    StorageTree root;
     root.streams.push_back(Stream(u"fits", fits, 1));
     const cfbtest::ParsedFile parsed = RoundTrip(root, 3);
     EXPECT_EQ(parsed.fat_sectors, 109u);
     EXPECT_EQ(parsed.difat_sectors, 0u);
   }
   {
-    StorageSpec root;
+    StorageTree root;
     root.streams.push_back(Stream(u"spills", fits + 1, 2));
     const cfbtest::ParsedFile parsed = RoundTrip(root, 3);
     EXPECT_EQ(parsed.fat_sectors, 110u);
@@ -525,7 +525,7 @@ TEST(CompoundFileWriter, DifatAppearsExactlyWhenTheHeaderRunsOut) {
 
 TEST(CompoundFileWriter, DifatChainsAcrossSectors) {
   // More than 109 + 127 FAT sectors: two DIFAT sectors, linked.
-  StorageSpec root;
+  StorageTree root;
   root.streams.push_back(Stream(u"huge", 240 * 128 * 512, 5));
   root.streams.push_back(Stream(u"tiny", 5, 6));
   const cfbtest::ParsedFile parsed = RoundTrip(root, 3);
@@ -550,11 +550,11 @@ TEST(CompoundFileWriter, MsitoolsReadsTheWrittenStreams) {
     GTEST_SKIP() << "msiinfo not installed";
   }
   for (unsigned version : {3u, 4u}) {
-    StorageSpec root;
+    StorageTree root;
     root.clsid = kPackageClsid;  // libmsi refuses other storages
     // libmsi opens nothing without a string pool: an empty one (codepage
     // 0, no strings) under the stored names of _StringPool and _StringData.
-    root.streams.push_back(StreamSpec{
+    root.streams.push_back(StreamEntry{
         u"\u4840\u3F3F\u4577\u446C\u3E6A\u44B2\u482F",
         std::make_shared<std::vector<uint8_t>>(4, 0)});
     root.streams.push_back(
@@ -585,7 +585,7 @@ TEST(CompoundFileWriter, MsitoolsReadsTheWrittenStreams) {
     EXPECT_EQ(names, (std::set<std::string>{"Alpha", "beta", "Gamma"}))
         << "version " << version << ", msiinfo said:\n" << listed;
     for (size_t i = 2; i < root.streams.size(); ++i) {
-      const StreamSpec& s = root.streams[i];
+      const StreamEntry& s = root.streams[i];
       const std::string name(s.name.begin(), s.name.end());
       const std::string out =
           RunCommand("msiinfo extract '" + path + "' " + name);

@@ -25,19 +25,19 @@ class ByteSink {
 // the old file over without copying them more than once.
 using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
 
-struct StreamSpec {
+struct StreamEntry {
   std::u16string name;  // stored name (already encoded), at most 31 units
   Bytes data;           // never null; may be empty
 };
 
-struct StorageSpec {
+struct StorageTree {
   std::u16string name;  // ignored for the root ("Root Entry" is written)
   Clsid clsid{};
   uint32_t state_bits = 0;
   uint64_t created = 0;   // FILETIME values, kept as found
   uint64_t modified = 0;
-  std::vector<StreamSpec> streams;
-  std::vector<StorageSpec> storages;
+  std::vector<StreamEntry> streams;
+  std::vector<StorageTree> storages;
 };
 
 struct WriteOptions {
@@ -48,7 +48,7 @@ struct WriteOptions {
 // Names within one storage must be unique (compared as the format does:
 // length, then upper-cased code units); a duplicate or over-long name is
 // ERROR_INVALID_PARAMETER and nothing is written.
-Status WriteCompoundFile(const StorageSpec& root, const WriteOptions& options,
+Status WriteCompoundFile(const StorageTree& root, const WriteOptions& options,
                          ByteSink& sink);
 
 }  // namespace msi::cfb

@@ -37,7 +37,7 @@ constexpr uint8_t kBlack = 1;
 struct Entry {
   std::u16string_view name;
   uint8_t type = kTypeStream;
-  const StorageSpec* storage = nullptr;        // storages and the root
+  const StorageTree* storage = nullptr;        // storages and the root
   const std::vector<uint8_t>* data = nullptr;  // streams
   uint32_t left = kNoStream;
   uint32_t right = kNoStream;
@@ -49,8 +49,8 @@ struct Entry {
 
 struct Sibling {
   std::u16string_view name;
-  const StreamSpec* stream;
-  const StorageSpec* storage;
+  const StreamEntry* stream;
+  const StorageTree* storage;
 };
 
 uint64_t CeilDiv(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
@@ -102,7 +102,7 @@ uint32_t LinkSiblings(std::vector<Entry>& entries, uint32_t first,
 // Lays the tree out as directory entries: the root first, then every
 // storage's children in sibling order, storage after storage (breadth
 // first, so deep nesting costs no stack).
-Status CollectEntries(const StorageSpec& root, std::vector<Entry>& entries) {
+Status CollectEntries(const StorageTree& root, std::vector<Entry>& entries) {
   Entry top;
   top.name = u"Root Entry";
   top.type = kTypeRoot;
@@ -112,12 +112,12 @@ Status CollectEntries(const StorageSpec& root, std::vector<Entry>& entries) {
   std::vector<Sibling> siblings;
   for (size_t parent = 0; parent < entries.size(); ++parent) {
     if (entries[parent].type == kTypeStream) continue;
-    const StorageSpec& storage = *entries[parent].storage;
+    const StorageTree& storage = *entries[parent].storage;
     siblings.clear();
-    for (const StreamSpec& s : storage.streams) {
+    for (const StreamEntry& s : storage.streams) {
       siblings.push_back({s.name, &s, nullptr});
     }
-    for (const StorageSpec& s : storage.storages) {
+    for (const StorageTree& s : storage.storages) {
       siblings.push_back({s.name, nullptr, &s});
     }
     for (const Sibling& s : siblings) {
@@ -208,7 +208,7 @@ Status WriteBytes(ByteSink& sink, const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-Status WriteCompoundFile(const StorageSpec& root, const WriteOptions& options,
+Status WriteCompoundFile(const StorageTree& root, const WriteOptions& options,
                          ByteSink& sink) {
   if (options.major_version != 3 && options.major_version != 4) {
     return Status::Error(kErrorInvalidParameter,

@@ -49,7 +49,7 @@ std::vector<uint8_t> EncodeTable(const Table& t, unsigned ref_width) {
 
 }  // namespace
 
-Status Database::CopyStorage(uint32_t entry, cfb::StorageSpec* out) const {
+Status Database::CopyStorage(uint32_t entry, cfb::StorageTree* out) const {
   const auto& e = cfb_->entry(entry);
   out->name = e.name;
   out->clsid = e.clsid;
@@ -63,7 +63,7 @@ Status Database::CopyStorage(uint32_t entry, cfb::StorageSpec* out) const {
       if (!bytes.ok()) return bytes.status();
       out->streams.push_back({c.name, MakeBytes(std::move(*bytes))});
     } else if (c.type == cfb::EntryType::kStorage) {
-      cfb::StorageSpec sub;
+      cfb::StorageTree sub;
       MSI_RETURN_IF_ERROR(CopyStorage(child, &sub));
       out->storages.push_back(std::move(sub));
     }
@@ -71,7 +71,7 @@ Status Database::CopyStorage(uint32_t entry, cfb::StorageSpec* out) const {
   return Status();
 }
 
-Result<cfb::StorageSpec> Database::BuildFileTree() {
+Result<cfb::StorageTree> Database::BuildFileTree() {
   // Every table must be in memory to count its strings.
   std::vector<Table*> persistent;
   for (const std::string& name : table_names_) {
@@ -130,7 +130,7 @@ Result<cfb::StorageSpec> Database::BuildFileTree() {
     data.insert(data.end(), bytes.begin(), bytes.end());
   }
 
-  cfb::StorageSpec root;
+  cfb::StorageTree root;
   root.clsid = PackageClsid();
   if (cfb_) {
     const auto& r = cfb_->entry(cfb::CompoundFileReader::kRootId);
@@ -157,7 +157,7 @@ Result<cfb::StorageSpec> Database::BuildFileTree() {
       bool is_table = false;
       const std::string name = Utf16ToUtf8(DecodeStreamName(e.name, &is_table));
       if (e.type == cfb::EntryType::kStorage) {
-        cfb::StorageSpec sub;
+        cfb::StorageTree sub;
         MSI_RETURN_IF_ERROR(CopyStorage(id, &sub));
         root.storages.push_back(std::move(sub));
         continue;

@@ -93,8 +93,8 @@ class Database {
   std::unique_ptr<Table> BuildColumnsTable();
   std::string KeyText(const Table& table, size_t row);
   // Everything Commit writes, as a tree of storages and streams.
-  Result<cfb::StorageSpec> BuildFileTree();
-  Status CopyStorage(uint32_t entry, cfb::StorageSpec* out) const;
+  Result<cfb::StorageTree> BuildFileTree();
+  Status CopyStorage(uint32_t entry, cfb::StorageTree* out) const;
 
   std::string path_;
   OpenOptions options_;
