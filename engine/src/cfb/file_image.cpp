@@ -13,8 +13,9 @@ namespace msi::cfb {
 Result<std::shared_ptr<const FileImage>> FileImage::Map(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    uint32_t code = errno == ENOENT ? 110u : 110u;
-    return Status::Error(code, "cannot open " + path + ": " + std::strerror(errno));
+    // Missing and unreadable files alike: the installer answers
+    // ERROR_OPEN_FAILED for both.
+    return Status::Error(110, "cannot open " + path + ": " + std::strerror(errno));
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
