@@ -251,7 +251,9 @@ UINT MsiRecordDataSize(MSIHANDLE hRecord, UINT iField);
 /* Reads the next *pcbDataBuf bytes of a stream field; *pcbDataBuf becomes
  * the count read (fewer at the end, 0 when done). A null szDataBuf asks
  * for the bytes remaining. Each field keeps its own read position, which
- * MsiViewFetch starts at 0. */
+ * MsiViewFetch starts at 0. A null field (a storage's Data in _Storages
+ * is one) gives ERROR_INVALID_DATA with *pcbDataBuf = 0; a text or integer
+ * field gives ERROR_INVALID_DATATYPE. */
 UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char *szDataBuf,
                          DWORD *pcbDataBuf);
 /* Makes every field null (the count stays). */

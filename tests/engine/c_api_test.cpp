@@ -102,6 +102,14 @@ TEST(Records, StreamsReadInChunksToTheEnd) {
   }
   EXPECT_EQ(back, data);
   EXPECT_EQ(MsiRecordSetStreamA(rec.get(), 1, "/nonexistent/file"), ERROR_FILE_NOT_FOUND);
+
+  // A null field has no stream: size 0, ERROR_INVALID_DATA, buffer untouched.
+  Handle empty(MsiCreateRecord(1));
+  char kept[] = "apple";
+  DWORD size = sizeof kept;
+  EXPECT_EQ(MsiRecordReadStream(empty.get(), 1, kept, &size), ERROR_INVALID_DATA);
+  EXPECT_EQ(size, 0u);
+  EXPECT_STREQ(kept, "apple");
 }
 
 TEST(Views, ColumnInformationAndFetchProtocol) {

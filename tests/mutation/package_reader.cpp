@@ -53,6 +53,7 @@ class Reader {
   }
 
   void stream(MSIHANDLE record, unsigned field, const std::string& step) {
+    if (MsiRecordIsNull(record, field)) return;  // no stream to read
     char buffer[4096];
     for (;;) {
       DWORD size = sizeof buffer;

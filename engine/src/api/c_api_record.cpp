@@ -170,8 +170,10 @@ UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char* szDataBuf, DWORD*
   if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
   Field& f = rec->at(iField);
   if (f.kind == Field::Kind::kNull) {
+    // The installer's answer for a field without a stream (a storage's Data
+    // included): nothing to read, and the buffer is left alone.
     *pcbDataBuf = 0;
-    return ERROR_SUCCESS;
+    return ERROR_INVALID_DATA;
   }
   if (f.kind != Field::Kind::kStream) return ERROR_INVALID_DATATYPE;
   const uint64_t remaining = f.stream->size > f.read_position ? f.stream->size - f.read_position : 0;

@@ -243,7 +243,8 @@ std::unique_ptr<Table> Database::BuildStreamsTable(bool storages) {
   for (const auto& entry : names) {
     auto sid = strings_->AddRef(entry.second, false);
     if (!sid) continue;
-    table->AppendRow({*sid, 1});
+    // The installer gives a storage's Data field no stream: it reads as null.
+    table->AppendRow({*sid, storages ? 0u : 1u});
   }
   return table;
 }
