@@ -68,7 +68,8 @@ TEST(Dialect, TemporaryTablesAndColumns) {
   const std::vector<std::pair<const char*, MSICONDITION>> persistence = {
       {"_Tables", MSICONDITION_NONE}, {"_Columns", MSICONDITION_NONE}, {"_Streams", MSICONDITION_NONE},
       {"_Storages", MSICONDITION_NONE}, {"P", MSICONDITION_TRUE},     {"T", MSICONDITION_FALSE},
-      {"T2", MSICONDITION_NONE},        {"T3", MSICONDITION_TRUE},     {"T4", MSICONDITION_NONE}};
+      {"T2", MSICONDITION_NONE},        {"T3", MSICONDITION_TRUE},     {"T4", MSICONDITION_NONE},
+      {"Nope", MSICONDITION_NONE}};
   for (const auto& [table, expected] : persistence) {
     EXPECT_EQ(MsiDatabaseIsTablePersistentA(db, table), expected) << table;
   }

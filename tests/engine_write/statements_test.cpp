@@ -200,8 +200,6 @@ TEST(Statements, TemporaryRowsAndTablesAreNeverWritten) {
                        "PRIMARY KEY `K`) HOLD"),
               ERROR_SUCCESS);
     ASSERT_EQ(Exec(db, "INSERT INTO `Scratch` (`K`, `V`) VALUES ('x', 1)"), ERROR_SUCCESS);
-    EXPECT_EQ(MsiDatabaseIsTablePersistentA(db, "Scratch"), MSICONDITION_FALSE);
-    EXPECT_EQ(MsiDatabaseIsTablePersistentA(db, "Property"), MSICONDITION_TRUE);
     EXPECT_EQ(Select(db, "SELECT * FROM `Property` WHERE `Property` = 'TempOnly'"), "Property\tValue\nTempOnly\tgone\n");
     EXPECT_EQ(Select(db, "SELECT * FROM `Scratch`"), "K\tV\nx\t1\n");
     ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
