@@ -1,5 +1,6 @@
 // .idt archives: export and import back, with the escapes for control
-// characters, binary columns as files, _ForceCodepage and non-ASCII text.
+// characters, binary columns as files and non-ASCII text (codepages and
+// whole-package round trips: archive_round_trip_test.cpp).
 #include "package_bytes.h"
 #include "statement_support.h"
 
@@ -105,25 +106,6 @@ TEST(Archive, CodepageLineAndNonAsciiText) {
   }
   std::string back = ReadText(out / "Property.idt");
   EXPECT_NE(back.find("Cafe\tcaf\xE9 \x80 5\r\n"), std::string::npos) << back;
-}
-
-TEST(Archive, ForceCodepageSetsThePackageCodepage) {
-  TempDir dir;
-  WriteText(dir / "cp.idt", "\r\n\r\n1251\t_ForceCodepage\r\n");
-  WriteText(dir / "Property.idt", "Property\tValue\r\ns72\tl0\r\n1251\tProperty\tProperty\r\nName\t\xCF\xF0\xE8\r\n");
-  fs::path p = dir / "p.msi";
-  {
-    Handle db;
-    ASSERT_EQ(Open(p, MSIDBOPEN_CREATE_A, db), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseImportA(db, dir.path().c_str(), "cp.idt"), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseImportA(db, dir.path().c_str(), "Property.idt"), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-  }
-  StoredPackage stored;
-  ASSERT_EQ(DecodePackage(ReadBytes(p), stored), "");
-  EXPECT_EQ(stored.codepage, 1251u);
-  // Cyrillic "Pri" read back as UTF-8.
-  EXPECT_EQ(Rows(p, "SELECT `Value` FROM `Property`"), "Value\n\xD0\x9F\xD1\x80\xD0\xB8\n");
 }
 
 // msisql --write runs all statements in one transaction: one failure and
