@@ -268,6 +268,11 @@ UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField,
  * life. */
 const char *MsiExtResultDescriptionA(UINT uResult);
 LPCWSTR MsiExtResultDescriptionW(UINT uResult);
+/* Like MsiExtResultDescriptionA, followed by the engine's details when
+ * uResult is the result of the last failed call on this thread (opening a
+ * view, executing it, import, export, commit); the text stays valid until
+ * the thread's next such call. */
+const char *MsiExtLastErrorDescriptionA(UINT uResult);
 
 #ifdef __cplusplus
 }

@@ -148,6 +148,9 @@ std::string CodepageConverter::ToUtf8(std::string_view bytes) {
     --in_left;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
+  // Codepages with combining marks (1255, 1258) hold back the last
+  // character until told the input ended.
+  iconv(cd, nullptr, nullptr, &dst, &dst_left);
   out.resize(static_cast<size_t>(dst - out.data()));
   return out;
 }

@@ -151,8 +151,6 @@ TEST(Views, ColumnInformationAndFetchProtocol) {
   ASSERT_EQ(MsiDatabaseGetPrimaryKeysA(db.get(), "T", keys.out()), ERROR_SUCCESS);
   EXPECT_EQ(MsiRecordGetFieldCount(keys.get()), 1u);
   EXPECT_EQ(MsiDatabaseGetPrimaryKeysA(db.get(), "Nope", keys.out()), ERROR_INVALID_TABLE);
-  EXPECT_EQ(MsiDatabaseIsTablePersistentA(db.get(), "T"), MSICONDITION_TRUE);
-  EXPECT_EQ(MsiDatabaseIsTablePersistentA(db.get(), "Nope"), MSICONDITION_NONE);
 }
 
 TEST(Views, ClosingTheDatabaseKeepsOpenViewsWorking) {

@@ -86,8 +86,21 @@ TEST(StringPool, AddingReusesTextAndFreeIds) {
   EXPECT_FALSE(p->IsUsed(1));
   EXPECT_EQ(*p->AddRef("gamma", true), 1u);
   EXPECT_EQ(p->Utf8(1), "gamma");
-  // Text the codepage cannot hold is refused, not mangled.
-  EXPECT_FALSE(p->AddRef("\xE4\xB8\xAD", true).has_value());
+  // Text the codepage cannot hold is kept as it is, apart from bytes that
+  // read the same, and marked so that a commit can refuse it.
+  auto han = p->AddRef("\xE4\xB8\xAD", true);
+  ASSERT_TRUE(han.has_value());
+  EXPECT_TRUE(p->Unencodable(*han));
+  EXPECT_EQ(p->Utf8(*han), "\xE4\xB8\xAD");
+  EXPECT_EQ(p->Find("\xE4\xB8\xAD"), *han);
+  EXPECT_EQ(*p->AddRef("\xE4\xB8\xAD", false), *han);
+  EXPECT_FALSE(p->Unencodable(*a));
+  // A codepage that holds it re-encodes it, and the id stays.
+  ASSERT_TRUE(p->SetCodepage(936));
+  EXPECT_FALSE(p->Unencodable(*han));
+  EXPECT_EQ(p->Bytes(*han), "\xD6\xD0");
+  EXPECT_EQ(p->Find("\xE4\xB8\xAD"), *han);
+  EXPECT_FALSE(p->SetCodepage(9999));
 }
 
 }  // namespace

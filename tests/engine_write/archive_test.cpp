@@ -1,5 +1,6 @@
 // .idt archives: export and import back, with the escapes for control
-// characters, binary columns as files, _ForceCodepage and non-ASCII text.
+// characters, binary columns as files and non-ASCII text (codepages and
+// whole-package round trips: archive_round_trip_test.cpp).
 #include "package_bytes.h"
 #include "statement_support.h"
 
@@ -105,62 +106,6 @@ TEST(Archive, CodepageLineAndNonAsciiText) {
   }
   std::string back = ReadText(out / "Property.idt");
   EXPECT_NE(back.find("Cafe\tcaf\xE9 \x80 5\r\n"), std::string::npos) << back;
-}
-
-TEST(Archive, ForceCodepageSetsThePackageCodepage) {
-  TempDir dir;
-  WriteText(dir / "cp.idt", "\r\n\r\n1251\t_ForceCodepage\r\n");
-  WriteText(dir / "Property.idt", "Property\tValue\r\ns72\tl0\r\n1251\tProperty\tProperty\r\nName\t\xCF\xF0\xE8\r\n");
-  fs::path p = dir / "p.msi";
-  {
-    Handle db;
-    ASSERT_EQ(Open(p, MSIDBOPEN_CREATE_A, db), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseImportA(db, dir.path().c_str(), "cp.idt"), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseImportA(db, dir.path().c_str(), "Property.idt"), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-  }
-  StoredPackage stored;
-  ASSERT_EQ(DecodePackage(ReadBytes(p), stored), "");
-  EXPECT_EQ(stored.codepage, 1251u);
-  // Cyrillic "Pri" read back as UTF-8.
-  EXPECT_EQ(Rows(p, "SELECT `Value` FROM `Property`"), "Value\n\xD0\x9F\xD1\x80\xD0\xB8\n");
-}
-
-TEST(Archive, MsisqlExportAndImportRoundTripTheSamplePackage) {
-  if (SamplePackage().empty() || !fs::exists(SamplePackage())) GTEST_SKIP() << "no sample package in this build";
-  TempDir dir;
-  fs::path out = dir / "tables";
-  fs::create_directory(out);
-  RunResult e = ew::Run({Msisql(), "--export", SamplePackage().string(), out.string()});
-  ASSERT_EQ(e.exit_code, 0) << e.err;
-  std::vector<std::string> args{Msisql(), "--import", (dir / "again.msi").string()};
-  for (const auto& name : FolderEntries(out)) {
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".idt") args.push_back((out / name).string());
-  }
-  RunResult i = ew::Run(args);
-  ASSERT_EQ(i.exit_code, 0) << i.err;
-  Handle a, b;
-  ASSERT_EQ(Open(SamplePackage(), MSIDBOPEN_READONLY_A, a), ERROR_SUCCESS);
-  ASSERT_EQ(Open(dir / "again.msi", MSIDBOPEN_READONLY_A, b), ERROR_SUCCESS);
-  EXPECT_EQ(TableNames(b), TableNames(a));
-  for (const auto& t : TableNames(a)) {
-    std::string sql = "SELECT * FROM `" + t + "`";
-    std::string x = Select(a, sql), y = Select(b, sql);
-    // Row order depends on string ids, which a rebuilt pool may number anew.
-    std::vector<std::string> lx, ly;
-    std::istringstream sx(x), sy(y);
-    for (std::string l; std::getline(sx, l);) lx.push_back(l);
-    for (std::string l; std::getline(sy, l);) ly.push_back(l);
-    std::sort(lx.begin(), lx.end());
-    std::sort(ly.begin(), ly.end());
-    EXPECT_EQ(lx, ly) << "table " << t;
-  }
-  auto sa = EngineStreams(a), sb = EngineStreams(b);
-  for (const auto& [name, data] : sa) {
-    // Streams outside tables (cabinets, summary) are not in .idt archives.
-    if (name.find('.') == std::string::npos || name.find(".cab") != std::string::npos) continue;
-    EXPECT_TRUE(sb[name] == data) << "stream " << name;
-  }
 }
 
 // msisql --write runs all statements in one transaction: one failure and

@@ -32,8 +32,9 @@ constexpr const char* kUsage =
     "if every one succeeds; on a failure the package is left as it was.\n"
     "--import reads .idt archive files (one table each) into PACKAGE, creating\n"
     "it when it does not exist, and commits.\n"
-    "--export writes the named tables (all tables when none are named) to DIR\n"
-    "as .idt archive files, binary fields as files in DIR/TABLE/.\n"
+    "--export writes the named tables (all tables and _ForceCodepage.idt, the\n"
+    "codepage, when none are named) to DIR as .idt archive files, binary fields\n"
+    "as files in DIR/TABLE/.\n"
     "The package is written atomically: a failed or interrupted commit leaves\n"
     "the old file intact.\n";
 
@@ -52,7 +53,7 @@ class Handle {
 };
 
 int Fail(UINT code, const std::string& context) {
-  const char* d = MsiExtResultDescriptionA(code);
+  const char* d = MsiExtLastErrorDescriptionA(code);
   std::fprintf(stderr, "msisql: error %u: %s%s%s\n", code, d ? d : "unknown error",
                context.empty() ? "" : " ", context.c_str());
   return 1;
@@ -190,6 +191,8 @@ int Export(int argc, char** argv) {
       if (r == ERROR_SUCCESS) tables.push_back(name);
     }
     if (r != ERROR_NO_MORE_ITEMS) return Fail(r, "listing the tables");
+    // The codepage travels too, so that an import rebuilds the same package.
+    tables.emplace_back("_ForceCodepage");
   }
   for (const std::string& table : tables) {
     const std::string file = table + ".idt";

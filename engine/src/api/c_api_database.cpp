@@ -4,6 +4,7 @@
 #include "api/c_api_util.h"
 #include "archive/idt_archive.h"
 #include "api/database_object.h"
+#include "api/last_error.h"
 #include "api/record.h"
 #include "api/view.h"
 #include "msiquery.h"
@@ -49,7 +50,7 @@ UINT OpenView(MSIHANDLE hDatabase, const std::string& sql, MSIHANDLE* phView) {
   auto dbo = Find<DatabaseObject>(hDatabase);
   if (!dbo) return ERROR_INVALID_HANDLE;
   auto view = View::Open(dbo->db(), sql);
-  if (!view.ok()) return view.status().code();
+  if (!view.ok()) return Remember(view.status());
   const MSIHANDLE h = AddHandle(*view);
   if (h == 0) return ERROR_NOT_ENOUGH_MEMORY;
   *phView = h;
@@ -78,8 +79,8 @@ MSICONDITION IsPersistent(MSIHANDLE hDatabase, const std::string& table) {
   auto dbo = Find<DatabaseObject>(hDatabase);
   if (!dbo) return MSICONDITION_ERROR;
   const TableSchema* schema = dbo->db()->Schema(table);
-  if (schema == nullptr) return MSICONDITION_NONE;
-  if (table == "_Streams" || table == "_Storages") return MSICONDITION_FALSE;
+  // The installer answers NONE for its own catalog tables.
+  if (schema == nullptr || Database::IsCatalogTable(table)) return MSICONDITION_NONE;
   for (const Column& c : schema->columns) {
     if (!c.temporary()) return MSICONDITION_TRUE;
   }
@@ -136,14 +137,14 @@ MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableNa
 UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
   auto dbo = Find<DatabaseObject>(hDatabase);
   if (!dbo) return ERROR_INVALID_HANDLE;
-  return dbo->db()->Commit().code();
+  return Remember(dbo->db()->Commit());
 }
 
 UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileName) {
   if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
   auto dbo = Find<DatabaseObject>(hDatabase);
   if (!dbo) return ERROR_INVALID_HANDLE;
-  return ImportIdt(*dbo->db(), szFolderPath, szFileName).code();
+  return Remember(ImportIdt(*dbo->db(), szFolderPath, szFileName));
 }
 
 UINT MsiDatabaseImportW(MSIHANDLE hDatabase, LPCWSTR szFolderPath, LPCWSTR szFileName) {
@@ -158,7 +159,7 @@ UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolder
   }
   auto dbo = Find<DatabaseObject>(hDatabase);
   if (!dbo) return ERROR_INVALID_HANDLE;
-  return ExportIdt(*dbo->db(), szTableName, szFolderPath, szFileName).code();
+  return Remember(ExportIdt(*dbo->db(), szTableName, szFolderPath, szFileName));
 }
 
 UINT MsiDatabaseExportW(MSIHANDLE hDatabase, LPCWSTR szTableName, LPCWSTR szFolderPath,

@@ -1,5 +1,6 @@
 // MsiView* functions.
 #include "api/c_api_util.h"
+#include "api/last_error.h"
 #include "api/record.h"
 #include "api/view.h"
 #include "msiquery.h"
@@ -17,7 +18,7 @@ UINT MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord) {
     params = Find<Record>(hRecord);
     if (!params) return ERROR_INVALID_HANDLE;
   }
-  return view->Execute(params.get()).code();
+  return Remember(view->Execute(params.get()));
 }
 
 UINT MsiViewFetch(MSIHANDLE hView, MSIHANDLE* phRecord) {

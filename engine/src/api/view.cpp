@@ -35,9 +35,28 @@ Result<std::shared_ptr<View>> View::Open(std::shared_ptr<Database> db, std::stri
   view->db_ = std::move(db);
   view->parsed_ = std::move(*parsed);
   if (auto* select = std::get_if<sql::SelectStmt>(&view->parsed_.statement)) {
+    // A '' in the select list is a column of nulls: it takes a record
+    // field but no place in the query.
+    std::vector<unsigned> field_of;
+    std::vector<sql::ColumnRef> columns;
+    unsigned field = 0;
+    for (auto& c : select->columns) {
+      ++field;
+      if (c.table.empty() && c.column.empty()) continue;
+      field_of.push_back(field);
+      columns.push_back(std::move(c));
+    }
+    if (columns.size() != select->columns.size()) {
+      view->constant_fields_ = field - static_cast<unsigned>(columns.size());
+      view->field_of_ = std::move(field_of);
+    }
+    select->columns = std::move(columns);
     auto q = sql::SelectQuery::Prepare(*view->db_, *select);
     if (!q.ok()) return q.status();
     view->select_ = std::move(*q);
+    for (size_t t = 0; t < view->select_->table_count(); ++t) {
+      view->bound_widths_.push_back(view->select_->table(t)->column_count());
+    }
   } else {
     MSI_RETURN_IF_ERROR(sql::CheckChangeStatement(*view->db_, view->parsed_.statement));
   }
@@ -59,10 +78,30 @@ Result<std::vector<sql::ParamValue>> View::CollectParams(const Record* params, i
   return out;
 }
 
+unsigned View::FieldCount() const {
+  return static_cast<unsigned>(select_->output().size()) + constant_fields_;
+}
+
+Status View::RebindIfColumnsChanged() {
+  bool changed = false;
+  for (size_t t = 0; t < select_->table_count(); ++t) {
+    changed = changed || select_->table(t)->column_count() != bound_widths_[t];
+  }
+  if (!changed) return Status();
+  tuples_.clear();
+  executed_ = false;
+  auto q = sql::SelectQuery::Prepare(*db_, std::get<sql::SelectStmt>(parsed_.statement));
+  if (!q.ok()) return q.status();
+  select_ = std::move(*q);
+  for (size_t t = 0; t < select_->table_count(); ++t) bound_widths_[t] = select_->table(t)->column_count();
+  return Status();
+}
+
 Status View::Execute(const Record* params) {
   auto values = CollectParams(params, parsed_.param_count);
   if (!values.ok()) return values.status();
   if (!select_) return sql::ExecuteChangeStatement(*db_, parsed_.statement, *values);
+  MSI_RETURN_IF_ERROR(RebindIfColumnsChanged());
   MSI_RETURN_IF_ERROR(select_->Run(*db_, *values, &tuples_));
   cursor_ = 0;
   executed_ = true;
@@ -71,6 +110,8 @@ Status View::Execute(const Record* params) {
 
 Result<std::shared_ptr<Record>> View::Fetch() {
   if (!executed_ || !select_) return Status::Error(1627, "the view has not been executed");
+  MSI_RETURN_IF_ERROR(RebindIfColumnsChanged());
+  if (!executed_) return Status::Error(259, "no more rows: the table's columns changed");
   const size_t width = select_->table_count();
   for (;;) {
     if (width == 0 || cursor_ >= tuples_.size() / width) {
@@ -84,13 +125,13 @@ Result<std::shared_ptr<Record>> View::Fetch() {
     if (gone) continue;
 
     const auto& out = select_->output();
-    auto record = std::make_shared<Record>(static_cast<unsigned>(out.size()));
+    auto record = std::make_shared<Record>(FieldCount());
     for (size_t i = 0; i < out.size(); ++i) {
       Table* table = select_->table(out[i].table);
       const size_t row = rows[out[i].table];
       const Column& col = table->schema().columns[out[i].column];
       const uint32_t stored = table->cell(row, out[i].column);
-      const unsigned field = static_cast<unsigned>(i) + 1;
+      const unsigned field = FieldOf(i);
       if (stored == 0) continue;
       switch (col.kind()) {
         case ValueKind::kInteger:
@@ -131,10 +172,14 @@ Status View::Close() {
 Result<std::shared_ptr<Record>> View::ColumnInfo(bool types) const {
   if (!select_) return Status::Error(1627, "the statement has no result columns");
   const auto& out = select_->output();
-  auto record = std::make_shared<Record>(static_cast<unsigned>(out.size()));
+  auto record = std::make_shared<Record>(FieldCount());
+  // A constant '' column has no name and the installer's type "f0".
+  if (types) {
+    for (unsigned f = 1; f <= FieldCount(); ++f) record->SetText(f, "f0");
+  }
   for (size_t i = 0; i < out.size(); ++i) {
     const Column& col = select_->OutputColumn(i);
-    record->SetText(static_cast<unsigned>(i) + 1, types ? col.TypeText() : col.name);
+    record->SetText(FieldOf(i), types ? col.TypeText() : col.name);
   }
   return record;
 }

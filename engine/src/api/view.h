@@ -40,9 +40,20 @@ class View : public Object {
   std::vector<sql::ParamValue> RecordValues(const Record& record) const;
   void FillRecord(Record& record, Table& table, size_t row);
 
+  // Binds the SELECT again when a table's columns changed since it was
+  // bound (a temporary column goes at the table's last FREE).
+  Status RebindIfColumnsChanged();
+  // The record field of the query's output column i: constant '' columns
+  // of the select list take fields of their own.
+  unsigned FieldOf(size_t i) const { return field_of_.empty() ? static_cast<unsigned>(i) + 1 : field_of_[i]; }
+  unsigned FieldCount() const;
+
   std::shared_ptr<Database> db_;
   sql::ParsedStatement parsed_;
   std::unique_ptr<sql::SelectQuery> select_;
+  std::vector<size_t> bound_widths_;  // column count of each FROM table when bound
+  std::vector<unsigned> field_of_;    // empty when the select list has no constants
+  unsigned constant_fields_ = 0;
   std::vector<uint32_t> tuples_;
   size_t cursor_ = 0;
   bool executed_ = false;

@@ -35,7 +35,7 @@ std::vector<sql::ParamValue> View::RecordValues(const Record& record) const {
   std::vector<sql::ParamValue> values(table->column_count());
   const auto& out = select_->output();
   for (size_t i = 0; i < out.size(); ++i) {
-    const unsigned field = static_cast<unsigned>(i) + 1;
+    const unsigned field = FieldOf(i);
     if (!record.Has(field)) continue;
     auto v = FieldValue(record.at(field));
     if (v.ok()) values[out[i].column] = std::move(*v);
@@ -46,7 +46,7 @@ std::vector<sql::ParamValue> View::RecordValues(const Record& record) const {
 void View::FillRecord(Record& record, Table& table, size_t row) {
   const auto& out = select_->output();
   for (size_t i = 0; i < out.size(); ++i) {
-    const unsigned field = static_cast<unsigned>(i) + 1;
+    const unsigned field = FieldOf(i);
     if (!record.Has(field)) continue;
     const sql::ParamValue v = sql::FromStored(*db_, table, row, out[i].column);
     switch (v.kind) {

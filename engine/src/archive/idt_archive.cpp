@@ -89,6 +89,21 @@ std::string TypeText(const Column& c) {
   return t;
 }
 
+// An archive names the codepage of its text on the third line. A neutral
+// package takes that codepage, as the installer's import does; a package
+// in another codepage keeps its own, and the text must fit it.
+Status AdoptArchiveCodepage(Database& db, int codepage, const std::string& file) {
+  const int current = db.strings().codepage();
+  if (codepage == current || codepage == 0) return Status();
+  if (!IsSupportedCodepage(codepage)) {
+    return Failed(file + ": codepage " + std::to_string(codepage) + " is not one the engine can convert");
+  }
+  if (current != 0) return Status();
+  if (!db.strings().SetCodepage(codepage)) return Failed(file + ": cannot take codepage " + std::to_string(codepage));
+  db.MarkChanged();
+  return Status();
+}
+
 }  // namespace
 
 std::optional<uint16_t> ParseArchiveType(const std::string& text) {
@@ -107,7 +122,8 @@ std::optional<uint16_t> ParseArchiveType(const std::string& text) {
       break;
     case 'v': type |= coltype::kString; break;
     case 'i':
-      if (width == 2) type |= coltype::kAscii | 2;
+      // Width 1 is a 2-byte integer too; real merge modules carry it.
+      if (width == 1 || width == 2) type |= coltype::kAscii | static_cast<uint16_t>(width);
       else if (width == 4) type |= 4;
       else return std::nullopt;
       break;
@@ -131,9 +147,11 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
   if (lines.size() < 3) return Failed(file + " has no archive header");
   std::vector<std::string> third = SplitTabs(lines[2]);
   int codepage = db.strings().codepage();
-  if (!third.empty() && !third[0].empty() &&
+  bool names_codepage = false;
+  if (!third.empty() && !third[0].empty() && third[0].size() < 8 &&
       third[0].find_first_not_of("0123456789") == std::string::npos) {
     codepage = std::atoi(third[0].c_str());
+    names_codepage = true;
     third.erase(third.begin());
   }
   if (third.empty() || third[0].empty()) return Failed(file + " names no table");
@@ -143,9 +161,14 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
     return Status::Error(161, "no folder " + folder);
   }
   if (table_name == "_ForceCodepage") {
-    return db.strings().SetCodepage(codepage) ? (db.MarkChanged(), Status())
-                                              : Failed("cannot change the codepage");
+    if (!db.strings().SetCodepage(codepage)) {
+      return Failed(file + ": codepage " + std::to_string(codepage) + " is not one the engine can convert");
+    }
+    db.MarkChanged();
+    return Status();
   }
+  if (names_codepage) MSI_RETURN_IF_ERROR(AdoptArchiveCodepage(db, codepage, file));
+  const bool foreign = codepage != db.strings().codepage();
   CodepageConverter converter(codepage);
   auto text = [&](const std::string& raw) { return converter.ToUtf8(Unescape(raw)); };
   const std::vector<std::string> names = SplitTabs(lines[0]);
@@ -196,6 +219,13 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
       } else {
         v.kind = sql::ParamValue::Kind::kString;  // numbers convert on the way in
         v.text = text(fields[i]);
+        if (foreign && !db.strings().converter().FromUtf8(v.text)) {
+          if (!streams_table) db.DropTable(schema.name);
+          return Failed(file + " line " + std::to_string(l + 1) + ": its text is in codepage " +
+                        std::to_string(codepage) + ", which the package's codepage " +
+                        std::to_string(db.strings().codepage()) +
+                        " cannot hold; import a _ForceCodepage.idt naming the archive's codepage first");
+        }
       }
     }
     if (streams_table && values[0].kind == sql::ParamValue::Kind::kString &&
@@ -231,8 +261,10 @@ Status ExportIdt(Database& db, const std::string& table_name, const std::string&
   Table& table = **t;
   CodepageConverter& conv = db.strings().converter();
   bool non_ascii = false;
+  std::string unencodable;
   auto out_text = [&](const std::string& utf8) {
     auto bytes = conv.FromUtf8(utf8);
+    if (!bytes && unencodable.empty()) unencodable = utf8;
     std::string s = bytes ? *bytes : utf8;
     for (char c : s) non_ascii = non_ascii || static_cast<unsigned char>(c) >= 0x80;
     return Escape(s);
@@ -277,6 +309,10 @@ Status ExportIdt(Database& db, const std::string& table_name, const std::string&
       }
     }
     body += "\r\n";
+  }
+  if (!unencodable.empty()) {
+    return Failed("table " + table_name + " holds text the package's codepage " +
+                  std::to_string(db.strings().codepage()) + " cannot hold: \"" + unencodable + "\"");
   }
   if (non_ascii) header3 = std::to_string(db.strings().codepage()) + "\t" + header3;
   std::ofstream out(folder + "/" + file, std::ios::binary | std::ios::trunc);

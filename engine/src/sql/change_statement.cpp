@@ -74,6 +74,11 @@ Result<TableSchema> BuildSchema(const CreateStmt& s) {
     if (c < 0) return BadQuery("primary key " + key + " is no column");
     schema.columns[c].type |= coltype::kKey;
   }
+  // The installer's layout: the n-th key changes places with the column
+  // in the n-th place, so keys come first and the rest follow as swapped.
+  for (size_t k = 0; k < s.primary_keys.size() && k < schema.columns.size(); ++k) {
+    std::swap(schema.columns[k], schema.columns[static_cast<size_t>(schema.Find(s.primary_keys[k]))]);
+  }
   return schema;
 }
 
@@ -126,7 +131,12 @@ Status CheckChangeStatement(Database& db, const Statement& statement) {
     return db.Schema(s->table) == nullptr ? BadQuery("unknown table " + s->table) : Status();
   }
   if (auto* s = std::get_if<AlterStmt>(&statement)) {
-    return db.Schema(s->table) == nullptr ? BadQuery("unknown table " + s->table) : Status();
+    const TableSchema* schema = db.Schema(s->table);
+    if (schema == nullptr) return BadQuery("unknown table " + s->table);
+    if (s->action == AlterStmt::Action::kAdd && schema->Find(s->column.name) >= 0) {
+      return BadQuery("column " + s->column.name + " exists already");
+    }
+    return Status();
   }
   return Status();
 }
@@ -139,7 +149,10 @@ Status ExecuteChangeStatement(Database& db, const Statement& statement,
     const TableSchema& schema = (*t)->schema();
     std::vector<ParamValue> values(schema.columns.size());
     for (size_t i = 0; i < s->columns.size(); ++i) {
-      values[schema.Find(s->columns[i].column)] = Resolve(s->values[i], params);
+      // Checked at open, but a temporary column may have gone since.
+      const int c = schema.Find(s->columns[i].column);
+      if (c < 0) return BadQuery("unknown column " + s->columns[i].column);
+      values[static_cast<size_t>(c)] = Resolve(s->values[i], params);
     }
     return RowEditor(db, **t).Insert(values, s->temporary);
   }
@@ -180,15 +193,20 @@ Status ExecuteChangeStatement(Database& db, const Statement& statement,
   if (auto* s = std::get_if<CreateStmt>(&statement)) {
     auto schema = BuildSchema(*s);
     if (!schema.ok()) return schema.status();
-    return db.CreateTable(std::move(*schema));
+    MSI_RETURN_IF_ERROR(db.CreateTable(std::move(*schema)));
+    if (s->hold) return db.HoldTable(s->table);
+    // A table of temporary columns only lives while held.
+    return db.Schema(s->table)->temporary ? db.DropTable(s->table) : Status();
   }
   if (auto* s = std::get_if<DropStmt>(&statement)) {
     return db.DropTable(s->table);
   }
   if (auto* s = std::get_if<AlterStmt>(&statement)) {
     if (db.Schema(s->table) == nullptr) return BadQuery("unknown table " + s->table);
-    if (s->action != AlterStmt::Action::kAdd) return Status();  // HOLD and FREE: always in memory
-    return db.AddColumn(s->table, Column{s->column.name, s->column.type});
+    if (s->action == AlterStmt::Action::kHold) return db.HoldTable(s->table);
+    if (s->action == AlterStmt::Action::kFree) return db.FreeTable(s->table);
+    MSI_RETURN_IF_ERROR(db.AddColumn(s->table, Column{s->column.name, s->column.type}));
+    return s->hold ? db.HoldTable(s->table) : Status();
   }
   return Status::Error(1627, "not a changing statement");
 }

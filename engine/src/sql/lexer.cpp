@@ -15,12 +15,17 @@ constexpr std::array<std::string_view, 36> kKeywords = {
     "SELECT",  "SET",     "SHORT",   "TABLE",    "TEMPORARY", "UPDATE",   "VALUES",
     "WHERE"};
 
+// Control characters other than the blanks are name characters, as are
+// bytes of UTF-8 sequences: the installer finds a table named "\x05a" or
+// "a\x05" without quotes.
+bool IsControlNameChar(unsigned char u) { return u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != 0; }
 bool IsIdentStart(char c) {
-  return std::isalpha(static_cast<unsigned char>(c)) || c == '_' ||
-         static_cast<unsigned char>(c) >= 0x80;
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalpha(u) || c == '_' || u >= 0x80 || IsControlNameChar(u);
 }
+// A hyphen inside a name belongs to it (`a-`).
 bool IsIdentChar(char c) {
-  return IsIdentStart(c) || std::isdigit(static_cast<unsigned char>(c));
+  return IsIdentStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '-';
 }
 
 Status SyntaxError(size_t pos, const std::string& what) {
@@ -34,10 +39,13 @@ Result<std::vector<Token>> Tokenize(std::string_view sql) {
   size_t i = 0;
   while (i < sql.size()) {
     const char c = sql[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+    if (c == ' ' || c == '\t' || c == '\n') {
       ++i;
       continue;
     }
+    // The installer takes a carriage return outside quotes for a malformed
+    // statement; inside `names` and 'strings' it is kept.
+    if (c == '\r') return SyntaxError(i, "carriage return between tokens");
     Token t;
     t.position = i;
     if (c == '`') {
@@ -59,8 +67,11 @@ Result<std::vector<Token>> Tokenize(std::string_view sql) {
       t.kind = TokenKind::kInteger;
       t.text = std::string(sql.substr(i, j - i));
       i = j;
-    } else if (IsIdentStart(c)) {
-      size_t j = i;
+    } else if (IsIdentStart(c) ||
+               (c == '-' && i + 1 < sql.size() && IsIdentStart(sql[i + 1]))) {
+      // A name may also start with a hyphen (`-a`); before a digit it is
+      // a minus sign.
+      size_t j = i + 1;
       while (j < sql.size() && IsIdentChar(sql[j])) ++j;
       t.text = std::string(sql.substr(i, j - i));
       std::string upper = t.text;
@@ -71,6 +82,8 @@ Result<std::vector<Token>> Tokenize(std::string_view sql) {
         t.text = upper;
       } else {
         t.kind = TokenKind::kIdentifier;
+        // A name that lost its opening quote keeps working: c`.`b` is c.b.
+        if (j < sql.size() && sql[j] == '`') ++j;
       }
       i = j;
     } else {

@@ -90,6 +90,7 @@ class Parser {
   }
   Status Identifier(std::string& out) {
     if (Peek().kind != TokenKind::kIdentifier) return Error("expected a name");
+    if (Peek().text.empty()) return Error("a name cannot be empty");
     out = Peek().text;
     Advance();
     return Status();
@@ -224,7 +225,18 @@ class Parser {
     if (AcceptSymbol("*")) {
       s.star = true;
     } else {
-      MSI_RETURN_IF_ERROR(ColumnList(s.columns));
+      // A quoted text in the select list names a column ('b' is b); the
+      // empty text '' is a column of nulls (an empty ColumnRef).
+      do {
+        ColumnRef c;
+        if (Peek().kind == TokenKind::kString) {
+          c.column = Peek().text;
+          Advance();
+        } else {
+          MSI_RETURN_IF_ERROR(Column(c));
+        }
+        s.columns.push_back(std::move(c));
+      } while (AcceptSymbol(","));
     }
     MSI_RETURN_IF_ERROR(ExpectKeyword("FROM"));
     do {

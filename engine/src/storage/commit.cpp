@@ -47,6 +47,15 @@ std::vector<uint8_t> EncodeTable(const Table& t, unsigned ref_width) {
   return out;
 }
 
+Status UnencodableText(int codepage, std::string_view text) {
+  const std::string shown = text.size() > 40 ? std::string(text.substr(0, 40)) + "..." : std::string(text);
+  return Status::Error(1627, "the package's codepage " + std::to_string(codepage) +
+                                 (codepage == 0 ? " (neutral, written as 1252)" : "") +
+                                 " cannot hold the text \"" + shown +
+                                 "\"; import a _ForceCodepage.idt naming a codepage that holds it "
+                                 "(65001 holds every text), then commit again");
+}
+
 }  // namespace
 
 Status Database::CopyStorage(uint32_t entry, cfb::StorageTree* out) const {
@@ -107,7 +116,10 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
   }
   uint32_t max_id = 0;
   for (uint32_t id = 1; id < counts.size(); ++id) {
-    if (counts[id] > 0) max_id = id;
+    if (counts[id] == 0) continue;
+    max_id = id;
+    // Refused before anything changes, so the package stays as it was.
+    if (strings_->Unencodable(id)) return UnencodableText(strings_->codepage(), strings_->Utf8(id));
   }
   const unsigned ref_width = max_id > 0xFFFF ? 3 : 2;
 

@@ -93,7 +93,9 @@ Result<std::shared_ptr<Database>> Database::Open(const std::string& path,
   }
   if (!options.output_path.empty()) db->changed_ = true;  // the output must be written
   if (create) {
-    db->strings_ = StringPool::CreateEmpty(1252);
+    // Neutral, as the installer makes it; text reads as 1252 until a
+    // codepage is set.
+    db->strings_ = StringPool::CreateEmpty(0);
     db->tables_.emplace("_Tables", std::make_unique<Table>(TablesSchema()));
     db->tables_.emplace("_Columns", std::make_unique<Table>(ColumnsSchema()));
     db->changed_ = true;  // a new database is written at its first commit
@@ -352,6 +354,11 @@ Status Database::CreateTable(TableSchema schema) {
   }
   bool all_temporary = true;
   for (const Column& c : schema.columns) all_temporary = all_temporary && c.temporary();
+  for (const Column& c : schema.columns) {
+    if (!all_temporary && c.is_key() && c.temporary()) {
+      return Status::Error(1627, "a temporary key column needs every column temporary");
+    }
+  }
   schema.temporary = all_temporary;
   const bool persistent = !schema.temporary;
   auto table_id = strings_->AddRef(schema.name, persistent);
@@ -361,6 +368,7 @@ Status Database::CreateTable(TableSchema schema) {
   Table& columns = *tables_.at("_Columns");
   for (size_t i = 0; i < schema.columns.size(); ++i) {
     const Column& c = schema.columns[i];
+    if (c.temporary()) continue;  // the installer lists only persistent columns
     auto name_id = strings_->AddRef(c.name, persistent);
     if (!name_id) return Status::Error(1629, "column name not representable in the codepage");
     strings_->AddRef(schema.name, persistent);
@@ -401,12 +409,14 @@ Status Database::DropTable(const std::string& name) {
   }
   // Views may still point at the table: empty it and keep the object.
   while (t.row_count() > 0) t.DeleteRow(t.row_count() - 1);
+  const bool persistent = !schemas_.at(name).temporary;
   schemas_.erase(name);
+  holds_.erase(name);
   auto it = tables_.find(name);
   dropped_.push_back(std::move(it->second));
   tables_.erase(it);
   dropped_tables_.insert(name);
-  changed_ = true;
+  changed_ = changed_ || persistent;
   RefreshCatalogViews();
   return Status();
 }
@@ -416,7 +426,7 @@ Status Database::AddColumn(const std::string& table_name, const Column& column) 
   if (!table.ok()) return table.status();
   if (IsCatalogTable(table_name)) return Status::Error(1627, "system tables cannot change");
   TableSchema& schema = schemas_.at(table_name);
-  if (schema.Find(column.name) >= 0) return Status::Error(1627, "column exists already");
+  if (schema.Find(column.name) >= 0) return Status::Error(1615, "column " + column.name + " exists already");
   if (schema.columns.size() >= 32) return Status::Error(1627, "a table has at most 32 columns");
   const bool persistent = !schema.temporary && !column.temporary();
   auto table_id = strings_->AddRef(table_name, persistent);
@@ -424,11 +434,13 @@ Status Database::AddColumn(const std::string& table_name, const Column& column) 
   if (!table_id || !name_id) return Status::Error(1629, "name not representable in the codepage");
   schema.columns.push_back(column);
   (*table)->AddColumn(column);
-  tables_.at("_Columns")
-      ->InsertRow({*table_id, StoreInt(static_cast<int32_t>(schema.columns.size()), true), *name_id,
-                   StoreInt(static_cast<int16_t>(column.type), true)},
-                  !persistent);
-  changed_ = true;
+  if (!column.temporary()) {
+    tables_.at("_Columns")
+        ->InsertRow({*table_id, StoreInt(static_cast<int32_t>(schema.columns.size()), true), *name_id,
+                     StoreInt(static_cast<int16_t>(column.type), true)},
+                    !persistent);
+  }
+  changed_ = changed_ || persistent;
   RefreshCatalogViews();
   return Status();
 }

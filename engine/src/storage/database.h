@@ -76,6 +76,11 @@ class Database {
   Status CreateTable(TableSchema schema);
   Status DropTable(const std::string& name);
   Status AddColumn(const std::string& table, const Column& column);
+  // ALTER TABLE ... HOLD and FREE (table_holds.cpp): a count per table;
+  // the FREE that brings it to zero removes the table's temporary columns,
+  // and the table itself when all its columns are temporary.
+  Status HoldTable(const std::string& table);
+  Status FreeTable(const std::string& table);
   void MarkChanged() { changed_ = true; }
   // Refreshes the rows of _Tables, _Columns and _Streams after a change.
   void RefreshCatalogViews();
@@ -105,6 +110,8 @@ class Database {
   std::map<std::string, TableSchema> schemas_;
   std::map<std::string, std::unique_ptr<Table>> tables_;
   std::set<std::string> dropped_tables_;
+  std::map<std::string, int> holds_;
+  Status RemoveTemporaryColumns(const std::string& table);
   std::vector<std::unique_ptr<Table>> dropped_;  // kept alive for open views
   // Streams added or replaced (bytes) or removed (null), by decoded name.
   std::map<std::string, StreamBytes> stream_changes_;

@@ -59,6 +59,7 @@ std::unique_ptr<StringPool> StringPool::CreateEmpty(int codepage) {
 std::string_view StringPool::Utf8(uint32_t id) {
   if (!IsUsed(id)) return {};
   const std::string_view bytes = entries_[id].bytes;
+  if (entries_[id].unencodable) return bytes;
   bool ascii = true;
   for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   if (ascii) return bytes;
@@ -78,7 +79,7 @@ void StringPool::IndexRebuild(size_t capacity) {
   slots_.assign(n, 0);
   slots_filled_ = 0;
   for (uint32_t id = 1; id < entries_.size(); ++id) {
-    if (entries_[id].used) IndexInsert(id);
+    if (entries_[id].used && !entries_[id].unencodable) IndexInsert(id);
   }
 }
 
@@ -131,33 +132,46 @@ void StringPool::IndexAll() {
 
 uint32_t StringPool::Find(std::string_view utf8) {
   auto bytes = converter_->FromUtf8(utf8);
-  if (!bytes) return 0;
+  if (!bytes) {
+    auto it = unencodable_.find(std::string(utf8));
+    return it == unencodable_.end() ? 0 : it->second;
+  }
   if (!indexed_) IndexAll();
   return IndexFind(*bytes);
 }
 
+uint32_t StringPool::NewEntry(std::string bytes, bool unencodable) {
+  // Every id below the hint is taken; ids only free up at a commit.
+  uint32_t id = 0;
+  for (uint32_t i = free_hint_; i < entries_.size(); ++i) {
+    if (!entries_[i].used) { id = i; break; }
+  }
+  free_hint_ = id == 0 ? static_cast<uint32_t>(entries_.size()) : id + 1;
+  if (id == 0) {
+    id = static_cast<uint32_t>(entries_.size());
+    entries_.emplace_back();
+  }
+  added_.push_back(std::move(bytes));
+  entries_[id] = Entry();
+  entries_[id].bytes = added_.back();
+  entries_[id].used = true;
+  entries_[id].unencodable = unencodable;
+  converted_.erase(id);
+  if (unencodable) unencodable_.emplace(added_.back(), id);
+  else IndexInsert(id);
+  return id;
+}
+
 std::optional<uint32_t> StringPool::AddRef(std::string_view utf8, bool persistent) {
   auto bytes = converter_->FromUtf8(utf8);
-  if (!bytes) return std::nullopt;
   if (!indexed_) IndexAll();
-  uint32_t id = IndexFind(*bytes);
-  if (id == 0) {
-    // Every id below the hint is taken; ids only free up at a commit.
-    for (uint32_t i = free_hint_; i < entries_.size(); ++i) {
-      if (!entries_[i].used) { id = i; break; }
-    }
-    free_hint_ = id == 0 ? static_cast<uint32_t>(entries_.size()) : id + 1;
-    if (id == 0) {
-      id = static_cast<uint32_t>(entries_.size());
-      entries_.emplace_back();
-    }
-    added_.push_back(std::move(*bytes));
-    entries_[id].bytes = added_.back();
-    entries_[id].used = true;
-    entries_[id].refs = 0;
-    entries_[id].temp_refs = 0;
-    converted_.erase(id);
-    IndexInsert(id);
+  uint32_t id = 0;
+  if (bytes) {
+    id = IndexFind(*bytes);
+    if (id == 0) id = NewEntry(std::move(*bytes), false);
+  } else {
+    auto it = unencodable_.find(std::string(utf8));
+    id = it != unencodable_.end() ? it->second : NewEntry(std::string(utf8), true);
   }
   if (persistent) ++entries_[id].refs;
   else ++entries_[id].temp_refs;
@@ -178,7 +192,8 @@ void StringPool::SetCounts(const std::vector<uint32_t>& counts) {
     if (!e.used) continue;
     e.refs = id < counts.size() ? counts[id] : 0;
     if (e.refs == 0 && e.temp_refs == 0) {
-      if (indexed_) IndexErase(id);
+      if (e.unencodable) unencodable_.erase(std::string(e.bytes));
+      else if (indexed_) IndexErase(id);
       e = Entry();
       converted_.erase(id);
     }
@@ -188,14 +203,28 @@ void StringPool::SetCounts(const std::vector<uint32_t>& counts) {
 bool StringPool::SetCodepage(int codepage) {
   if (codepage == codepage_) return true;
   if (codepage != 0 && !IsSupportedCodepage(codepage)) return false;
-  for (const Entry& e : entries_) {
-    for (char c : e.bytes) {
-      if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
+  auto converter = std::make_unique<CodepageConverter>(codepage);
+  // The text stays what it was; only its bytes change.
+  for (uint32_t id = 1; id < entries_.size(); ++id) {
+    Entry& e = entries_[id];
+    if (!e.used) continue;
+    bool ascii = !e.unencodable;
+    for (char c : e.bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) continue;
+    std::string utf8(Utf8(id));
+    auto bytes = converter->FromUtf8(utf8);
+    e.unencodable = !bytes;
+    added_.push_back(bytes ? std::move(*bytes) : std::move(utf8));
+    e.bytes = added_.back();
   }
   codepage_ = codepage;
-  converter_ = std::make_unique<CodepageConverter>(codepage);
+  converter_ = std::move(converter);
   converted_.clear();
+  unencodable_.clear();
+  for (uint32_t id = 1; id < entries_.size(); ++id) {
+    if (entries_[id].used && entries_[id].unencodable) unencodable_.emplace(entries_[id].bytes, id);
+  }
+  indexed_ = false;
   return true;
 }
 

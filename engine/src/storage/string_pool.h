@@ -43,8 +43,12 @@ class StringPool {
   // Adds a reference to the text, creating an id (the lowest free one)
   // when needed. Persistent references are counted in the pool written at
   // commit; others (temporary rows, stream names) only keep the id alive.
-  // nullopt when the text cannot be written in the package codepage.
+  // Text the package codepage cannot hold is kept as UTF-8 in memory, as
+  // the installer keeps all text; Commit refuses to write it (see
+  // Unencodable). nullopt only when no converter exists at all.
   std::optional<uint32_t> AddRef(std::string_view utf8, bool persistent);
+  // True for an id whose text has no form in the package codepage.
+  bool Unencodable(uint32_t id) const { return IsUsed(id) && entries_[id].unencodable; }
   // Drops a reference. Ids stay taken until the next commit recounts the
   // references of every table (SetCounts), so a string that loses its last
   // reference in one table but is still used by another that was never
@@ -54,8 +58,8 @@ class StringPool {
   // nothing refers to any more, so that later strings can reuse them.
   void SetCounts(const std::vector<uint32_t>& counts);
   CodepageConverter& converter() { return *converter_; }
-  // Changes the codepage; refused (false) while a string holds bytes that
-  // would read differently, or when the codepage is unknown.
+  // Changes the codepage, re-encoding every string (text the new codepage
+  // cannot hold becomes unencodable); false when the codepage is unknown.
   bool SetCodepage(int codepage);
 
  private:
@@ -64,6 +68,7 @@ class StringPool {
     uint32_t refs = 0;       // persistent references
     uint32_t temp_refs = 0;  // non-persistent references
     bool used = false;
+    bool unencodable = false;  // bytes are UTF-8: the codepage has no form for them
   };
   explicit StringPool(int codepage)
       : codepage_(codepage), converter_(std::make_unique<CodepageConverter>(codepage)) {}
@@ -77,6 +82,10 @@ class StringPool {
   std::vector<uint8_t> loaded_;    // the string data as read
   std::deque<std::string> added_;  // strings added since
   std::unordered_map<uint32_t, std::string> converted_;  // non-ASCII text as UTF-8
+  // Unencodable strings by their UTF-8 text; kept out of the byte index so
+  // they never match bytes of the codepage.
+  std::unordered_map<std::string, uint32_t> unencodable_;
+  uint32_t NewEntry(std::string bytes, bool unencodable);
   // Open-addressing hash index from bytes to the lowest id holding them:
   // one flat array, built on the first lookup (a node-based map costs more
   // to build and free than a whole large package takes to open).
