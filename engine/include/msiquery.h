@@ -44,6 +44,11 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+/* The engine is built with hidden visibility; what is declared here is the
+ * shared library's interface. */
+#ifdef __GNUC__
+#pragma GCC visibility push(default)
+#endif
 
 /* ---- basic types (the SDK's names; Windows already has them) --------- */
 #ifndef _WIN32
@@ -267,6 +272,9 @@ UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField,
 const char *MsiExtResultDescriptionA(UINT uResult);
 LPCWSTR MsiExtResultDescriptionW(UINT uResult);
 
+#ifdef __GNUC__
+#pragma GCC visibility pop
+#endif
 #ifdef __cplusplus
 }
 #endif
