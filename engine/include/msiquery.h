@@ -44,6 +44,11 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+/* The engine is built with hidden visibility; what is declared here is the
+ * shared library's interface. */
+#ifdef __GNUC__
+#pragma GCC visibility push(default)
+#endif
 
 /* ---- basic types (the SDK's names; Windows already has them) --------- */
 #ifndef _WIN32
@@ -274,6 +279,9 @@ LPCWSTR MsiExtResultDescriptionW(UINT uResult);
  * the thread's next such call. */
 const char *MsiExtLastErrorDescriptionA(UINT uResult);
 
+#ifdef __GNUC__
+#pragma GCC visibility pop
+#endif
 #ifdef __cplusplus
 }
 #endif

@@ -101,18 +101,17 @@ check_lintian() {
   need lintian lintian
   need dpkg-deb dpkg
   local debs=("$folder"/*.deb)
-  [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] ||
-    fail "expected one package in $folder (made by the packaging_deb test)"
+  [ -f "${debs[0]}" ] || fail "no packages in $folder (made by the packaging_deb test)"
   local out
-  out=$(lintian --display-info --tag-display-limit 0 "${debs[0]}" 2>&1)
+  out=$(lintian --display-info --tag-display-limit 0 "${debs[@]}" 2>&1)
   local status=$?
   echo "$out"
   if grep -q '^E: ' <<<"$out"; then
     fail "lintian reports errors"
   fi
-  # Without errors a non-zero status means lintian could not check it.
+  # Without errors a non-zero status means lintian could not check them.
   [ $status -eq 0 ] || fail "lintian exited with status $status"
-  echo "lintian: no errors in $(basename "${debs[0]}")"
+  echo "lintian: no errors in ${debs[*]##*/}"
 }
 
 mode=${1:-}

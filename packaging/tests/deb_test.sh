@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package, unpacks it into a scratch folder and runs the
-# unpacked programs the way a user would after installing it. Exit status
-# 77 means a tool is missing (the test skips).
+# Builds the Debian packages, unpacks msi-tools into a scratch folder and
+# runs the unpacked programs the way a user would after installing it (the
+# library packages have a test of their own). Exit status 77 means a tool
+# is missing (the test skips).
 #   deb_test.sh --cpack=CPACK --config=CPackConfig.cmake --scratch=DIR
 #               --sample=PACKAGE.msi --version=DEBIAN_VERSION
 #               [--built-pellacor=PROGRAM] --program=NAME...
@@ -43,15 +44,17 @@ need dpkg-shlibdeps dpkg-dev
 rm -rf "$scratch" && mkdir -p "$scratch" || exit 1
 out=$scratch/out root=$scratch/root run=$scratch/run
 
-echo "== building the package"
+echo "== building the packages"
 "$cpack" --config "$config" -G DEB -B "$out" >"$scratch/cpack.log" 2>&1 || {
   cat "$scratch/cpack.log"
   fail "cpack failed"
 }
-debs=("$out"/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb in $out"
-deb=${debs[0]}
-echo "$(basename "$deb")"
+(cd "$out" && ls -- *.deb)
+for name in msi-tools libmsiengine1 libmsiengine-dev; do
+  [ -f "$out/${name}_${version}_$(dpkg --print-architecture).deb" ] ||
+    fail "cpack made no package $name $version"
+done
+deb=$(echo "$out"/msi-tools_*.deb)
 
 echo "== control fields"
 field() { dpkg-deb -f "$deb" "$1"; }
@@ -156,6 +159,20 @@ if has_program pellacor; then
     [ $status -eq 0 ] || { cat "$scratch/window.log"; fail "pellacor on a display ended with $status"; }
     cmp "$scratch/packaged.html" "$report" ||
       fail "pellacor on a display writes another report"
+
+    echo "== pellacor on a missing package, on a display"
+    # The error waits in a message box until the user closes it: the
+    # program must say it and still be running when the time is up.
+    (unset QT_QPA_PLATFORM
+     export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$scratch/lsan.supp"
+     xvfb-run -a -s "-screen 0 1024x768x24" \
+       timeout 15 "$root/usr/bin/pellacor" "$run/Missing.msi" >"$scratch/missing.log" 2>&1)
+    status=$?
+    cat "$scratch/missing.log"
+    [ $status -eq 124 ] || fail "pellacor on a missing package ended with $status, not in a message box"
+    grep -qx 'Pellacor: run-time error 53: File not found' "$scratch/missing.log" ||
+      fail "pellacor did not report the missing package on standard error"
+    [ ! -e "$run/Missing.html" ] || fail "pellacor wrote a report of a missing package"
   else
     echo "note: xvfb-run is not installed (Debian package xvfb); the run on a display is left out"
   fi

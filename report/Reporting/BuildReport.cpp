@@ -1,6 +1,7 @@
 #include "BuildReport.h"
 
 #include "Common.h"
+#include "Failure.h"
 #include "PackagePaths.h"
 #include "ReportFile.h"
 #include "Sections.h"
@@ -9,7 +10,10 @@ namespace pellacor {
 
 void BuildReport(const std::string& package_path, ProgressLabel* label,
                  ProgressBar* bar) {
-  if (!FileExists(package_path)) return;
+  // A mistyped path must not pass for success in a script.
+  if (!FileExists(package_path)) {
+    throw Failure(runtime_error::kFileNotFound, "File not found");
+  }
   Installer installer;
   ReportFile file(ReportPathFor(package_path));
   Database database;

@@ -7,10 +7,11 @@
 
 namespace pellacor {
 
-// Produces the whole report for the package. Returns at once, writing
-// nothing, when the path names no file. Once the report file is open every
-// failure becomes an error line in it; a Failure leaves only when the report
-// file cannot be created or written.
+// Produces the whole report for the package. A path that names no file is
+// a Failure (53, File not found) and nothing is written. Once the report
+// file is open every failure becomes an error line in it; a Failure leaves
+// only when the path names no file or the report file cannot be created or
+// written.
 void BuildReport(const std::string& package_path, ProgressLabel* label,
                  ProgressBar* bar);
 

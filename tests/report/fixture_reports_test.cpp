@@ -217,11 +217,18 @@ TEST(ReportTest, NotAPackageGivesACompleteFrameWithErrorLines) {
   EXPECT_EQ(lines.back(), "</HTML>");
 }
 
-TEST(ReportTest, MissingPackageWritesNothing) {
+TEST(ReportTest, MissingPackageIsFileNotFoundAndWritesNothing) {
   TempDir dir;
-  BuildReport((dir / "none.msi").string(), nullptr, nullptr);
-  BuildReport("", nullptr, nullptr);
-  BuildReport(dir.path().string(), nullptr, nullptr);
+  for (const std::string& path : {(dir / "none.msi").string(), std::string(),
+                                  dir.path().string()}) {
+    try {
+      BuildReport(path, nullptr, nullptr);
+      ADD_FAILURE() << "'" << path << "' names no file";
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.number(), 53);
+      EXPECT_EQ(failure.description(), "File not found");
+    }
+  }
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 

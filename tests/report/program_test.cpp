@@ -113,17 +113,20 @@ TEST(ProgramTest, PathWithBlanksBareOrQuotedGivesOneReport) {
   EXPECT_NE(first.find("<TITLE>SETUP REPORT - Setup Files/App.msi</TITLE>"), std::string::npos);
 }
 
-TEST(ProgramTest, PathsNamingNoFileWriteNothingAndSucceed) {
+TEST(ProgramTest, PathsNamingNoFileAreFileNotFoundAndWriteNothing) {
   TempDir dir;
   fs::path package = CopyPackage(FixturePackage("ordinary"), dir, "App.msi");
+  fs::create_directory(dir / "Folder.msi");
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {"Missing.msi"}, {"App.msi\""}, {"\"App.msi\"", "\"App.msi\""}}) {
+       {std::vector<std::string>{}, {"Missing.msi"}, {"App.msi\""},
+        {"\"App.msi\"", "\"App.msi\""}, {"Folder.msi"}}) {
     Outcome run = RunProgram(args, dir.path());
-    EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.status, 1) << ::testing::PrintToString(args);
+    EXPECT_EQ(run.errors, "Pellacor: run-time error 53: File not found\n");
   }
   EXPECT_FALSE(fs::exists(dir / "App.html"));
   EXPECT_FALSE(fs::exists(dir / "Missing.html"));
+  EXPECT_FALSE(fs::exists(dir / "Folder.html"));
 }
 
 TEST(ProgramTest, ReportThatCannotBeCreatedIsExitOneWithOneLine) {
