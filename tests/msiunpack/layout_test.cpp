@@ -143,6 +143,25 @@ std::vector<LayoutCase> Cases() {
         Line("SourceDir/Target Name/z.txt", 1)},
        {"gone: source file ", "Source Name/gone.txt: No such file or directory"},
        {{"SourceDir/Target Name/Uncompressed.txt", "UUU"}}},
+      {"the_word_count_decides_compression_and_short_source_names",
+       [](const fs::path& beside) {
+         PackageRows rows;
+         rows.word_count = 1;  // short source names, uncompressed unless a file says otherwise
+         rows.directories = {"TARGETDIR\t\tSourceDir", "APP\tTARGETDIR\tt|Target Name:s|Source Name"};
+         rows.components = {"Main\tAPP"};
+         rows.files = {"u\tMain\tu.txt|Long U.txt\t3\t0\t1", "k\tMain\tk.txt\t1\t16384\t2"};
+         rows.media = {"1\t2\t#main.cab"};
+         rows.streams["main.cab"] = GcabCabinet({{"k", "k"}}, kCabTime);
+         WriteBytes(beside / "s" / "u.txt", "uuu");
+         utimbuf t{kCabTime, kCabTime};
+         ::utime((beside / "s" / "u.txt").c_str(), &t);
+         return rows;
+       },
+       0,
+       {"SourceDir/", "SourceDir/Target Name/", Line("SourceDir/Target Name/Long U.txt", 3),
+        Line("SourceDir/Target Name/k.txt", 1)},
+       {},
+       {{"SourceDir/Target Name/Long U.txt", "uuu"}, {"SourceDir/Target Name/k.txt", "k"}}},
       {"a_file_in_no_cabinet_is_reported_and_the_others_are_unpacked",
        [](const fs::path&) {
          PackageRows rows = OneFolder("app");

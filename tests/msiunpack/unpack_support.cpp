@@ -137,7 +137,29 @@ RunResult RunUnpackOnTerminal(const std::vector<std::string>& args, const fs::pa
   return result;
 }
 
-void MakePackage(const fs::path& package, const PackageRows& rows) {
+// A summary information property set holding only the word count.
+std::string SummaryWithWordCount(int word_count) {
+  static const unsigned char kFmtid[16] = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0x10,
+                                           0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
+  std::string set = "\xFE\xFF";
+  AppendLE(set, 0, 2);
+  AppendLE(set, 0x00020006, 4);
+  set += std::string(16, '\0');
+  AppendLE(set, 1, 4);
+  set.append(reinterpret_cast<const char*>(kFmtid), sizeof kFmtid);
+  AppendLE(set, 48, 4);  // the section follows at once
+  AppendLE(set, 24, 4);  // section size
+  AppendLE(set, 1, 4);   // one property
+  AppendLE(set, 15, 4);  // word count ...
+  AppendLE(set, 16, 4);  // ... at offset 16 of the section
+  AppendLE(set, 3, 4);   // VT_I4
+  AppendLE(set, static_cast<uint32_t>(word_count), 4);
+  return set;
+}
+
+void MakePackage(const fs::path& package, const PackageRows& given) {
+  PackageRows rows = given;
+  if (rows.word_count >= 0) rows.streams["\005SummaryInformation"] = SummaryWithWordCount(rows.word_count);
   TempDir idt;
   std::string directory = "Directory\tDirectory_Parent\tDefaultDir\r\ns72\tS72\tl255\r\nDirectory\tDirectory\r\n";
   for (const std::string& r : rows.directories) directory += r + "\r\n";

@@ -47,6 +47,7 @@ struct PackageRows {
   std::vector<std::string> files;
   std::vector<std::string> media;
   std::map<std::string, std::string> streams;  // name -> bytes
+  int word_count = -1;  // the summary information's word count; -1: the engine's default (2)
 };
 
 // Writes the rows as .idt files and imports them with the engine.
