@@ -195,6 +195,16 @@ if has_program msisql; then
   echo "$err"
 fi
 
+if has_program msiunpack; then
+  echo "== msiunpack on the sample"
+  msiunpack=$root/usr/bin/msiunpack
+  "$msiunpack" --help | grep -q '^Usage: msiunpack' || fail "msiunpack --help"
+  "$msiunpack" --list "$sample" >"$scratch/msiunpack.list" || fail "msiunpack --list exited with $?"
+  err=$("$msiunpack" "$scratch/no-such.msi" "$scratch/image" 2>&1)
+  [ $? -eq 1 ] || fail "msiunpack on a missing package did not exit with 1"
+  grep -q '^msiunpack: .*error 110' <<<"$err" || fail "msiunpack error text: $err"
+fi
+
 if has_program vintrel; then
   echo "== vintrel starts"
   # An interactive dialog: it must still be up after a few seconds, not

@@ -1,0 +1,92 @@
+// The command line as scripts and people use it: options, the default
+// output folder, the listing, and the progress bar only on a terminal.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "unpack_support.h"
+
+namespace unpack_test {
+namespace {
+
+// A small package with two files in an embedded cabinet.
+void MakeSmallPackage(const fs::path& package) {
+  PackageRows rows;
+  rows.directories = {"TARGETDIR\t\tSourceDir", "APP\tTARGETDIR\tapp|Application"};
+  rows.components = {"Main\tAPP"};
+  rows.files = {"a\tMain\ta.txt\t4\t0\t1", "b\tMain\tb|Bee.txt\t2\t0\t2"};
+  rows.media = {"1\t2\t#main.cab"};
+  rows.streams["main.cab"] = GcabCabinet({{"a", "aaaa"}, {"b", "bb"}}, 1000000000);
+  MakePackage(package, rows);
+}
+
+struct CommandCase {
+  std::string name;
+  std::vector<std::string> args;
+  int status;
+  std::string out_pattern;  // regex the whole standard output matches
+  std::string err_pattern;  // regex the whole standard error matches
+  std::vector<std::string> created;  // paths that exist afterwards
+};
+
+class CommandLine : public ::testing::TestWithParam<CommandCase> {};
+
+TEST_P(CommandLine, AnswersAsDocumented) {
+  const CommandCase& c = GetParam();
+  TempDir dir;
+  MakeSmallPackage(dir / "Product.Setup.msi");
+  const RunResult run = RunUnpack(c.args, dir.path());
+  EXPECT_EQ(run.status, c.status) << run.err;
+  EXPECT_TRUE(std::regex_match(run.out, std::regex(c.out_pattern))) << run.out;
+  EXPECT_TRUE(std::regex_match(run.err, std::regex(c.err_pattern))) << run.err;
+  for (const std::string& path : c.created) EXPECT_TRUE(fs::exists(dir / path)) << path;
+}
+
+const std::string kUsage = "(.|\n)*Usage: msiunpack(.|\n)*";
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CommandLine,
+    ::testing::Values(
+        CommandCase{"help", {"--help"}, 0, kUsage, "", {}},
+        CommandCase{"version", {"--version"}, 0, "msiunpack [0-9]+\\.[0-9]+\\.[0-9]+\n", "", {}},
+        CommandCase{"no_arguments", {}, 2, "", "msiunpack: no package given\n" + kUsage, {}},
+        CommandCase{"unknown_option", {"--frobnicate", "Product.Setup.msi"}, 2, "",
+                    "msiunpack: unknown option --frobnicate\n" + kUsage, {}},
+        CommandCase{"too_many_operands", {"Product.Setup.msi", "a", "b"}, 2, "", "msiunpack: too many arguments\n" + kUsage, {}},
+        CommandCase{"list_prints_paths_and_sizes",
+                    {"--list", "Product.Setup.msi"}, 0,
+                    "SourceDir/Application/a.txt\t4\nSourceDir/Application/Bee.txt\t2\n", "", {}},
+        CommandCase{"default_folder_is_the_package_name_without_extension",
+                    {"Product.Setup.msi"}, 0, "", "", {"Product.Setup/SourceDir/Application/Bee.txt"}},
+        CommandCase{"missing_folders_of_DIR_are_created",
+                    {"--quiet", "Product.Setup.msi", "out/deeper"}, 0, "", "",
+                    {"out/deeper/SourceDir/Application/a.txt"}},
+        CommandCase{"a_name_after_double_dash_is_a_package", {"--", "-x.msi"}, 1, "",
+                    "msiunpack: -x.msi: error 110: .*\n", {}}),
+    [](const auto& info) { return info.param.name; });
+
+struct TerminalCase {
+  std::string name;
+  std::vector<std::string> args;
+  bool bar_expected;
+};
+
+class OnTerminal : public ::testing::TestWithParam<TerminalCase> {};
+
+TEST_P(OnTerminal, DrawsTheProgressBarUnlessQuiet) {
+  TempDir dir;
+  MakeSmallPackage(dir / "p.msi");
+  const RunResult run = RunUnpackOnTerminal(GetParam().args, dir.path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  const bool bar = run.err.find("100%  2/2 files  0.0 KiB/0.0 KiB") != std::string::npos;
+  EXPECT_EQ(bar, GetParam().bar_expected) << run.err;
+  EXPECT_TRUE(fs::exists(dir / "image/SourceDir/Application/a.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Progress, OnTerminal,
+                         ::testing::Values(TerminalCase{"bar", {"p.msi", "image"}, true},
+                                           TerminalCase{"quiet", {"--quiet", "p.msi", "image"}, false}),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace unpack_test

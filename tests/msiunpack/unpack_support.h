@@ -1,0 +1,79 @@
+// Helpers for the msiunpack tests: running the program, making packages
+// from table rows and cabinets from files, and reading back what landed.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace unpack_test {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const fs::path& path() const { return path_; }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+std::string ReadBytes(const fs::path& path);
+void WriteBytes(const fs::path& path, const std::string& bytes);
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs msiunpack with `args` in `cwd`, TZ=UTC, standard input empty.
+RunResult RunUnpack(const std::vector<std::string>& args, const fs::path& cwd);
+// The same on a pseudo-terminal: everything it printed, as the terminal got it.
+RunResult RunUnpackOnTerminal(const std::vector<std::string>& args, const fs::path& cwd);
+
+// Rows of the four tables msiunpack reads, tab-separated, short forms:
+//   directories "KEY\tPARENT\tDEFAULTDIR"       (PARENT empty: a root)
+//   components  "KEY\tDIRECTORY"
+//   files       "KEY\tCOMPONENT\tFILENAME\tSIZE\tATTRIBUTES\tSEQUENCE"
+//   media       "DISKID\tLASTSEQUENCE\tCABINET"
+struct PackageRows {
+  std::vector<std::string> directories;
+  std::vector<std::string> components;
+  std::vector<std::string> files;
+  std::vector<std::string> media;
+  std::map<std::string, std::string> streams;  // name -> bytes
+  int word_count = -1;  // the summary information's word count; -1: the engine's default (2)
+};
+
+// Writes the rows as .idt files and imports them with the engine.
+void MakePackage(const fs::path& package, const PackageRows& rows);
+
+// A cabinet made by gcab with MSZIP compression; each file is named by
+// its key and carries `modified` (seconds since 1970, UTC) as its time.
+std::string GcabCabinet(const std::map<std::string, std::string>& files, long long modified);
+
+// A cabinet set of two stored (uncompressed) parts whose one folder is
+// split after `split` bytes, so the file holding that byte continues in the
+// second cabinet. Every file is dated 2001-02-03 04:05:06.
+std::vector<std::string> StoredCabinetSet(const std::vector<std::pair<std::string, std::string>>& files,
+                                          size_t split, const std::string& first_name,
+                                          const std::string& second_name);
+
+// Every entry below `root`, sorted: "path\tsize\tYYYY-MM-DD HH:MM:SS" for
+// files (time in UTC), "path/" for folders, "path -> target" for links.
+std::vector<std::string> TreeListing(const fs::path& root);
+
+// The four 32-bit parts of a file's MD5, as MsiFileHash keeps them.
+std::vector<int> Md5Parts(const std::string& bytes);
+
+fs::path CorpusDir();
+bool CorpusPresent();
+bool RunningInCi();
+std::vector<std::string> ReadLines(const fs::path& path);
+
+}  // namespace unpack_test
