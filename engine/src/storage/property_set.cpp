@@ -8,7 +8,7 @@ namespace msi {
 namespace {
 
 constexpr uint32_t kErrorInvalidData = 13;
-constexpr uint32_t kErrorPackageInvalid = 1620;
+constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr int kCodepageUtf16 = 1200;  // text stored as UTF-16LE
 
 // FMTID_SummaryInformation {F29F85E0-4FF9-1068-AB91-08002B27B3D9}, as stored.
@@ -19,7 +19,7 @@ constexpr size_t kSetEntrySize = 20;        // FMTID + offset
 constexpr size_t kSectionHeaderSize = 8;    // size + property count
 
 Status Damaged(const std::string& what) {
-  return Status::Error(kErrorPackageInvalid, "Damaged summary information: " + what);
+  return Status::Error(kErrorInvalidData, "Damaged summary information: " + what);
 }
 
 uint16_t Get16(std::span<const uint8_t> d, size_t at) {
@@ -203,7 +203,7 @@ Result<std::vector<uint8_t>> EncodePropertySet(const PropertySet& set) {
       case PropertyValue::Kind::Text: {
         auto bytes = TextToBytes(value.text, codepage, converter);
         if (!bytes) {
-          return Status::Error(kErrorInvalidData,
+          return Status::Error(kErrorInvalidParameter,
                                "Summary property " + std::to_string(id) +
                                    " has characters codepage " + std::to_string(codepage) +
                                    " cannot hold");

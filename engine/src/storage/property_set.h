@@ -40,9 +40,9 @@ struct PropertySet {
   int Codepage() const;
 };
 
-// Damaged input gives ERROR_INSTALL_PACKAGE_INVALID (1620), never a crash.
+// Damaged input gives ERROR_INVALID_DATA (13), never a crash.
 Result<PropertySet> DecodePropertySet(std::span<const uint8_t> stream);
-// Text the codepage cannot hold gives ERROR_INVALID_DATA (13).
+// Text the codepage cannot hold gives ERROR_INVALID_PARAMETER (87).
 Result<std::vector<uint8_t>> EncodePropertySet(const PropertySet& set);
 
 }  // namespace msi
