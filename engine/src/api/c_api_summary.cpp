@@ -42,7 +42,7 @@ UINT StoredType(PropertyValue::Kind kind) {
 }
 
 Result<PropertySet> ReadProperties(Database& db) {
-  auto where = db.FindStream(kSummaryStreamName);
+  auto where = db.FindPlainStream(kSummaryStreamName);
   if (!where) return PropertySet{};  // a new database has none yet
   auto bytes = db.ReadStream(*where);
   if (!bytes.ok()) return bytes.status();
