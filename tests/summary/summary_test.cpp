@@ -11,7 +11,7 @@
 namespace summary_test {
 namespace {
 
-constexpr uint64_t kTicks2009 = 128943864000000000;  // 2009-08-10 ...
+constexpr uint64_t kTicks2009 = 128943864000000000;  // 2009-08-10T14:00:00Z
 
 TEST(SummaryCorpus, EveryPropertyMatchesLibmsi) {
   EW_REQUIRE_CORPUS();
