@@ -136,12 +136,18 @@ UINT SetProperty(MSIHANDLE hSummaryInfo, UINT pid, UINT uiDataType, INT iValue,
       value = PropertyValue::FileTime(pftValue->dwLowDateTime |
                                       (static_cast<uint64_t>(pftValue->dwHighDateTime) << 32));
   }
-  // Refused rather than stored with characters lost: the new text (or the
-  // old texts under a new codepage) must fit the stream's codepage.
-  PropertySet trial = si->properties;
+  // Refused rather than stored with characters lost: the new text, or
+  // under a new codepage every text, must fit the stream's codepage.
+  PropertySet trial;
+  if (pid == PID_CODEPAGE) {
+    trial = si->properties;
+  } else {
+    auto codepage = si->properties.values.find(PID_CODEPAGE);
+    if (codepage != si->properties.values.end()) trial.values.insert(*codepage);
+  }
   trial.values[pid] = value;
   if (!EncodePropertySet(trial).ok()) return ERROR_INVALID_PARAMETER;
-  si->properties = std::move(trial);
+  si->properties.values[pid] = std::move(value);
   si->changed.insert(pid);
   si->unsaved = true;
   return ERROR_SUCCESS;
