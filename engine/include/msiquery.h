@@ -257,6 +257,26 @@ UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char *szDataBuf,
 /* Makes every field null (the count stays). */
 UINT MsiRecordClearData(MSIHANDLE hRecord);
 
+/* ---- merging ------------------------------------------------------------
+ * Adds every table and row of hDatabaseMerge to hDatabase (in memory, like
+ * every change: MsiDatabaseCommit writes it). Before anything changes, each
+ * table both have must agree over the columns both have: names, primary
+ * keys and types (string columns may differ in width and localization);
+ * otherwise ERROR_DATATYPE_MISMATCH and nothing is merged. A table of a
+ * different length merges over the common columns (columns only the
+ * target has become null). Rows identical to the target's are skipped; a
+ * row whose key is taken by a row with other values is a conflict: the
+ * target's row stays, the rest is merged, the conflicts are counted per
+ * table in the table szTableName (columns `Table` s255 and
+ * `NumRowMergeConflicts` i2, created when needed) and the result is
+ * ERROR_FUNCTION_FAILED. A null szTableName records nothing; an empty one
+ * gives ERROR_INVALID_TABLE. Streams of binary columns travel with their
+ * rows. */
+UINT MsiDatabaseMergeW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge,
+                       LPCWSTR szTableName);
+UINT MsiDatabaseMergeA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge,
+                       LPCSTR szTableName);
+
 /* ---- summary information ---------------------------------------------
  * The property set stream \005SummaryInformation of a package: title,
  * author, template (platform;languages), package code, dates and the
