@@ -5,7 +5,10 @@
 #include <functional>
 
 #include "storage/property_set.h"
+#include "storage/stream_replace.h"
 #include "storage/summary_info.h"
+#include "stream_name.h"
+#include "text.h"
 #include "summary_support.h"
 
 namespace summary_test {
@@ -306,6 +309,31 @@ TEST(SummaryPersist, ThroughTheDatabaseOnlyWithItsCommit) {
                 "Property\nA\nB\n");
     }
   }
+}
+
+// Some packages carry a second copy of the stream under the encoded
+// name; the system reads the plain one, and a commit keeps the other.
+TEST(SummaryPersist, SecondCopyUnderTheEncodedNameIsKept) {
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  const std::vector<uint8_t> copy = SummaryStream(package);
+  ASSERT_TRUE(msi::ReplaceRootStreamInFile(
+                  package.string(), msi::EncodeStreamName(u"\005SummaryInformation", false), copy)
+                  .ok());
+  Handle db, si;
+  ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, "New"), 0u);
+  ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  si.reset();
+  db.reset();
+  EXPECT_NE(EngineProperties(package).find("2\tS\tNew\n"), std::string::npos);
+  const auto others = OtherEntries(package);
+  auto kept = others.find(msi::Utf16ToUtf8(msi::EncodeStreamName(u"\005SummaryInformation", false)));
+  ASSERT_NE(kept, others.end());
+  EXPECT_EQ(kept->second, copy);
 }
 
 TEST(SummaryPersist, ThroughAPathOnlyTheSummaryStreamChanges) {
