@@ -1,5 +1,9 @@
 // MsiGetSummaryInformation and the MsiSummaryInfo* functions.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "api/c_api_util.h"
+#include "cfb/compound_file_reader.h"
 #include "api/database_object.h"
 #include "api/summary_info_object.h"
 #include "msiquery.h"
@@ -49,6 +53,30 @@ Result<PropertySet> ReadProperties(Database& db) {
   return DecodePropertySet(**bytes);
 }
 
+// Any compound file with the stream will do (packages, transforms,
+// patches), even one whose tables are damaged.
+Result<PropertySet> ReadProperties(const std::string& path) {
+  auto image = cfb::FileImage::Map(path);
+  if (!image.ok()) return image.status();
+  auto file = cfb::CompoundFileReader::Open(*image);
+  if (!file.ok()) return file.status();
+  auto id = (*file)->FindChild(cfb::CompoundFileReader::kRootId, Utf8ToUtf16(kSummaryStreamName));
+  if (!id || (*file)->entry(*id).type != cfb::EntryType::kStream) return PropertySet{};
+  auto bytes = (*file)->ReadStream(*id);
+  if (!bytes.ok()) return bytes.status();
+  return DecodePropertySet(*bytes);
+}
+
+// As for opening a database to write: a file without any write permission
+// bit is read-only even for the superuser; the folder takes the new file.
+bool Writable(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || (st.st_mode & 0222) == 0) return false;
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  return ::access(path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+}
+
 UINT GetSummaryInformation(MSIHANDLE hDatabase, const char* path, UINT uiUpdateCount,
                            MSIHANDLE* phSummaryInfo) {
   if (phSummaryInfo == nullptr) return ERROR_INVALID_PARAMETER;
@@ -62,16 +90,12 @@ UINT GetSummaryInformation(MSIHANDLE hDatabase, const char* path, UINT uiUpdateC
     object->db = db;
   } else {
     if (path == nullptr || *path == '\0') return ERROR_INSTALL_PACKAGE_INVALID;
-    OpenOptions options;
-    // Opening for writing up front makes a read-only file fail here, not
-    // at persist time after the caller has set everything.
-    options.mode = uiUpdateCount > 0 ? OpenMode::kTransact : OpenMode::kReadOnly;
-    auto opened = Database::Open(path, options);
-    if (!opened.ok()) return opened.status().code();
-    db = *opened;
+    // Checked up front so that a read-only file fails here, not at persist
+    // time after the caller has set everything.
+    if (uiUpdateCount > 0 && !Writable(path)) return ERROR_OPEN_FAILED;
     object->path = path;
   }
-  auto properties = ReadProperties(*db);
+  auto properties = db ? ReadProperties(*db) : ReadProperties(object->path);
   if (!properties.ok()) return properties.status().code();
   object->properties = std::move(*properties);
   object->update_count = uiUpdateCount;
