@@ -327,10 +327,11 @@ typedef struct _FILETIME {
 #define PID_MSIRESTRICT PID_CHARCOUNT
 
 /* Opens the summary information of an open database (hDatabase), or of
- * the package at szDatabasePath when hDatabase is 0 (opened for writing
- * when uiUpdateCount is not 0). uiUpdateCount is how many distinct
- * properties may be set through the handle; 0 makes it read-only. A new
- * database that was never committed has no properties. */
+ * the file at szDatabasePath when hDatabase is 0 (any compound file with
+ * the stream: package, transform, patch; it must be writable when
+ * uiUpdateCount is not 0, else ERROR_OPEN_FAILED). uiUpdateCount is how
+ * many distinct properties may be set through the handle; 0 makes it
+ * read-only. A new database that was never committed has no properties. */
 UINT MsiGetSummaryInformationW(MSIHANDLE hDatabase, LPCWSTR szDatabasePath,
                                UINT uiUpdateCount, MSIHANDLE *phSummaryInfo);
 UINT MsiGetSummaryInformationA(MSIHANDLE hDatabase, LPCSTR szDatabasePath,
