@@ -2,6 +2,7 @@
 
 #include <msiquery.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -113,6 +114,28 @@ class Reader {
     }
     for (const auto& table : tables) rows(database.get(), table);
     rows(database.get(), "_Streams");
+    summary(database.get());
+  }
+
+  // Every summary property, its text read with a short buffer first.
+  void summary(MSIHANDLE database) {
+    Handle si;
+    if (!check(MsiGetSummaryInformationA(database, nullptr, 0, si.out()), "summary")) return;
+    for (unsigned pid = 0; pid <= PID_SECURITY; ++pid) {
+      UINT type = 0;
+      INT number = 0;
+      FILETIME time{};
+      char small[2];
+      DWORD size = sizeof small;
+      unsigned code = MsiSummaryInfoGetPropertyA(si.get(), pid, &type, &number, &time, small, &size);
+      if (code == ERROR_MORE_DATA) {
+        std::vector<char> buffer(size + 1);
+        size = static_cast<DWORD>(buffer.size());
+        code = MsiSummaryInfoGetPropertyA(si.get(), pid, &type, &number, &time, buffer.data(), &size);
+      }
+      if (!check(code, "summary property " + std::to_string(pid))) return;
+      ++outcome_.fields;
+    }
   }
 
  private:

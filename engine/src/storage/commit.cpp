@@ -182,7 +182,7 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
             name == "_Columns" || schemas_.count(name) != 0 || dropped_tables_.count(name) != 0) {
           continue;
         }
-      } else if (stream_changes_.count(name) != 0) {
+      } else if (ReplacedByChange(name, e.name)) {
         continue;
       }
       auto bytes = cfb_->ReadStream(id);

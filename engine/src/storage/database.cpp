@@ -230,7 +230,7 @@ std::unique_ptr<Table> Database::BuildStreamsTable(bool storages) {
       bool is_table = false;
       const std::string name = Utf16ToUtf8(DecodeStreamName(e.name, &is_table));
       if (is_table) continue;
-      if (!storages && stream_changes_.count(name) != 0) continue;
+      if (!storages && ReplacedByChange(name, e.name)) continue;
       names.emplace_back(e.name, name);
     }
   }
@@ -327,6 +327,27 @@ Status Database::CheckStreamName(const std::string& name) {
   Status st = cfb::CheckEntryName(StoredStreamName(name));
   if (!st.ok()) return Status::Error(1627, "stream name \"" + name + "\" cannot be stored: " + st.message());
   return Status();
+}
+
+bool Database::ReplacedByChange(const std::string& name, const std::u16string& stored) const {
+  auto it = stream_changes_.find(name);
+  if (it == stream_changes_.end()) return false;
+  // A removal takes every entry of that name; new bytes replace only the
+  // entry stored under the name they are written with, so a second copy
+  // under the other form (packages carry the summary stream both ways)
+  // is kept.
+  return !it->second || stored == StoredStreamName(name);
+}
+
+std::optional<StreamLocation> Database::FindPlainStream(const std::string& name) {
+  auto changed = stream_changes_.find(name);
+  if (changed != stream_changes_.end() || !cfb_) return FindStream(name);
+  auto id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, Utf8ToUtf16(name));
+  if (!id || cfb_->entry(*id).type != cfb::EntryType::kStream) return std::nullopt;
+  StreamLocation loc;
+  loc.entry = *id;
+  loc.size = cfb_->StreamSize(*id);
+  return loc;
 }
 
 void Database::PutStream(const std::string& name, StreamBytes bytes) {

@@ -61,6 +61,9 @@ class Database {
   // named stream of _Streams; nullopt when there is none.
   std::optional<StreamLocation> StreamForCell(const Table& table, size_t row, size_t col);
   std::optional<StreamLocation> FindStream(const std::string& name);
+  // A system stream (\005SummaryInformation) under its plain stored name,
+  // as the system reads it, pending changes first.
+  std::optional<StreamLocation> FindPlainStream(const std::string& name);
   Result<StreamBytes> ReadStream(const StreamLocation& where) const;
   // Adds or replaces, or removes, a stream of the root storage by its
   // (decoded) name.
@@ -97,6 +100,9 @@ class Database {
   std::unique_ptr<Table> BuildTablesTable();
   std::unique_ptr<Table> BuildColumnsTable();
   std::string KeyText(const Table& table, size_t row);
+  // Whether a pending stream change supersedes the file's entry `stored`
+  // of that (decoded) name.
+  bool ReplacedByChange(const std::string& name, const std::u16string& stored) const;
   // Everything Commit writes, as a tree of storages and streams.
   Result<cfb::StorageTree> BuildFileTree();
   Status CopyStorage(uint32_t entry, cfb::StorageTree* out) const;

@@ -1,0 +1,408 @@
+// Summary information through the C API: every corpus package read as
+// libmsi reads it, changes persisted and read back through libmsi, the
+// answers Windows gives, the stream's own codepage, and damaged streams.
+#include <algorithm>
+#include <functional>
+
+#include "storage/property_set.h"
+#include "storage/stream_replace.h"
+#include "storage/summary_info.h"
+#include "stream_name.h"
+#include "text.h"
+#include "summary_support.h"
+
+namespace summary_test {
+namespace {
+
+constexpr uint64_t kTicks2009 = 128943864000000000;  // 2009-08-10T14:00:00Z
+
+TEST(SummaryCorpus, EveryPropertyMatchesLibmsi) {
+  EW_REQUIRE_CORPUS();
+  SUMMARY_REQUIRE_ORACLE();
+  for (const fs::path& package : ew::CorpusPackages()) {
+    SCOPED_TRACE(package.filename().string());
+    const std::string engine = EngineProperties(package);
+    EXPECT_EQ(engine, OracleProperties(package));
+    EXPECT_NE(engine, "") << "every corpus package has summary information";
+    // The database handle form reads the same stream.
+    Handle db, si;
+    ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY_A, db.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 0, si.out()), ERROR_SUCCESS);
+    EXPECT_EQ(EngineProperties(si), engine);
+  }
+}
+
+struct Assignment {
+  UINT pid, type;
+  INT number;
+  uint64_t ticks;
+  const char* text;
+  const char* oracle_line;  // how libmsi must show it afterwards
+};
+
+UINT Apply(MSIHANDLE si, const Assignment& a) {
+  FILETIME ft = MakeFileTime(a.ticks);
+  return MsiSummaryInfoSetPropertyA(si, a.pid, a.type, a.number, &ft, a.text);
+}
+
+TEST(SummaryPersist, ChangesReachLibmsiThroughEitherForm) {
+  SUMMARY_REQUIRE_ORACLE();
+  const std::vector<Assignment> common = {
+      {PID_TITLE, VT_LPSTR, 0, 0, "New title", "2\tS\tNew title"},
+      {PID_AUTHOR, VT_LPSTR, 0, 0, "Tab\there", "4\tS\tTab\\there"},
+      {PID_PAGECOUNT, VT_I4, 500, 0, nullptr, "14\tI\t500"},
+      {PID_CREATE_DTM, VT_FILETIME, 0, kTicks2009, nullptr, "12\tF\t128943864000000000"},
+      {PID_KEYWORDS, VT_LPSTR, 0, 0, "", "5\tS\t"},
+  };
+  const struct {
+    const char* name;
+    bool through_path;
+    std::vector<Assignment> assignments;
+  } cases[] = {
+      {"database handle", false, common},
+      {"path", true, common},
+      {"codepage 1251 in a 1252 database", false,
+       {{PID_CODEPAGE, VT_I2, 1251, 0, nullptr, "1\tI\t1251"},
+        {PID_SUBJECT, VT_LPSTR, 0, 0, "\xd0\x96\xd1\x83\xd0\xba", nullptr}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ew::TempDir dir;
+    const fs::path package = dir / "p.msi";
+    MakePackage(package);
+    {
+      Handle db, si;
+      if (c.through_path) {
+        ASSERT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 10, si.out()), ERROR_SUCCESS);
+      } else {
+        ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
+        ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 10, si.out()), ERROR_SUCCESS);
+      }
+      for (const Assignment& a : c.assignments) ASSERT_EQ(Apply(si, a), ERROR_SUCCESS) << a.pid;
+      ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
+      if (!c.through_path) {
+        ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+      }
+    }
+    const std::string oracle = OracleProperties(package);
+    for (const Assignment& a : c.assignments) {
+      if (a.oracle_line != nullptr) {
+        EXPECT_NE(oracle.find(std::string(a.oracle_line) + "\n"), std::string::npos)
+            << a.oracle_line << " in\n" << oracle;
+      }
+    }
+    // Properties left alone are kept, and the engine reads back its own.
+    EXPECT_NE(oracle.find("7\tS\tIntel;1033\n"), std::string::npos) << oracle;
+    if (c.assignments[0].pid != PID_CODEPAGE) {
+      EXPECT_EQ(EngineProperties(package), oracle);
+    }
+  }
+}
+
+TEST(SummaryPersist, EngineReadsWhatLibmsiWrites) {
+  SUMMARY_REQUIRE_ORACLE();
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  ew::RunResult r = Oracle({"set", package.string(), "2=S:From libmsi", "14=I:300",
+                            "13=F:130000000000000000", "19=I:4"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string engine = EngineProperties(package);
+  EXPECT_EQ(engine, OracleProperties(package));
+  EXPECT_NE(engine.find("2\tS\tFrom libmsi\n"), std::string::npos) << engine;
+}
+
+TEST(SummaryPersist, StreamKeepsItsOwnCodepage) {
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  {
+    Handle si;
+    ASSERT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 2, si.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, 1251, nullptr, nullptr), 0u);
+    ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, "\xd0\x96"), 0u);
+    ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
+  }
+  // Stored as windows-1251 (Zhe is 0xC6, then the terminator) and read
+  // back as the same text.
+  const std::vector<uint8_t> stream = SummaryStream(package);
+  const std::vector<uint8_t> zhe = {2, 0, 0, 0, 0xC6, 0};
+  EXPECT_NE(std::search(stream.begin(), stream.end(), zhe.begin(), zhe.end()), stream.end());
+  Handle db, si;
+  ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY_A, db.out()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 0, si.out()), ERROR_SUCCESS);
+  WCHAR title[8];
+  DWORD size = 8;
+  UINT type = 0;
+  ASSERT_EQ(MsiSummaryInfoGetPropertyW(si, PID_TITLE, &type, nullptr, nullptr, title, &size), 0u);
+  EXPECT_EQ(type, static_cast<UINT>(VT_LPSTR));
+  EXPECT_EQ(std::u16string(title, size), u"\u0416");
+  // The database's own codepage is untouched.
+  EXPECT_EQ(ew::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
+}
+
+// Text that the stream's codepage cannot hold is refused, not mangled.
+TEST(SummaryPersist, TextMustFitTheStreamCodepage) {
+  const struct {
+    const char* name;
+    int codepage;  // 0: leave the stream's (1252)
+    const char* first_text;
+    const char* then_codepage_text;  // set after the codepage, or null
+    UINT text_result;
+    UINT codepage_result;
+  } cases[] = {
+      {"Cyrillic in 1252", 0, "\xd0\x96", nullptr, ERROR_INVALID_PARAMETER, 0},
+      {"Latin-1 in 1252", 0, "caf\xc3\xa9", nullptr, ERROR_SUCCESS, 0},
+      {"1251 cannot hold text set before", 1251, "caf\xc3\xa9", nullptr, ERROR_SUCCESS,
+       ERROR_INVALID_PARAMETER},
+      {"UTF-8 holds anything", 65001, "\xe2\x98\x83", nullptr, ERROR_SUCCESS, ERROR_SUCCESS},
+  };
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Handle si;
+    ASSERT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 5, si.out()), ERROR_SUCCESS);
+    if (c.codepage == 65001) {
+      ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, c.codepage, nullptr, nullptr),
+                c.codepage_result);
+    }
+    EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, c.first_text),
+              c.text_result);
+    if (c.codepage != 0 && c.codepage != 65001) {
+      EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, c.codepage, nullptr, nullptr),
+                c.codepage_result);
+    }
+  }
+}
+
+// Windows' answers as the installer's conformance tests record them.
+TEST(SummaryApi, AnswersAsWindowsGivesThem) {
+  ew::TempDir dir;
+  const fs::path path = dir / "new.msi";
+  Handle db, si;
+  FILETIME ft = MakeFileTime(kTicks2009);
+  ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_CREATE_A, db.out()), ERROR_SUCCESS);
+  UINT type = 99, count = 99;
+  INT value = 1234;
+  char buf[16] = "x";
+  DWORD size = sizeof buf;
+  const struct {
+    const char* step;
+    std::function<UINT()> call;
+    UINT expected;
+  } steps[] = {
+      {"no handle pointer", [&] { return MsiGetSummaryInformationA(db, nullptr, 0, nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"no database, empty path", [&] { return MsiGetSummaryInformationA(0, "", 0, si.out()); },
+       ERROR_INSTALL_PACKAGE_INVALID},
+      {"bad database handle", [&] { return MsiGetSummaryInformationA(4242, nullptr, 0, si.out()); },
+       ERROR_INVALID_HANDLE},
+      {"open, update count 0", [&] { return MsiGetSummaryInformationA(db, "", 0, si.out()); }, 0},
+      {"count of a bad handle", [&] { return MsiSummaryInfoGetPropertyCount(0, &count); },
+       ERROR_INVALID_HANDLE},
+      {"count, no pointer", [&] { return MsiSummaryInfoGetPropertyCount(si, nullptr); }, 0},
+      {"count", [&] { return MsiSummaryInfoGetPropertyCount(si, &count) + count; }, 0},
+      {"property 0", [&] { return MsiSummaryInfoGetPropertyA(si, 0, &type, &value, nullptr, nullptr, nullptr) + type; }, 0},
+      {"property 0 leaves the number", [&] { return static_cast<UINT>(value); }, 1234},
+      {"property -1", [&] { return MsiSummaryInfoGetPropertyA(si, UINT(-1), nullptr, nullptr, nullptr, nullptr, nullptr); },
+       ERROR_UNKNOWN_PROPERTY},
+      {"property 20", [&] { return MsiSummaryInfoGetPropertyA(si, 20, nullptr, nullptr, nullptr, nullptr, nullptr); },
+       ERROR_UNKNOWN_PROPERTY},
+      {"unset text leaves the buffer", [&] { return MsiSummaryInfoGetPropertyA(si, PID_REVNUMBER, &type, &value, nullptr, buf, &size) + type + (size == 16 ? 0 : 100) + (buf[0] == 'x' ? 0 : 1000); }, 0},
+      {"set with update count 0", [&] { return MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, "Mike"); },
+       ERROR_FUNCTION_FAILED},
+      {"set codepage with update count 0", [&] { return MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, 1, &ft, "x"); },
+       ERROR_FUNCTION_FAILED},
+      {"persist with update count 0", [&] { return MsiSummaryInfoPersist(si); }, ERROR_FUNCTION_FAILED},
+      {"reopen, update count 1", [&] { return MsiGetSummaryInformationA(db, nullptr, 1, si.out()); }, 0},
+      {"dictionary", [&] { return MsiSummaryInfoSetPropertyA(si, 0, VT_LPSTR, 1, nullptr, nullptr); }, ERROR_DATATYPE_MISMATCH},
+      {"codepage as text", [&] { return MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_LPSTR, 1, nullptr, nullptr); }, ERROR_DATATYPE_MISMATCH},
+      {"title as I4", [&] { return MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_I4, 0, nullptr, "M"); }, ERROR_DATATYPE_MISMATCH},
+      {"keywords as I2", [&] { return MsiSummaryInfoSetPropertyA(si, PID_KEYWORDS, VT_I2, 0, nullptr, "M"); }, ERROR_DATATYPE_MISMATCH},
+      {"comments as file time", [&] { return MsiSummaryInfoSetPropertyA(si, PID_COMMENTS, VT_FILETIME, 0, nullptr, "M"); }, ERROR_DATATYPE_MISMATCH},
+      {"revision as I4", [&] { return MsiSummaryInfoSetPropertyA(si, PID_REVNUMBER, VT_I4, 0, nullptr, "M"); }, ERROR_DATATYPE_MISMATCH},
+      {"page count as text", [&] { return MsiSummaryInfoSetPropertyA(si, PID_PAGECOUNT, VT_LPSTR, 1, nullptr, nullptr); }, ERROR_DATATYPE_MISMATCH},
+      {"wide text type", [&] { return MsiSummaryInfoSetPropertyA(si, PID_LASTAUTHOR, 31, 0, nullptr, "h"); }, ERROR_DATATYPE_MISMATCH},
+      {"thumbnail", [&] { return MsiSummaryInfoSetPropertyA(si, PID_THUMBNAIL, VT_LPSTR, 0, nullptr, "h"); }, ERROR_DATATYPE_MISMATCH},
+      {"property 20", [&] { return MsiSummaryInfoSetPropertyA(si, 20, VT_I4, 0, nullptr, nullptr); }, ERROR_UNKNOWN_PROPERTY},
+      {"null text", [&] { return MsiSummaryInfoSetPropertyA(si, PID_LASTAUTHOR, VT_LPSTR, 0, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
+      {"null file time", [&] { return MsiSummaryInfoSetPropertyA(si, PID_LASTSAVE_DTM, VT_FILETIME, 0, nullptr, nullptr); }, ERROR_INVALID_PARAMETER},
+      {"title", [&] { return MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, "Mike"); }, 0},
+      {"short buffer", [&] { size = 2; return MsiSummaryInfoGetPropertyA(si, PID_TITLE, &type, nullptr, nullptr, buf, &size); }, ERROR_MORE_DATA},
+      {"short buffer: length, type, text", [&] { return size + type * 10 + (std::string(buf) == "M" ? 0 : 1000); }, 4 + VT_LPSTR * 10},
+      {"title again: same property", [&] { return MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, "JungAh"); }, 0},
+      {"a second property", [&] { return MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, 1, &ft, "Mike"); }, ERROR_FUNCTION_FAILED},
+      {"reopen, update count 10", [&] { return MsiGetSummaryInformationA(db, nullptr, 10, si.out()); }, 0},
+      {"codepage", [&] { return MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, 1252, nullptr, nullptr); }, 0},
+      {"author", [&] { return MsiSummaryInfoSetPropertyA(si, PID_AUTHOR, VT_LPSTR, 1, &ft, "Mike"); }, 0},
+      {"edit time", [&] { return MsiSummaryInfoSetPropertyA(si, PID_EDITTIME, VT_FILETIME, 0, &ft, nullptr); }, 0},
+      {"security", [&] { return MsiSummaryInfoSetPropertyA(si, PID_SECURITY, VT_I4, 4, nullptr, nullptr); }, 0},
+      {"count of four", [&] { return MsiSummaryInfoGetPropertyCount(si, &count) + count; }, 4},
+      {"persist", [&] { return MsiSummaryInfoPersist(si); }, 0},
+      {"commit", [&] { return MsiDatabaseCommit(db); }, 0},
+      {"path, update count 1", [&] { return MsiGetSummaryInformationA(0, path.c_str(), 1, si.out()); }, 0},
+      {"path: kept the codepage", [&] { return MsiSummaryInfoGetPropertyA(si, PID_CODEPAGE, &type, &value, nullptr, nullptr, nullptr) + type * 100000 + static_cast<UINT>(value); }, VT_I2 * 100000 + 1252},
+      {"path: file time", [&] { FILETIME got{}; MsiSummaryInfoGetPropertyA(si, PID_EDITTIME, &type, nullptr, &got, nullptr, nullptr); return (got.dwLowDateTime == ft.dwLowDateTime && got.dwHighDateTime == ft.dwHighDateTime ? 0 : 1) + type; }, VT_FILETIME},
+      {"path: set", [&] { return MsiSummaryInfoSetPropertyA(si, PID_AUTHOR, VT_LPSTR, 1, &ft, "Mike"); }, 0},
+      {"path: persist", [&] { return MsiSummaryInfoPersist(si); }, 0},
+      {"path, update count 0: set", [&] { MsiGetSummaryInformationA(0, path.c_str(), 0, si.out()); return MsiSummaryInfoSetPropertyA(si, PID_AUTHOR, VT_LPSTR, 1, &ft, "Mike"); }, ERROR_FUNCTION_FAILED},
+      {"path, update count 0: persist", [&] { return MsiSummaryInfoPersist(si); }, ERROR_FUNCTION_FAILED},
+      {"summary handle is no database", [&] { return MsiDatabaseCommit(si); }, ERROR_INVALID_HANDLE},
+  };
+  for (const auto& s : steps) EXPECT_EQ(s.call(), s.expected) << s.step;
+}
+
+TEST(SummaryApi, WideFormsConvertText) {
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  const std::string narrow = package.string();
+  const std::u16string wide_path(narrow.begin(), narrow.end());
+  Handle si;
+  ASSERT_EQ(MsiGetSummaryInformationW(0, wide_path.c_str(), 1, si.out()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiSummaryInfoSetPropertyW(si, PID_SUBJECT, VT_LPSTR, 0, nullptr, u"Caf\u00e9"), 0u);
+  WCHAR buf[3];
+  DWORD size = 3;
+  EXPECT_EQ(MsiSummaryInfoGetPropertyW(si, PID_SUBJECT, nullptr, nullptr, nullptr, buf, &size),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(std::u16string(buf), u"Ca");
+  char utf8[16];
+  size = sizeof utf8;
+  ASSERT_EQ(MsiSummaryInfoGetPropertyA(si, PID_SUBJECT, nullptr, nullptr, nullptr, utf8, &size), 0u);
+  EXPECT_EQ(std::string(utf8, size), "Caf\xc3\xa9");
+}
+
+// Persisting through a database handle is one of the database's changes:
+// it reaches the file with the commit, and only then.
+TEST(SummaryPersist, ThroughTheDatabaseOnlyWithItsCommit) {
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  const ew::Bytes before = ew::ReadBytes(package);
+  for (const bool commit : {false, true}) {
+    SCOPED_TRACE(commit ? "committed" : "closed without commit");
+    Handle db, si;
+    ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, "Committed"), 0u);
+    ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
+    ASSERT_EQ(ew::Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('B', 'y')"), 0u);
+    // Reopened through the same database, the change is visible at once.
+    Handle again;
+    ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 0, again.out()), ERROR_SUCCESS);
+    EXPECT_NE(EngineProperties(again).find("2\tS\tCommitted\n"), std::string::npos);
+    if (commit) {
+      ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+    }
+    si.reset();
+    db.reset();
+    if (!commit) {
+      EXPECT_EQ(ew::ReadBytes(package), before);
+    } else {
+      EXPECT_NE(EngineProperties(package).find("2\tS\tCommitted\n"), std::string::npos);
+      Handle check;
+      ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY_A, check.out()), 0u);
+      EXPECT_EQ(ew::Select(check, "SELECT `Property` FROM `Property` ORDER BY `Property`"),
+                "Property\nA\nB\n");
+    }
+  }
+}
+
+// Some packages carry a second copy of the stream under the encoded
+// name; the system reads the plain one, and a commit keeps the other.
+TEST(SummaryPersist, SecondCopyUnderTheEncodedNameIsKept) {
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  const std::vector<uint8_t> copy = SummaryStream(package);
+  ASSERT_TRUE(msi::ReplaceRootStreamInFile(
+                  package.string(), msi::EncodeStreamName(u"\005SummaryInformation", false), copy)
+                  .ok());
+  Handle db, si;
+  ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, "New"), 0u);
+  ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  si.reset();
+  db.reset();
+  EXPECT_NE(EngineProperties(package).find("2\tS\tNew\n"), std::string::npos);
+  const auto others = OtherEntries(package);
+  auto kept = others.find(msi::Utf16ToUtf8(msi::EncodeStreamName(u"\005SummaryInformation", false)));
+  ASSERT_NE(kept, others.end());
+  EXPECT_EQ(kept->second, copy);
+}
+
+TEST(SummaryPersist, ThroughAPathOnlyTheSummaryStreamChanges) {
+  ew::TempDir dir;
+  std::vector<fs::path> sources;
+  if (ew::CorpusPresent()) sources = ew::CorpusPackages();
+  const fs::path made = dir / "made.msi";
+  MakePackage(made);
+  sources.push_back(made);
+  for (const fs::path& source : sources) {
+    SCOPED_TRACE(source.filename().string());
+    const fs::path package = dir / ("copy-" + source.filename().string());
+    ew::CopyPackage(source, package);
+    const auto others = OtherEntries(package);
+    ASSERT_FALSE(others.empty());
+    Handle si;
+    ASSERT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 1, si.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_COMMENTS, VT_LPSTR, 0, nullptr, "changed"), 0u);
+    ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
+    EXPECT_TRUE(OtherEntries(package) == others);
+    EXPECT_NE(EngineProperties(package).find("6\tS\tchanged\n"), std::string::npos);
+  }
+}
+
+TEST(SummaryPersist, ReadOnlyFileFailsAtOpenForUpdate) {
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  fs::permissions(package, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  Handle si;
+  EXPECT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 1, si.out()), ERROR_OPEN_FAILED);
+  EXPECT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 0, si.out()), ERROR_SUCCESS);
+  EXPECT_EQ(MsiGetSummaryInformationA(0, (dir / "none.msi").c_str(), 0, si.out()),
+            ERROR_OPEN_FAILED);
+}
+
+// A damaged stream is reported when the summary is opened; the rest of
+// the package stays readable and nothing is written.
+TEST(SummaryDamage, DamagedStreamsGiveInvalidData) {
+  const std::vector<uint8_t> good = msi::DefaultSummaryInformation("{00000000-0000-0000-0000-000000000000}");
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"empty", {}},
+      {"cut short", std::vector<uint8_t>(good.begin(), good.begin() + 60)},
+      {"section beyond the stream", [&] { auto b = good; b[47] = 0x7F; return b; }()},
+      {"value of unknown type", [&] { auto b = good; b[128] = 0x42; return b; }()},
+  };
+  ew::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PutSummaryStream(package, c.bytes);
+    const ew::Bytes before = ew::ReadBytes(package);
+    Handle db, si;
+    EXPECT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 1, si.out()), ERROR_INVALID_DATA);
+    EXPECT_EQ(si.get(), 0u);
+    ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
+    EXPECT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_INVALID_DATA);
+    EXPECT_EQ(ew::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
+    ew::RunResult r = ew::Run({ew::Msisql(), "--summary", package.string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("error 13:"), std::string::npos) << r.err;
+    db.reset();
+    EXPECT_EQ(ew::ReadBytes(package), before);
+  }
+}
+
+}  // namespace
+}  // namespace summary_test
