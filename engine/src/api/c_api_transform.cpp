@@ -1,0 +1,64 @@
+// MsiDatabaseGenerateTransform, MsiDatabaseApplyTransform and
+// MsiCreateTransformSummaryInfo.
+#include "api/c_api_util.h"
+#include "api/database_object.h"
+#include "msiquery.h"
+#include "transform/transform_apply.h"
+#include "transform/transform_generate.h"
+
+using namespace msi;
+using namespace msi::api;
+
+namespace {
+
+constexpr int kKnownConditions = 0x3F | transform_error::kViewTransform;
+
+UINT Apply(MSIHANDLE hDatabase, const char* transform, int conditions) {
+  if (transform == nullptr || *transform == '\0') return ERROR_INVALID_PARAMETER;
+  auto dbo = Find<DatabaseObject>(hDatabase);
+  if (!dbo) return ERROR_INVALID_HANDLE;
+  if ((conditions & ~kKnownConditions) != 0) return ERROR_INVALID_PARAMETER;
+  auto file = OpenTransform(*dbo->db(), transform);
+  if (!file.ok()) return file.status().code();
+  return ApplyTransform(*dbo->db(), **file, conditions).code();
+}
+
+UINT Generate(MSIHANDLE hDatabase, MSIHANDLE hReference, const char* path, int reserved1,
+              int reserved2) {
+  if (reserved1 != 0 || reserved2 != 0) return ERROR_INVALID_PARAMETER;
+  auto newer = Find<DatabaseObject>(hDatabase);
+  auto reference = Find<DatabaseObject>(hReference);
+  if (!newer || !reference) return ERROR_INVALID_HANDLE;
+  auto generated = GenerateTransform(*newer->db(), *reference->db());
+  if (!generated.ok()) return generated.status().code();
+  if (path == nullptr) return generated->differs ? ERROR_SUCCESS : ERROR_NO_DATA;
+  if (*path == '\0') return ERROR_INVALID_PARAMETER;
+  return WriteStorageFile(generated->file, path).code();
+}
+
+}  // namespace
+
+extern "C" {
+
+UINT MsiDatabaseApplyTransformA(MSIHANDLE hDatabase, LPCSTR szTransformFile, int iErrorConditions) {
+  return Apply(hDatabase, szTransformFile, iErrorConditions);
+}
+
+UINT MsiDatabaseApplyTransformW(MSIHANDLE hDatabase, LPCWSTR szTransformFile, int iErrorConditions) {
+  if (szTransformFile == nullptr) return ERROR_INVALID_PARAMETER;
+  return Apply(hDatabase, FromWide(szTransformFile).c_str(), iErrorConditions);
+}
+
+UINT MsiDatabaseGenerateTransformA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
+                                   LPCSTR szTransformFile, int iReserved1, int iReserved2) {
+  return Generate(hDatabase, hDatabaseReference, szTransformFile, iReserved1, iReserved2);
+}
+
+UINT MsiDatabaseGenerateTransformW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
+                                   LPCWSTR szTransformFile, int iReserved1, int iReserved2) {
+  const std::string path = FromWide(szTransformFile);
+  return Generate(hDatabase, hDatabaseReference, szTransformFile ? path.c_str() : nullptr,
+                  iReserved1, iReserved2);
+}
+
+}  // extern "C"

@@ -1,0 +1,1 @@
+#include "transform_support.h"
