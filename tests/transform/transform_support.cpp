@@ -21,6 +21,8 @@ std::string SortedBody(const std::string& select) {
 
 }  // namespace
 
+std::string SortedSelect(MSIHANDLE db, const std::string& sql) { return SortedBody(Select(db, sql)); }
+
 std::string Contents(const fs::path& package) {
   Handle db;
   if (Open(package, MSIDBOPEN_READONLY_A, db) != ERROR_SUCCESS) return "cannot open";

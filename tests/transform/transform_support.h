@@ -23,6 +23,9 @@ int OracleApply(const fs::path& package, const fs::path& transform, const fs::pa
 // Generates the transform from `reference` to `changed`.
 UINT Generate(const fs::path& changed, const fs::path& reference, const fs::path& transform);
 
+// A SELECT's header line, then its rows sorted.
+std::string SortedSelect(MSIHANDLE db, const std::string& sql);
+
 // The rows of _TransformView after viewing `transform` on `package`,
 // ordered, one per line, fields joined by " | ".
 std::string View(const fs::path& package, const fs::path& transform, UINT* result = nullptr);

@@ -142,6 +142,7 @@ class Application {
         view_ddl_.push_back({name, "CREATE", {}, {}, {}});
         if (exists) {
           if (!Allowed(te::kAddExistingTable)) return Failure("adds the existing table " + name);
+          readded_.insert(name);
           continue;
         }
         if (!cfb::CheckEntryName(EncodeStreamName(Utf8ToUtf16(name), true)).ok()) {
@@ -178,7 +179,13 @@ class Application {
       const TableSchema* layout = Layout(table);
       if (layout == nullptr) return Failure("adds column " + col.name + " to the missing table " + table);
       const size_t count = layout->columns.size();
-      const size_t number = IsNull(rec.cells[1]) ? count + 1 : static_cast<size_t>(rec.cells[1]->integer);
+      // Columns of a table being added come without numbers, in order.
+      size_t number = count + 1;
+      if (!IsNull(rec.cells[1])) {
+        number = static_cast<size_t>(rec.cells[1]->integer);
+      } else if (created_.count(table) != 0 || readded_.count(table) != 0) {
+        number = ++sequence_[table];
+      }
       std::string shown = std::to_string(number);
       view_ddl_.push_back({table, col.name, std::nullopt, CellValue::Text(std::to_string(col.type)),
                            CellValue::Text(shown)});
@@ -439,6 +446,8 @@ class Application {
   std::unique_ptr<CodepageConverter> converter_;
   std::map<std::string, TableSchema> planned_;
   std::set<std::string> created_;
+  std::set<std::string> readded_;  // added again while it exists (suppressed)
+  std::map<std::string, size_t> sequence_;
   std::set<std::string> dropped_;
   std::vector<std::string> drops_;
   std::vector<std::pair<std::string, Column>> added_columns_;
