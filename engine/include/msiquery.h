@@ -323,6 +323,98 @@ UINT MsiCreateTransformSummaryInfoA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseRefe
                                     LPCSTR szTransformFile, int iErrorConditions,
                                     int iValidation);
 
+/* ---- summary information ---------------------------------------------
+ * The property set stream \005SummaryInformation of a package: title,
+ * author, template (platform;languages), package code, dates and the
+ * counts the installer reads. Properties are numbered PID_CODEPAGE (1) to
+ * PID_SECURITY (19); each has one stored type:
+ *   VT_I2        PID_CODEPAGE
+ *   VT_LPSTR     PID_TITLE .. PID_REVNUMBER, PID_APPNAME
+ *   VT_FILETIME  PID_EDITTIME .. PID_LASTSAVE_DTM
+ *   VT_I4        PID_PAGECOUNT, PID_WORDCOUNT, PID_CHARCOUNT, PID_SECURITY
+ * Text is stored in the stream's own codepage (PID_CODEPAGE, windows-1252
+ * when absent), which may differ from the database's. A damaged stream
+ * gives ERROR_INVALID_DATA when the summary information is opened. */
+#ifndef _WIN32
+typedef struct _FILETIME {
+  DWORD dwLowDateTime; /* 100 ns ticks since 1601-01-01 UTC, low half */
+  DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+#define VT_EMPTY 0
+#define VT_I2 2
+#define VT_I4 3
+#define VT_LPSTR 30
+#define VT_FILETIME 64
+#endif
+#define ERROR_UNKNOWN_PROPERTY 1608u /* property number beyond 19 */
+
+#define PID_DICTIONARY 0
+#define PID_CODEPAGE 1
+#define PID_TITLE 2
+#define PID_SUBJECT 3
+#define PID_AUTHOR 4
+#define PID_KEYWORDS 5
+#define PID_COMMENTS 6
+#define PID_TEMPLATE 7
+#define PID_LASTAUTHOR 8
+#define PID_REVNUMBER 9
+#define PID_EDITTIME 10
+#define PID_LASTPRINTED 11
+#define PID_CREATE_DTM 12
+#define PID_LASTSAVE_DTM 13
+#define PID_PAGECOUNT 14
+#define PID_WORDCOUNT 15
+#define PID_CHARCOUNT 16
+#define PID_THUMBNAIL 17
+#define PID_APPNAME 18
+#define PID_SECURITY 19
+#define PID_MSIVERSION PID_PAGECOUNT
+#define PID_MSISOURCE PID_WORDCOUNT
+#define PID_MSIRESTRICT PID_CHARCOUNT
+
+/* Opens the summary information of an open database (hDatabase), or of
+ * the package at szDatabasePath when hDatabase is 0 (opened for writing
+ * when uiUpdateCount is not 0). uiUpdateCount is how many distinct
+ * properties may be set through the handle; 0 makes it read-only. A new
+ * database that was never committed has no properties. */
+UINT MsiGetSummaryInformationW(MSIHANDLE hDatabase, LPCWSTR szDatabasePath,
+                               UINT uiUpdateCount, MSIHANDLE *phSummaryInfo);
+UINT MsiGetSummaryInformationA(MSIHANDLE hDatabase, LPCSTR szDatabasePath,
+                               UINT uiUpdateCount, MSIHANDLE *phSummaryInfo);
+/* The number of properties that have a value. */
+UINT MsiSummaryInfoGetPropertyCount(MSIHANDLE hSummaryInfo, UINT *puiPropertyCount);
+/* *puiDataType is the stored type (VT_EMPTY when unset); the value goes
+ * to *piValue (VT_I2, VT_I4), *pftValue (VT_FILETIME) or the text buffer
+ * (VT_LPSTR, see BUFFERS); null pointers are skipped. A property number
+ * beyond 19 gives ERROR_UNKNOWN_PROPERTY. */
+UINT MsiSummaryInfoGetPropertyW(MSIHANDLE hSummaryInfo, UINT uiProperty,
+                                UINT *puiDataType, INT *piValue,
+                                FILETIME *pftValue, LPWSTR szValueBuf,
+                                DWORD *pcchValueBuf);
+UINT MsiSummaryInfoGetPropertyA(MSIHANDLE hSummaryInfo, UINT uiProperty,
+                                UINT *puiDataType, INT *piValue,
+                                FILETIME *pftValue, LPSTR szValueBuf,
+                                DWORD *pcchValueBuf);
+/* Sets one property in memory. ERROR_DATATYPE_MISMATCH when uiDataType is
+ * not the property's type (PID_DICTIONARY and PID_THUMBNAIL cannot be
+ * set), ERROR_INVALID_PARAMETER for a null text or file time, or text the
+ * stream's codepage cannot hold (also when a new PID_CODEPAGE cannot hold
+ * the text already set), ERROR_FUNCTION_FAILED when the handle's update
+ * count is used up or 0. */
+UINT MsiSummaryInfoSetPropertyW(MSIHANDLE hSummaryInfo, UINT uiProperty,
+                                UINT uiDataType, INT iValue,
+                                FILETIME *pftValue, LPCWSTR szValue);
+UINT MsiSummaryInfoSetPropertyA(MSIHANDLE hSummaryInfo, UINT uiProperty,
+                                UINT uiDataType, INT iValue,
+                                FILETIME *pftValue, LPCSTR szValue);
+/* Stores the properties. Opened from a database handle: the stream
+ * becomes part of the database's changes and reaches the file with the
+ * next MsiDatabaseCommit, atomically with the rest. Opened from a path:
+ * the package file is replaced atomically with a copy in which only the
+ * summary stream differs. ERROR_FUNCTION_FAILED when the update count was
+ * 0. */
+UINT MsiSummaryInfoPersist(MSIHANDLE hSummaryInfo);
+
 /* ---- this engine's own extensions ------------------------------------- */
 /* Sets a stream field from memory (the bytes are copied). */
 UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField,

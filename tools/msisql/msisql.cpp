@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "msiquery.h"
+#include "summary_command.h"
 
 namespace {
 
@@ -17,6 +18,8 @@ constexpr const char* kUsage =
     "       msisql --write PACKAGE STATEMENT...\n"
     "       msisql --import PACKAGE FILE.idt...\n"
     "       msisql --export PACKAGE DIR [TABLE...]\n"
+    "       msisql --summary PACKAGE\n"
+    "       msisql --summary-set PACKAGE NAME=VALUE...\n"
     "\n"
     "Opens PACKAGE read-only and runs each STATEMENT in order. For each SELECT\n"
     "it prints a line of column names, then one line per row. Fields are\n"
@@ -34,6 +37,16 @@ constexpr const char* kUsage =
     "it when it does not exist, and commits.\n"
     "--export writes the named tables (all tables when none are named) to DIR\n"
     "as .idt archive files, binary fields as files in DIR/TABLE/.\n"
+    "--summary prints the summary information, one property a line: NAME, TAB,\n"
+    "VALUE (texts escaped as above, file times as ISO 8601 UTC such as\n"
+    "2009-06-01T12:34:56Z). NAME is one of Codepage, Title, Subject, Author,\n"
+    "Keywords, Comments, Template, LastAuthor, RevisionNumber, EditTime,\n"
+    "LastPrinted, CreateTime, LastSaveTime, PageCount, WordCount,\n"
+    "CharacterCount, AppName, Security; unset properties are left out.\n"
+    "--summary-set sets those properties (NAME in any letter case; numbers in\n"
+    "decimal, file times as --summary prints them) and rewrites only the\n"
+    "summary stream; if any assignment fails nothing is written. Texts must\n"
+    "fit the summary's own codepage (Codepage).\n"
     "The package is written atomically: a failed or interrupted commit leaves\n"
     "the old file intact.\n";
 
@@ -211,6 +224,14 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--export") == 0) {
     if (argc < 4) return std::fputs(kUsage, stderr), 2;
     return Export(argc, argv);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--summary") == 0) {
+    if (argc != 3) return std::fputs(kUsage, stderr), 2;
+    return PrintSummary(argv[2]);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--summary-set") == 0) {
+    if (argc < 4) return std::fputs(kUsage, stderr), 2;
+    return SetSummary(argv[2], argc - 3, argv + 3);
   }
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);

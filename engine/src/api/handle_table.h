@@ -6,7 +6,7 @@
 
 namespace msi::api {
 
-enum class ObjectKind { kDatabase, kView, kRecord };
+enum class ObjectKind { kDatabase, kView, kRecord, kSummaryInfo };
 
 class Object {
  public:

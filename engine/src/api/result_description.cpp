@@ -30,6 +30,7 @@ constexpr Description kDescriptions[] = {
     {ERROR_NO_MORE_ITEMS, "There are no more rows."},
     {ERROR_BAD_QUERY_SYNTAX,
      "The SQL statement is not valid: it is malformed or names an unknown table or column."},
+    {ERROR_UNKNOWN_PROPERTY, "The summary information property is unknown."},
     {ERROR_INSTALL_PACKAGE_INVALID, "The file is not a valid installation package."},
     {ERROR_FUNCTION_FAILED, "The operation failed."},
     {ERROR_INVALID_TABLE, "The table does not exist or is not valid."},

@@ -3,82 +3,25 @@
 #include <cstdio>
 #include <random>
 
+#include "storage/property_set.h"
+
 namespace msi {
-namespace {
-
-// Property identifiers and types of the summary property set.
-constexpr uint32_t kPidCodepage = 1, kPidTitle = 2, kPidSubject = 3, kPidAuthor = 4,
-                   kPidTemplate = 7, kPidRevision = 9, kPidPageCount = 14, kPidWordCount = 15,
-                   kPidSecurity = 19;
-constexpr uint32_t kVtI2 = 2, kVtI4 = 3, kVtString = 0x1E;
-
-void Put16(std::vector<uint8_t>& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void Set32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-struct Property {
-  uint32_t id;
-  uint32_t type;
-  int32_t number;
-  std::string text;
-};
-
-}  // namespace
 
 std::vector<uint8_t> DefaultSummaryInformation(const std::string& package_code) {
-  const std::vector<Property> props = {
-      {kPidCodepage, kVtI2, 1252, {}},
-      {kPidTitle, kVtString, 0, "Installation Database"},
-      {kPidSubject, kVtString, 0, ""},
-      {kPidAuthor, kVtString, 0, ""},
-      {kPidTemplate, kVtString, 0, "Intel;1033"},
-      {kPidRevision, kVtString, 0, package_code},
-      {kPidPageCount, kVtI4, 200, {}},
-      {kPidWordCount, kVtI4, 2, {}},
-      {kPidSecurity, kVtI4, 2, {}},
+  PropertySet set;
+  set.values = {
+      {kPidCodepage, PropertyValue::I2(1252)},
+      {2, PropertyValue::Text("Installation Database")},  // title
+      {3, PropertyValue::Text("")},                       // subject
+      {4, PropertyValue::Text("")},                       // author
+      {7, PropertyValue::Text("Intel;1033")},             // template
+      {9, PropertyValue::Text(package_code)},             // revision number
+      {14, PropertyValue::I4(200)},                       // page count
+      {15, PropertyValue::I4(2)},                         // word count
+      {19, PropertyValue::I4(2)},                         // security
   };
-  std::vector<uint8_t> out;
-  Put16(out, 0xFFFE);  // byte order
-  Put16(out, 0);       // version
-  Put32(out, 0x00020006);  // system identifier
-  out.insert(out.end(), 16, 0);  // class id
-  Put32(out, 1);  // one property set
-  // FMTID_SummaryInformation {F29F85E0-4FF9-1068-AB91-08002B27B3D9}
-  const uint8_t fmtid[16] = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0x10,
-                             0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
-  out.insert(out.end(), fmtid, fmtid + 16);
-  Put32(out, 48);  // the section starts right after this header
-  const size_t section = out.size();
-  Put32(out, 0);  // section size, set below
-  Put32(out, static_cast<uint32_t>(props.size()));
-  const size_t table = out.size();
-  out.insert(out.end(), props.size() * 8, 0);
-  for (size_t i = 0; i < props.size(); ++i) {
-    const Property& p = props[i];
-    Set32(out, table + 8 * i, p.id);
-    Set32(out, table + 8 * i + 4, static_cast<uint32_t>(out.size() - section));
-    Put32(out, p.type);
-    if (p.type == kVtI2) {
-      Put16(out, static_cast<uint16_t>(p.number));
-      Put16(out, 0);
-    } else if (p.type == kVtI4) {
-      Put32(out, static_cast<uint32_t>(p.number));
-    } else {
-      Put32(out, static_cast<uint32_t>(p.text.size() + 1));
-      out.insert(out.end(), p.text.begin(), p.text.end());
-      out.push_back(0);
-      while (out.size() % 4 != 0) out.push_back(0);
-    }
-  }
-  Set32(out, section, static_cast<uint32_t>(out.size() - section));
-  return out;
+  // Plain ASCII in codepage 1252 always encodes.
+  return std::move(*EncodePropertySet(set));
 }
 
 std::string NewGuid() {
