@@ -29,6 +29,10 @@ const std::vector<std::string> kBase = {
     "INSERT INTO `Item` (`Key`, `Value`, `Count`) VALUES ('alpha', 'a', 1)",
     "INSERT INTO `Item` (`Key`, `Value`, `Count`) VALUES ('beta', 'b', 2)",
     "CREATE TABLE `Old` (`Id` SHORT NOT NULL PRIMARY KEY `Id`)",
+    "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` CHAR(0) NOT NULL PRIMARY KEY `Property`)",
+    "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductCode', '{11111111-2222-3333-4444-555555555555}')",
+    "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductVersion', '1.0')",
+    "INSERT INTO `Property` (`Property`, `Value`) VALUES ('UpgradeCode', '{66666666-7777-8888-9999-000000000000}')",
 };
 
 // From the base: alpha changed, beta deleted, gamma inserted, table New
@@ -41,6 +45,7 @@ std::vector<std::string> Changed() {
   s.push_back("CREATE TABLE `New` (`Name` CHAR(8) NOT NULL, `Size` LONG PRIMARY KEY `Name`)");
   s.push_back("INSERT INTO `New` (`Name`, `Size`) VALUES ('n1', 70000)");
   s.push_back("DROP TABLE `Old`");
+  s.push_back("UPDATE `Property` SET `Value` = '1.1' WHERE `Property` = 'ProductVersion'");
   return s;
 }
 
@@ -177,6 +182,57 @@ TEST(Patch, CorpusPatchListsTransformsAndEachCanBeViewed) {
             "Patch\tSequence\t\t9474\t2\n"      // i2 key
             "Patch\tStreamRef_\t\t7496\t6\n");  // S72
   EXPECT_EQ(MsiDatabaseApplyTransformA(db, ":T1ToU1", MSITRANSFORM_ERROR_VIEWTRANSFORM), ERROR_SUCCESS);
+}
+
+}  // namespace
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST_F(TransformFixture, MsisqlMakesAppliesShowsAndDiffs) {
+  const std::string m = Msisql();
+  const std::string report =
+      "== Item\n"
+      "~ [alpha] Value: a -> A\n"
+      "~ [alpha] Count: 1 -> 10\n"
+      "- [beta]\n"
+      "+ [gamma] Value=g\n"
+      "== New\n"
+      "  table added\n"
+      "  column 1 Name s8 key added\n"
+      "  column 2 Size I4 added\n"
+      "+ [n1] Size=70000\n"
+      "== Old\n"
+      "  table dropped\n"
+      "== Property\n"
+      "~ [ProductVersion] Value: 1.0 -> 1.1\n";
+  const std::string base = (dir_ / "base.msi").string(), changed = (dir_ / "changed.msi").string();
+  const std::string out = (dir_ / "made.mst").string(), target = (dir_ / "target.msi").string();
+  EXPECT_EQ(ew::Run({m, "--diff", base, changed}).out, report);
+  ASSERT_EQ(ew::Run({m, "--make-transform", base, changed, out}).exit_code, 0);
+  EXPECT_EQ(ew::Run({m, "--show-transform", base, out}).out, report);
+  // The summary names both products (read back through libmsi).
+  EXPECT_NE(OracleSummary(out).find("Revision number (UUID): {11111111-2222-3333-4444-555555555555}1.0;"
+                                    "{11111111-2222-3333-4444-555555555555}1.1;"
+                                    "{66666666-7777-8888-9999-000000000000}\n"),
+            std::string::npos)
+      << OracleSummary(out);
+  CopyPackage(dir_ / "base.msi", target);
+  ASSERT_EQ(ew::Run({m, "--apply-transform", target, out}).exit_code, 0);
+  EXPECT_EQ(Contents(target), Contents(dir_ / "changed.msi"));
+  // A second time every change conflicts: nothing is written, unless the
+  // conditions are suppressed.
+  const Bytes applied = ReadBytes(target);
+  const RunResult again = ew::Run({m, "--apply-transform", target, out, out});
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_NE(again.err.find("error 1624"), std::string::npos) << again.err;
+  EXPECT_EQ(ReadBytes(target), applied);
+  const std::vector<std::pair<std::string, int>> suppress = {
+      {"bogus", 2}, {"0x40", 2}, {"addexistingrow", 1}, {"all", 0}, {"0x3F", 0}};
+  for (const auto& [flags, status] : suppress) {
+    EXPECT_EQ(ew::Run({m, "--apply-transform", "--suppress", flags, target, out}).exit_code, status) << flags;
+  }
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ std::string Contents(const fs::path& package) {
     out += "== " + t + "\n" + SortedBody(Select(db, "SELECT * FROM `" + t + "`"));
   }
   for (const auto& [name, bytes] : EngineStreams(db)) {
+    // Transforms do not carry the summary information.
+    if (name == "\005SummaryInformation") continue;
     out += "stream " + name + " " + std::to_string(bytes.size()) + " " +
            std::to_string(std::hash<std::string>()(std::string(bytes.begin(), bytes.end()))) + "\n";
   }

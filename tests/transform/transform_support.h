@@ -9,7 +9,8 @@ namespace tf {
 using namespace ew;
 
 // Every persistent table ("== NAME" then its header and its rows sorted,
-// so that row order does not matter) and every stream's size and bytes.
+// so that row order does not matter) and every stream's size and bytes
+// but the summary information's.
 std::string Contents(const fs::path& package);
 
 // Applies `transform` to a copy of `package` written to `out`, by the

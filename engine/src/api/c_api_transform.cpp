@@ -5,6 +5,8 @@
 #include "msiquery.h"
 #include "transform/transform_apply.h"
 #include "transform/transform_generate.h"
+#include "transform/transform_summary.h"
+#include "storage/stream_replace.h"
 
 using namespace msi;
 using namespace msi::api;
@@ -36,6 +38,22 @@ UINT Generate(MSIHANDLE hDatabase, MSIHANDLE hReference, const char* path, int r
   return WriteStorageFile(generated->file, path).code();
 }
 
+UINT SummaryInfo(MSIHANDLE hDatabase, MSIHANDLE hReference, const char* path, int conditions,
+                 int validation) {
+  if (path == nullptr || *path == '\0') return ERROR_INVALID_PARAMETER;
+  auto newer = Find<DatabaseObject>(hDatabase);
+  auto reference = Find<DatabaseObject>(hReference);
+  if (!newer || !reference) return ERROR_INVALID_HANDLE;
+  if ((conditions & ~kKnownConditions) != 0 || (validation & ~0x0FFF) != 0) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  auto bytes = TransformSummary(*newer->db(), *reference->db(), conditions, validation);
+  if (!bytes.ok()) return bytes.status().code();
+  const Status st = ReplaceRootStreamInFile(path, u"\005SummaryInformation", std::move(*bytes));
+  // A transform that is not there (or no compound file) cannot be given one.
+  return st.ok() ? ERROR_SUCCESS : (st.code() == 1620 || st.code() == 2 ? ERROR_OPEN_FAILED : st.code());
+}
+
 }  // namespace
 
 extern "C" {
@@ -59,6 +77,20 @@ UINT MsiDatabaseGenerateTransformW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseRefer
   const std::string path = FromWide(szTransformFile);
   return Generate(hDatabase, hDatabaseReference, szTransformFile ? path.c_str() : nullptr,
                   iReserved1, iReserved2);
+}
+
+UINT MsiCreateTransformSummaryInfoA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
+                                    LPCSTR szTransformFile, int iErrorConditions,
+                                    int iValidation) {
+  return SummaryInfo(hDatabase, hDatabaseReference, szTransformFile, iErrorConditions, iValidation);
+}
+
+UINT MsiCreateTransformSummaryInfoW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
+                                    LPCWSTR szTransformFile, int iErrorConditions,
+                                    int iValidation) {
+  if (szTransformFile == nullptr) return ERROR_INVALID_PARAMETER;
+  return SummaryInfo(hDatabase, hDatabaseReference, FromWide(szTransformFile).c_str(),
+                     iErrorConditions, iValidation);
 }
 
 }  // extern "C"
