@@ -201,21 +201,40 @@ class Builder {
     return Status();
   }
 
-  // Texts of the key, the same for equal keys in both databases.
-  static std::string KeyOf(Database& db, const Table& t, size_t row) {
-    std::string id;
-    const auto& cols = t.schema().columns;
-    for (size_t c = 0; c < cols.size(); ++c) {
-      if (!cols[c].is_key()) continue;
-      const uint32_t v = t.cell(row, c);
-      if (cols[c].kind() == ValueKind::kString) {
-        id += CellText(db, v);
-      } else {
-        id += v == 0 ? std::string() : std::to_string(LoadInt(v, cols[c].short_int()));
+  // Whether string id `id` holds the same text in both pools: commits
+  // keep the ids of strings that stay, so most ids match and rows can be
+  // compared by their stored values.
+  bool SameId(uint32_t id) {
+    if (same_ids_.empty()) {
+      StringPool& a = reference_.strings();
+      StringPool& b = newer_.strings();
+      const uint32_t n = std::min(a.size(), b.size());
+      same_ids_.assign(n, 0);
+      const bool same_codepage = a.codepage() == b.codepage();
+      for (uint32_t i = 1; i < n; ++i) {
+        same_ids_[i] = a.IsUsed(i) && b.IsUsed(i) && a.Bytes(i) == b.Bytes(i) &&
+                       (same_codepage || a.Utf8(i) == b.Utf8(i));
       }
-      id.push_back('\x1f');
+      if (n > 0) same_ids_[0] = 1;
     }
-    return id;
+    return id < same_ids_.size() && same_ids_[id] != 0;
+  }
+
+  // The row of the reference table with the key of the newer table's row.
+  long FindOldRow(const Table& old_t, const Table& new_t, size_t row) {
+    const auto& cols = new_t.schema().columns;
+    probe_.assign(old_t.column_count(), 0);
+    for (size_t c = 0; c < cols.size() && c < probe_.size(); ++c) {
+      if (!cols[c].is_key()) continue;
+      const uint32_t v = new_t.cell(row, c);
+      if (cols[c].kind() != ValueKind::kString || SameId(v)) {
+        probe_[c] = v;
+        continue;
+      }
+      probe_[c] = reference_.strings().Find(CellText(newer_, v));
+      if (probe_[c] == 0) return -1;
+    }
+    return old_t.FindRowByKey(probe_);
   }
 
   Result<bool> SameCell(const Table& old_t, size_t old_row, const Table& new_t, size_t new_row,
@@ -227,6 +246,7 @@ class Builder {
       case ValueKind::kInteger: return a == b;
       case ValueKind::kString:
         if ((a == 0) != (b == 0)) return false;
+        if (a == b && SameId(a)) return true;
         return a == 0 || CellText(reference_, a) == CellText(newer_, b);
       case ValueKind::kBinary: {
         auto wa = a == 0 ? std::nullopt : reference_.StreamForCell(old_t, old_row, col);
@@ -253,26 +273,22 @@ class Builder {
     if (!new_t.ok()) return new_t.status();
     const Table& ot = **old_t;
     const Table& nt = **new_t;
-    std::unordered_map<std::string, size_t> old_rows;
-    old_rows.reserve(ot.row_count());
-    for (size_t r = 0; r < ot.row_count(); ++r) {
-      if (!ot.row_temporary(r)) old_rows.emplace(KeyOf(reference_, ot, r), r);
-    }
     std::vector<uint8_t> matched(ot.row_count(), 0);
     std::vector<std::pair<size_t, std::vector<size_t>>> changed;  // new row, columns
     std::vector<size_t> inserted;
     for (size_t r = 0; r < nt.row_count(); ++r) {
       if (nt.row_temporary(r)) continue;
-      auto it = old_rows.find(KeyOf(newer_, nt, r));
-      if (it == old_rows.end()) {
+      const long old_row = FindOldRow(ot, nt, r);
+      if (old_row < 0 || ot.row_temporary(static_cast<size_t>(old_row))) {
         inserted.push_back(r);
         continue;
       }
-      matched[it->second] = 1;
+      const size_t o = static_cast<size_t>(old_row);
+      matched[o] = 1;
       std::vector<size_t> cols;
       for (size_t c = 0; c < now.columns.size(); ++c) {
         if (now.columns[c].is_key()) continue;
-        auto same = SameCell(ot, it->second, nt, r, c);
+        auto same = SameCell(ot, o, nt, r, c);
         if (!same.ok()) return same.status();
         if (!*same) cols.push_back(c);
       }
@@ -368,6 +384,8 @@ class Builder {
   std::unordered_map<std::string, std::vector<Record>> records_;
   std::vector<cfb::StreamEntry> cell_streams_;
   std::set<std::u16string> stream_names_;
+  std::vector<uint8_t> same_ids_;
+  std::vector<uint32_t> probe_;
 };
 
 }  // namespace
