@@ -2,6 +2,8 @@
 // condition with and without its suppression flag, all or nothing;
 // _TransformView of a small transform against a kept expected file; the
 // corpus patch; damaged transforms.
+#include <cstring>
+
 #include "package_mutator.h"
 #include "transform_support.h"
 
@@ -233,6 +235,56 @@ TEST_F(TransformFixture, MsisqlMakesAppliesShowsAndDiffs) {
   for (const auto& [flags, status] : suppress) {
     EXPECT_EQ(ew::Run({m, "--apply-transform", "--suppress", flags, target, out}).exit_code, status) << flags;
   }
+}
+
+}  // namespace
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+// Changes the generator writes in other forms than a masked update: cells
+// beyond the 16-bit mask, streams replaced and removed.
+TEST(TransformGenerator, ChangesBeyondTheMaskAndStreamsRoundTrip) {
+  TempDir dir;
+  std::string columns = "`K` CHAR(8) NOT NULL";
+  for (int i = 1; i < 20; ++i) columns += ", `C" + std::to_string(i) + "` SHORT";
+  const std::vector<std::string> base = {
+      "CREATE TABLE `Wide` (" + columns + " PRIMARY KEY `K`)",
+      "INSERT INTO `Wide` (`K`, `C1`, `C18`) VALUES ('w', 1, 18)",
+      "CREATE TABLE `Bin` (`Name` CHAR(8) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)",
+      "INSERT INTO `Bin` (`Name`) VALUES ('keep')",
+      "INSERT INTO `Bin` (`Name`) VALUES ('drop')"};
+  MakeDatabase(dir / "base.msi", base);
+  auto set_stream = [](MSIHANDLE db, const char* name, const char* data) {
+    Handle view, row;
+    ASSERT_EQ(MsiDatabaseOpenViewA(db, (std::string("SELECT `Name`, `Data` FROM `Bin` WHERE `Name` = '") + name + "'").c_str(),
+                                   view.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiViewExecute(view, 0), ERROR_SUCCESS);
+    ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+    if (data == nullptr) ASSERT_EQ(MsiRecordSetStringA(row, 2, nullptr), ERROR_SUCCESS);
+    else ASSERT_EQ(MsiExtRecordSetStreamData(row, 2, data, static_cast<DWORD>(std::strlen(data))), ERROR_SUCCESS);
+    ASSERT_EQ(MsiViewModify(view, MSIMODIFY_UPDATE, row), ERROR_SUCCESS);
+  };
+  {
+    Handle db;
+    ASSERT_EQ(Open(dir / "base.msi", MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
+    set_stream(db, "keep", "old bytes");
+    set_stream(db, "drop", "going away");
+    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  }
+  {
+    Handle db;
+    ASSERT_EQ(OpenTo(dir / "base.msi", dir / "changed.msi", db), ERROR_SUCCESS);
+    ASSERT_EQ(Exec(db, "UPDATE `Wide` SET `C18` = 180, `C1` = 10 WHERE `K` = 'w'"), ERROR_SUCCESS);
+    set_stream(db, "keep", "new bytes, longer");
+    set_stream(db, "drop", nullptr);
+    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  }
+  ASSERT_EQ(Generate(dir / "changed.msi", dir / "base.msi", dir / "t.mst"), ERROR_SUCCESS);
+  ASSERT_EQ(EngineApply(dir / "base.msi", dir / "t.mst", dir / "out.msi"), ERROR_SUCCESS);
+  EXPECT_EQ(Contents(dir / "out.msi"), Contents(dir / "changed.msi"));
+  EXPECT_NE(Contents(dir / "base.msi"), Contents(dir / "changed.msi"));
 }
 
 }  // namespace
