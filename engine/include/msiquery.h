@@ -87,6 +87,9 @@ typedef uint32_t MSIHANDLE;
 #define ERROR_BAD_QUERY_SYNTAX 1615u     /* malformed statement, unknown
                                             table or column */
 #define ERROR_INSTALL_PACKAGE_INVALID 1620u /* not a package at all */
+#define ERROR_NO_DATA 232u               /* generating: the databases are the same */
+#define ERROR_INSTALL_TRANSFORM_FAILURE 1624u /* a transform is damaged or
+                                                 does not fit the database */
 #define ERROR_FUNCTION_FAILED 1627u      /* e.g. duplicate primary key */
 #define ERROR_INVALID_TABLE 1628u
 #define ERROR_DATATYPE_MISMATCH 1629u    /* value of the wrong type */
@@ -283,6 +286,68 @@ UINT MsiDatabaseMergeW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge,
                        LPCWSTR szTableName);
 UINT MsiDatabaseMergeA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge,
                        LPCSTR szTableName);
+/* ---- transforms -------------------------------------------------------
+ * A transform (.mst) holds the differences between two databases. A
+ * transform file is a path, or ":NAME" for a transform stored inside the
+ * database's own file (as patches hold theirs). */
+#define MSIDBOPEN_PATCHFILE 32 /* added to MSIDBOPEN_READONLY: open a patch (.msp) */
+
+typedef enum tagMSITRANSFORM_ERROR {
+  MSITRANSFORM_ERROR_NONE = 0,
+  MSITRANSFORM_ERROR_ADDEXISTINGROW = 0x01,   /* adding a row that exists */
+  MSITRANSFORM_ERROR_DELMISSINGROW = 0x02,    /* deleting a missing row */
+  MSITRANSFORM_ERROR_ADDEXISTINGTABLE = 0x04, /* adding a table that exists */
+  MSITRANSFORM_ERROR_DELMISSINGTABLE = 0x08,  /* dropping a missing table */
+  MSITRANSFORM_ERROR_UPDATEMISSINGROW = 0x10, /* updating a missing row */
+  MSITRANSFORM_ERROR_CHANGECODEPAGE = 0x20,   /* codepages differ, neither neutral */
+  MSITRANSFORM_ERROR_VIEWTRANSFORM = 0x100    /* fill _TransformView instead */
+} MSITRANSFORM_ERROR;
+
+typedef enum tagMSITRANSFORM_VALIDATE {
+  MSITRANSFORM_VALIDATE_LANGUAGE = 0x0001,
+  MSITRANSFORM_VALIDATE_PRODUCT = 0x0002,
+  MSITRANSFORM_VALIDATE_PLATFORM = 0x0004,
+  MSITRANSFORM_VALIDATE_MAJORVERSION = 0x0008,
+  MSITRANSFORM_VALIDATE_MINORVERSION = 0x0010,
+  MSITRANSFORM_VALIDATE_UPDATEVERSION = 0x0020,
+  MSITRANSFORM_VALIDATE_NEWLESSBASEVERSION = 0x0040,
+  MSITRANSFORM_VALIDATE_NEWLESSEQUALBASEVERSION = 0x0080,
+  MSITRANSFORM_VALIDATE_NEWEQUALBASEVERSION = 0x0100,
+  MSITRANSFORM_VALIDATE_NEWGREATEREQUALBASEVERSION = 0x0200,
+  MSITRANSFORM_VALIDATE_NEWGREATERBASEVERSION = 0x0400,
+  MSITRANSFORM_VALIDATE_UPGRADECODE = 0x0800
+} MSITRANSFORM_VALIDATE;
+
+/* Writes the transform that turns hDatabaseReference into hDatabase:
+ * tables added and dropped, columns added, rows inserted, deleted and
+ * changed (only the changed cells), binary cells, the codepage. The file
+ * is replaced atomically. With a null file name it only compares:
+ * ERROR_NO_DATA when the databases hold the same data, else ERROR_SUCCESS.
+ * The two reserved arguments must be 0. */
+UINT MsiDatabaseGenerateTransformW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
+                                   LPCWSTR szTransformFile, int iReserved1, int iReserved2);
+UINT MsiDatabaseGenerateTransformA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
+                                   LPCSTR szTransformFile, int iReserved1, int iReserved2);
+/* Applies a transform; the MSITRANSFORM_ERROR bits name the conditions
+ * that are not errors. All or nothing: on any failure (a damaged
+ * transform, a condition not suppressed: ERROR_INSTALL_TRANSFORM_FAILURE;
+ * an unreadable file: ERROR_OPEN_FAILED) the database is unchanged. With
+ * MSITRANSFORM_ERROR_VIEWTRANSFORM the tables stay as they are and the
+ * temporary table _TransformView (Table, Column, Row, Data, Current)
+ * receives the changes instead. */
+UINT MsiDatabaseApplyTransformW(MSIHANDLE hDatabase, LPCWSTR szTransformFile,
+                                int iErrorConditions);
+UINT MsiDatabaseApplyTransformA(MSIHANDLE hDatabase, LPCSTR szTransformFile,
+                                int iErrorConditions);
+/* Writes the summary information of a transform made from the two
+ * databases: platforms and languages, product codes and versions of both,
+ * the error conditions to suppress and the MSITRANSFORM_VALIDATE flags. */
+UINT MsiCreateTransformSummaryInfoW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
+                                    LPCWSTR szTransformFile, int iErrorConditions,
+                                    int iValidation);
+UINT MsiCreateTransformSummaryInfoA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
+                                    LPCSTR szTransformFile, int iErrorConditions,
+                                    int iValidation);
 
 /* ---- summary information ---------------------------------------------
  * The property set stream \005SummaryInformation of a package: title,

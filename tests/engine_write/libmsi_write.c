@@ -8,7 +8,8 @@
  * by '|': "i:N" an integer, "s:TEXT" a string, "n" null. Every statement
  * prints "N\n" with N its installer result code (0 on success) and the run
  * goes on, so that a caller can compare the codes one by one; then
- * "commit N\n". Test-only: nothing in the product links libmsi.
+ * "commit N\n". "transform:FILE" in place of a statement applies that
+ * transform. Test-only: nothing in the product links libmsi.
  */
 #include <libmsi.h>
 #include <stdio.h>
@@ -96,6 +97,12 @@ int main(int argc, char **argv)
     for (int i = 3; i < argc; ++i) {
         if (strncmp(argv[i], "params:", 7) == 0) {
             params = make_params(argv[i] + 7);
+            continue;
+        }
+        if (strncmp(argv[i], "transform:", 10) == 0) {
+            gboolean ok = libmsi_database_apply_transform(db, argv[i] + 10, &error);
+            printf("%u\n", ok ? 0 : code_of(error));
+            g_clear_error(&error);
             continue;
         }
         printf("%u\n", run(db, argv[i], params));

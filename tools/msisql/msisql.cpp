@@ -10,6 +10,7 @@
 
 #include "msiquery.h"
 #include "summary_command.h"
+#include "transform_command.h"
 
 namespace {
 
@@ -20,6 +21,11 @@ constexpr const char* kUsage =
     "       msisql --export PACKAGE DIR [TABLE...]\n"
     "       msisql --summary PACKAGE\n"
     "       msisql --summary-set PACKAGE NAME=VALUE...\n"
+    "       msisql --make-transform OLD NEW OUT.mst\n"
+    "       msisql --apply-transform [--suppress FLAGS] PACKAGE TRANSFORM...\n"
+    "       msisql --show-transform PACKAGE TRANSFORM\n"
+    "       msisql --show-transform PATCH.msp\n"
+    "       msisql --diff OLD NEW\n"
     "\n"
     "Opens PACKAGE read-only and runs each STATEMENT in order. For each SELECT\n"
     "it prints a line of column names, then one line per row. Fields are\n"
@@ -48,6 +54,20 @@ constexpr const char* kUsage =
     "decimal, file times as --summary prints them) and rewrites only the\n"
     "summary stream; if any assignment fails nothing is written. Texts must\n"
     "fit the summary's own codepage (Codepage).\n"
+    "--make-transform writes the transform that turns OLD into NEW, with its\n"
+    "summary information (OUT.mst is replaced atomically).\n"
+    "--apply-transform applies the transforms in order and commits once; if\n"
+    "any fails the package is left as it was. FLAGS are the error conditions\n"
+    "to suppress, comma-separated: addexistingrow, delmissingrow,\n"
+    "addexistingtable, delmissingtable, updatemissingrow, changecodepage,\n"
+    "all, or a number.\n"
+    "--show-transform prints what TRANSFORM would change in PACKAGE, without\n"
+    "changing it; given a patch it lists the patch's transforms and shows\n"
+    "each. --diff prints the same report between two packages. Each table\n"
+    "starts with \"== TABLE\", then \"  table added\", \"  table dropped\",\n"
+    "\"  column N NAME TYPE added\", \"+ [KEY] COLUMN=VALUE...\" for an inserted\n"
+    "row, \"- [KEY]\" for a deleted row and \"~ [KEY] COLUMN: OLD -> NEW\" for\n"
+    "a changed cell ((null) for null).\n"
     "The package is written atomically: a failed or interrupted commit leaves\n"
     "the old file intact.\n";
 
@@ -235,6 +255,20 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--summary-set") == 0) {
     if (argc < 4) return std::fputs(kUsage, stderr), 2;
     return SetSummary(argv[2], argc - 3, argv + 3);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--make-transform") == 0) {
+    if (argc != 5) return std::fputs(kUsage, stderr), 2;
+    return MakeTransform(argv[2], argv[3], argv[4]);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--apply-transform") == 0) {
+    return ApplyTransforms(argc - 2, argv + 2);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--show-transform") == 0) {
+    return ShowTransform(argc - 2, argv + 2);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--diff") == 0) {
+    if (argc != 4) return std::fputs(kUsage, stderr), 2;
+    return DiffPackages(argv[2], argv[3]);
   }
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);

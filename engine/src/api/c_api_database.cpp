@@ -44,6 +44,13 @@ UINT OpenDatabase(const std::string& path, uintptr_t persist, const char* out_pa
 // The persist argument is a small mode number or an output path.
 constexpr uintptr_t kMaxPersistMode = 4;
 
+// MSIDBOPEN_PATCHFILE added to a mode opens a patch, which is a database
+// like any other here.
+uintptr_t WithoutPatchFlag(uintptr_t mode) {
+  constexpr uintptr_t kPatchFile = 32;
+  return mode >= kPatchFile && mode <= kPatchFile + kMaxPersistMode ? mode - kPatchFile : mode;
+}
+
 UINT OpenView(MSIHANDLE hDatabase, const std::string& sql, MSIHANDLE* phView) {
   if (phView == nullptr) return ERROR_INVALID_PARAMETER;
   *phView = 0;
@@ -92,14 +99,14 @@ MSICONDITION IsPersistent(MSIHANDLE hDatabase, const std::string& table) {
 extern "C" {
 
 UINT MsiOpenDatabaseW(LPCWSTR szDatabasePath, LPCWSTR szPersist, MSIHANDLE* phDatabase) {
-  const auto mode = reinterpret_cast<uintptr_t>(szPersist);
+  const auto mode = WithoutPatchFlag(reinterpret_cast<uintptr_t>(szPersist));
   const std::string out = mode > kMaxPersistMode ? FromWide(szPersist) : std::string();
   return OpenDatabase(FromWide(szDatabasePath), mode > kMaxPersistMode ? 0 : mode,
                       mode > kMaxPersistMode ? out.c_str() : nullptr, phDatabase);
 }
 
 UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phDatabase) {
-  const auto mode = reinterpret_cast<uintptr_t>(szPersist);
+  const auto mode = WithoutPatchFlag(reinterpret_cast<uintptr_t>(szPersist));
   return OpenDatabase(szDatabasePath ? szDatabasePath : "", mode > kMaxPersistMode ? 0 : mode,
                       mode > kMaxPersistMode ? szPersist : nullptr, phDatabase);
 }

@@ -72,6 +72,9 @@ class Database {
   // long once compressed, or holding a character the format forbids).
   static Status CheckStreamName(const std::string& name);
   void RemoveStream(const std::string& name);
+  // The file the database was read from (null for a new one), for the
+  // sub-storages of embedded transforms.
+  const std::shared_ptr<const cfb::CompoundFileReader>& file() const { return cfb_; }
   // The name of a binary cell's stream.
   std::string CellStreamName(const Table& table, size_t row);
 
