@@ -2,7 +2,6 @@
 // output folder, the listing, and the progress bar only on a terminal.
 #include <gtest/gtest.h>
 
-#include <regex>
 
 #include "unpack_support.h"
 
@@ -20,12 +19,22 @@ void MakeSmallPackage(const fs::path& package) {
   MakePackage(package, rows);
 }
 
+// '*' in `pattern` stands for any text, everything else for itself.
+bool Matches(const std::string& text, const std::string& pattern) {
+  const size_t star = pattern.find('*');
+  if (star == std::string::npos) return text == pattern;
+  if (text.compare(0, star, pattern, 0, star) != 0) return false;
+  for (size_t at = star; at <= text.size(); ++at)
+    if (Matches(text.substr(at), pattern.substr(star + 1))) return true;
+  return false;
+}
+
 struct CommandCase {
   std::string name;
   std::vector<std::string> args;
   int status;
-  std::string out_pattern;  // regex the whole standard output matches
-  std::string err_pattern;  // regex the whole standard error matches
+  std::string out_pattern;  // the whole standard output, see Matches
+  std::string err_pattern;  // the whole standard error
   std::vector<std::string> created;  // paths that exist afterwards
 };
 
@@ -37,18 +46,18 @@ TEST_P(CommandLine, AnswersAsDocumented) {
   MakeSmallPackage(dir / "Product.Setup.msi");
   const RunResult run = RunUnpack(c.args, dir.path());
   EXPECT_EQ(run.status, c.status) << run.err;
-  EXPECT_TRUE(std::regex_match(run.out, std::regex(c.out_pattern))) << run.out;
-  EXPECT_TRUE(std::regex_match(run.err, std::regex(c.err_pattern))) << run.err;
+  EXPECT_TRUE(Matches(run.out, c.out_pattern)) << run.out;
+  EXPECT_TRUE(Matches(run.err, c.err_pattern)) << run.err;
   for (const std::string& path : c.created) EXPECT_TRUE(fs::exists(dir / path)) << path;
 }
 
-const std::string kUsage = "(.|\n)*Usage: msiunpack(.|\n)*";
+const std::string kUsage = "Usage: msiunpack*";
 
 INSTANTIATE_TEST_SUITE_P(
     Options, CommandLine,
     ::testing::Values(
         CommandCase{"help", {"--help"}, 0, kUsage, "", {}},
-        CommandCase{"version", {"--version"}, 0, "msiunpack [0-9]+\\.[0-9]+\\.[0-9]+\n", "", {}},
+        CommandCase{"version", {"--version"}, 0, "msiunpack *.*.*\n", "", {}},
         CommandCase{"no_arguments", {}, 2, "", "msiunpack: no package given\n" + kUsage, {}},
         CommandCase{"unknown_option", {"--frobnicate", "Product.Setup.msi"}, 2, "",
                     "msiunpack: unknown option --frobnicate\n" + kUsage, {}},
@@ -62,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--quiet", "Product.Setup.msi", "out/deeper"}, 0, "", "",
                     {"out/deeper/SourceDir/Application/a.txt"}},
         CommandCase{"a_name_after_double_dash_is_a_package", {"--", "-x.msi"}, 1, "",
-                    "msiunpack: -x.msi: error 110: .*\n", {}}),
+                    "msiunpack: -x.msi: error 110: *\n", {}}),
     [](const auto& info) { return info.param.name; });
 
 struct TerminalCase {

@@ -2,7 +2,12 @@
 // through a link, leave a partial file or crash.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "unpack_support.h"
 
@@ -133,6 +138,48 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"not_a_cabinet", [](const std::string&) { return std::string(1000, 'x'); },
                    "cabinet #main.cab: not a cabinet"}),
     [](const auto& info) { return info.param.name; });
+
+// Stopped while it writes a big file, a run leaves either the whole file
+// or none, and no temporary file.
+TEST(Hostile, AStoppedRunLeavesNoPartialFile) {
+  TempDir dir;
+  PackageRows rows;
+  rows.directories = {"TARGETDIR\t\tSourceDir", "APP\tTARGETDIR\tapp"};
+  rows.components = {"Main\tAPP"};
+  const std::string big = Noise(6000000);
+  rows.files = {"big\tMain\tbig.bin\t6000000\t0\t1"};
+  rows.media = {"1\t1\t#main.cab"};
+  rows.streams["main.cab"] = GcabCabinet({{"big", big}}, kCabTime);
+  MakePackage(dir / "big.msi", rows);
+  const fs::path folder = dir / "image/SourceDir/app";
+  auto writing = [&] {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+      if (e.path().filename().string().rfind(".msiunpack-", 0) == 0) return true;
+    return false;
+  };
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    fs::remove_all(dir / "image");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (::chdir(dir.path().c_str()) != 0) _exit(127);
+      ::execl(UNPACK_PROGRAM, UNPACK_PROGRAM, "--quiet", "big.msi", "image", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    // Wait until the temporary file exists, then stop the run.
+    for (int waited = 0; waited < 20000 && !writing(); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ::kill(pid, signal_number);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    SCOPED_TRACE("signal " + std::to_string(signal_number));
+    const std::vector<std::string> left = Entries(folder);
+    EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"big.bin"}) << left.size() << " entries";
+    if (!left.empty()) {
+      EXPECT_EQ(ReadBytes(folder / "big.bin"), big);
+    }
+  }
+}
 
 struct BadPackage {
   std::string name;

@@ -189,9 +189,12 @@ timespec DosTime(const mscabd_file& f) {
 CabinetLibrary::CabinetLibrary(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 CabinetLibrary::~CabinetLibrary() {
-  // Closing the first part of a set frees the whole set.
+  // Closing the first part of a set frees the whole set, so the first parts
+  // are picked out before anything is freed.
+  std::vector<mscabd_cabinet*> heads;
   for (const State::Part& part : state_->parts)
-    if (part.cabinet->prevcab == nullptr) state_->decompressor->close(state_->decompressor, part.cabinet);
+    if (part.cabinet->prevcab == nullptr) heads.push_back(part.cabinet);
+  for (mscabd_cabinet* head : heads) state_->decompressor->close(state_->decompressor, head);
   mspack_destroy_cab_decompressor(state_->decompressor);
 }
 

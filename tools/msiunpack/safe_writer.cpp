@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -25,6 +27,25 @@ Failure SystemFailure(const std::string& path, const std::string& doing) {
   return Failure{path + ": " + doing + ": " + std::strerror(errno)};
 }
 
+// The temporary file being written, so that a run stopped by a signal
+// removes it instead of leaving a partial file behind.
+volatile sig_atomic_t g_temp_folder = -1;
+char g_temp_name[64];
+
+extern "C" void RemoveTemporaryAndStop(int signal_number) {
+  const int folder = g_temp_folder;
+  if (folder >= 0) ::unlinkat(folder, g_temp_name, 0);
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+void RemoveTemporaryOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryAndStop;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaction(s, &action, nullptr);
+}
+
 }  // namespace
 
 Outcome<OutputTree> OutputTree::Open(const std::string& root) {
@@ -33,6 +54,7 @@ Outcome<OutputTree> OutputTree::Open(const std::string& root) {
   if (ec) return Failure{root + ": cannot create the folder: " + ec.message()};
   const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return SystemFailure(root, "cannot open the folder");
+  RemoveTemporaryOnSignals();
   return OutputTree(fd);
 }
 
@@ -91,6 +113,9 @@ Status OutputTree::Write(const std::vector<std::string>& folders, const std::str
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
     temp = ".msiunpack-" + std::to_string(::getpid()) + "-" + std::to_string(temp_counter_++);
+    g_temp_folder = -1;
+    std::snprintf(g_temp_name, sizeof g_temp_name, "%s", temp.c_str());
+    g_temp_folder = dir;
     fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && (errno != EEXIST || attempt > 100)) return SystemFailure(path, "cannot create the file");
   }
@@ -105,6 +130,7 @@ Status OutputTree::Write(const std::vector<std::string>& folders, const std::str
   if (filled.ok() && ::renameat(dir, temp.c_str(), dir, name.c_str()) != 0)
     filled = SystemFailure(path, "cannot put the file in place");
   if (!filled.ok()) ::unlinkat(dir, temp.c_str(), 0);
+  g_temp_folder = -1;
   return filled;
 }
 
