@@ -234,6 +234,41 @@ std::vector<Operation> Operations() {
                       &e.out);
        },
        {}, DbState},
+      {"fetching row by row, a failed fetch made again", MSIDBOPEN_READONLY_A,
+       [](Env& e) {
+         MsiDatabaseOpenViewA(e.db, "SELECT `Property`, `Value` FROM `Property`", &e.view);
+         MsiViewExecute(e.view, 0);
+       },
+       [](Env& e) {
+         // Goes on where a failed call left off: no row may be lost.
+         for (;;) {
+           if (e.rec == 0) {
+             const UINT r = MsiViewFetch(e.view, &e.rec);
+             if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+             if (r != ERROR_SUCCESS) return r;
+           }
+           std::string key, value;
+           UINT r = FieldText(e.rec, 1, &key);
+           if (r == ERROR_SUCCESS) r = FieldText(e.rec, 2, &value);
+           if (r != ERROR_SUCCESS) return r;
+           faults::Paused paused;
+           e.out += key + "\t" + value + "\n";
+           MsiCloseHandle(e.rec);
+           e.rec = 0;
+         }
+       },
+       {}, DbState},
+      {"answers that are no result codes", MSIDBOPEN_READONLY_A, nothing,
+       [](Env& e) {
+         if (MsiDatabaseIsTablePersistentW(e.db, u"Item") != MSICONDITION_TRUE) {
+           return ERROR_NOT_ENOUGH_MEMORY;
+         }
+         const MSIHANDLE rec = MsiCreateRecord(3);
+         if (rec == 0) return ERROR_NOT_ENOUGH_MEMORY;
+         MsiCloseHandle(rec);
+         return ERROR_SUCCESS;
+       },
+       {}, DbState},
       {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A, nothing,
        [](Env& e) { return Fetch(e.db, "SELECT DISTINCT `Group` FROM `Item`", &e.out); }, {},
        DbState},

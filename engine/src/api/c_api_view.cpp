@@ -29,10 +29,13 @@ UINT MsiViewFetch(MSIHANDLE hView, MSIHANDLE* phRecord) {
     *phRecord = 0;
     auto view = Find<View>(hView);
     if (!view) return ERROR_INVALID_HANDLE;
+    // The handle first: once the row is fetched, nothing may fail.
+    HandleReservation handle;
+    if (handle.handle() == 0) return ERROR_NOT_ENOUGH_MEMORY;
     auto rec = view->Fetch();
     if (!rec.ok()) return rec.status().code();
-    *phRecord = AddHandle(*rec);
-    return *phRecord == 0 ? ERROR_NOT_ENOUGH_MEMORY : ERROR_SUCCESS;
+    *phRecord = handle.Fill(std::move(*rec));
+    return *phRecord == 0 ? ERROR_INVALID_HANDLE : ERROR_SUCCESS;
   });
 }
 
