@@ -26,6 +26,15 @@
  *   functions take and give UTF-8. Package strings are converted from the
  *   package codepage (codepage 0 reads as 1252).
  *
+ * FAILURES
+ *   Every function answers with a result code (or, for the few that answer
+ *   something else, with the failure value its comment names); no C++
+ *   exception ever leaves the engine. Running out of memory gives
+ *   ERROR_NOT_ENOUGH_MEMORY (8) from whichever call needed it; what that call
+ *   had changed before stays changed, as after any other failure part-way
+ *   through a statement, and the handles and the database behind them keep
+ *   working, so the call can be made again once memory is free.
+ *
  * BUFFERS
  *   Functions that return text take a buffer and a length in characters
  *   (bytes for the A forms). On entry *pcch is the buffer's size including
@@ -78,6 +87,10 @@ typedef uint32_t MSIHANDLE;
 #define ERROR_WRITE_FAULT 29u            /* writing the package failed */
 #define ERROR_HANDLE_DISK_FULL 39u       /* no space left for a commit */
 #define ERROR_INVALID_PARAMETER 87u      /* a wrong argument */
+#define ERROR_FILE_INVALID 1006u         /* the package was changed or
+                                            replaced by another program
+                                            since it was opened: the
+                                            commit wrote nothing */
 #define ERROR_OPEN_FAILED 110u           /* the package cannot be opened */
 #define ERROR_CALL_NOT_IMPLEMENTED 120u  /* not supported by this engine */
 #define ERROR_BAD_PATHNAME 161u          /* an archive file cannot be read */
@@ -114,7 +127,30 @@ typedef uint32_t MSIHANDLE;
  *                 commit); TRANSACT otherwise.
  *   CREATEDIRECT  as CREATE.
  * Writes are atomic: commit writes a new file beside the package, flushes
- * it and renames it over the old one; a failed commit changes nothing. */
+ * it and renames it over the old one; a failed commit changes nothing.
+ *
+ * One writer at a time. Every mode that may write (TRANSACT, DIRECT,
+ * CREATE, CREATEDIRECT, and an output path, for the output file) takes an
+ * advisory lock at open, held until the database handle and everything
+ * opened from it are closed: a second open for writing of the same file,
+ * from this process or another, fails with ERROR_OPEN_FAILED. The lock is
+ * flock(2) on a lock file beside the package, ".NAME.lock", removed again
+ * on close (the package itself cannot carry it: each commit renames a new
+ * file over it). The installer behaves the same way: it opens a package for
+ * TRANSACT with share-deny-write and for DIRECT and CREATE share-exclusive,
+ * so a second writer meets a sharing violation in the storage layer and
+ * MsiOpenDatabase answers ERROR_OPEN_FAILED, the code the installer
+ * documents for a database that cannot be opened as requested (Wine answers
+ * ERROR_FUNCTION_FAILED for every storage failure; the installer's code is
+ * followed). Programs that do not take the lock (other tools, a copy) are
+ * caught at commit: when the file is no longer the one that was opened (or
+ * last committed), replaced or rewritten (another inode, size or
+ * modification time), MsiDatabaseCommit writes nothing and answers
+ * ERROR_FILE_INVALID.
+ * Readers take no lock and are never blocked, unlike the installer's, whose
+ * read-only opens deny writers: a reader keeps reading the package as it
+ * was opened, and the atomic rename shows later readers the old package or
+ * the new one, whole. */
 #define MSIDBOPEN_READONLY ((LPCWSTR)(uintptr_t)0)
 #define MSIDBOPEN_TRANSACT ((LPCWSTR)(uintptr_t)1)
 #define MSIDBOPEN_DIRECT ((LPCWSTR)(uintptr_t)2)
@@ -167,7 +203,8 @@ UINT MsiCloseAllHandles(void);
 
 /* ---- databases -------------------------------------------------------- */
 /* Opens a package. Open failures: ERROR_OPEN_FAILED (110) when the file
- * cannot be read (missing, unreadable, or not writable for a write mode),
+ * cannot be read (missing, unreadable, or not writable for a write mode,
+ * or open for writing elsewhere; see the persist modes),
  * ERROR_INSTALL_PACKAGE_INVALID (1620) when it is not a compound file or
  * lacks the tables every package has, ERROR_INVALID_DATA (13) when its
  * structure is damaged. Tables are decoded when first used, so damage
@@ -178,7 +215,10 @@ UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist,
                       MSIHANDLE *phDatabase);
 
 /* Opens a view on one SQL statement of the installer's dialect; a malformed
- * statement or an unknown table or column gives ERROR_BAD_QUERY_SYNTAX. */
+ * statement or an unknown table or column gives ERROR_BAD_QUERY_SYNTAX.
+ * So does a statement beyond the engine's limits, which keep any text from
+ * exhausting the stack: more than 1 MiB of (UTF-8) text, or a condition
+ * nested more than 200 parentheses deep. */
 UINT MsiDatabaseOpenViewW(MSIHANDLE hDatabase, LPCWSTR szQuery,
                           MSIHANDLE *phView);
 UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery,
@@ -198,7 +238,10 @@ MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase,
 
 /* Writes all changes to the package (or to the output path given at open).
  * On a read-only database it succeeds and does nothing, as the installer's
- * does. A commit with nothing changed does not rewrite the file. */
+ * does. A commit with nothing changed does not rewrite the file.
+ * ERROR_FILE_INVALID when another program changed or replaced the file
+ * since it was opened or last committed: nothing is written, the changes
+ * stay in memory. */
 UINT MsiDatabaseCommit(MSIHANDLE hDatabase);
 
 /* Imports one .idt archive file (szFileName) from folder szFolderPath into

@@ -62,6 +62,57 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
+// Converts the whole input with `cd` and flushes the converter at the end.
+// The flush matters: the converters of codepages with combining marks
+// (1255 Hebrew, 1258 Vietnamese) hold each letter back until they know
+// whether a mark follows, and give it only when flushed. Input the
+// converter rejects is skipped one byte at a time, each byte becoming
+// `replacement` (after a flush, so the order of the text is kept); with an
+// empty replacement a rejection fails the whole conversion.
+std::optional<std::string> Convert(void* handle, std::string_view input,
+                                   std::string_view replacement) {
+  auto cd = static_cast<iconv_t>(handle);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // the initial state
+  std::string out(input.size() * 2 + 16, '\0');
+  size_t used = 0;
+  char* in = const_cast<char*>(input.data());
+  size_t in_left = input.size();
+  bool flushing = false;   // all input given (or a rejected byte reached)
+  bool rejected = false;   // the byte at `in` must be replaced after the flush
+  for (;;) {
+    char* dst = out.data() + used;
+    size_t room = out.size() - used;
+    const size_t r = flushing ? iconv(cd, nullptr, nullptr, &dst, &room)
+                              : iconv(cd, &in, &in_left, &dst, &room);
+    const int err = errno;
+    used = static_cast<size_t>(dst - out.data());
+    if (r == static_cast<size_t>(-1) && err == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    if (flushing) {
+      if (!rejected) break;  // everything converted and flushed
+      out.resize(used);
+      out.append(replacement);
+      used = out.size();
+      out.resize(used + in_left * 2 + 16);
+      ++in;
+      --in_left;
+      flushing = rejected = false;
+      continue;
+    }
+    if (r != static_cast<size_t>(-1)) {
+      flushing = true;  // in_left is 0: flush what the converter holds
+      continue;
+    }
+    // EILSEQ or EINVAL: an unmapped byte, or a sequence cut short.
+    if (replacement.empty()) return std::nullopt;
+    flushing = rejected = true;
+  }
+  out.resize(used);
+  return out;
+}
+
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
@@ -126,33 +177,9 @@ std::string CodepageConverter::ToUtf8(std::string_view bytes) {
     }
     to_utf8_ = cd;
   }
-  auto cd = static_cast<iconv_t>(to_utf8_);
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  std::string out(bytes.size() * 4 + 4, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  size_t in_left = bytes.size();
-  char* dst = out.data();
-  size_t dst_left = out.size();
-  while (in_left > 0) {
-    if (iconv(cd, &in, &in_left, &dst, &dst_left) != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) break;  // cannot happen with 4 bytes per byte
-    // An unmapped or incomplete sequence: one replacement, skip one byte.
-    const size_t used = static_cast<size_t>(dst - out.data());
-    std::string rep;
-    AppendUtf8(rep, kReplacement);
-    if (dst_left < rep.size()) break;
-    out.replace(used, rep.size(), rep);
-    dst += rep.size();
-    dst_left -= rep.size();
-    ++in;
-    --in_left;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  }
-  // Codepages with combining marks (1255, 1258) hold back the last
-  // character until told the input ended.
-  iconv(cd, nullptr, nullptr, &dst, &dst_left);
-  out.resize(static_cast<size_t>(dst - out.data()));
-  return out;
+  std::string replacement;
+  AppendUtf8(replacement, kReplacement);
+  return *Convert(to_utf8_, bytes, replacement);
 }
 
 std::optional<std::string> CodepageConverter::FromUtf8(std::string_view utf8) {
@@ -163,17 +190,7 @@ std::optional<std::string> CodepageConverter::FromUtf8(std::string_view utf8) {
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     from_utf8_ = cd;
   }
-  auto cd = static_cast<iconv_t>(from_utf8_);
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  std::string out(utf8.size() * 2 + 8, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t in_left = utf8.size();
-  char* dst = out.data();
-  size_t dst_left = out.size();
-  if (iconv(cd, &in, &in_left, &dst, &dst_left) == static_cast<size_t>(-1)) return std::nullopt;
-  if (iconv(cd, nullptr, nullptr, &dst, &dst_left) == static_cast<size_t>(-1)) return std::nullopt;
-  out.resize(static_cast<size_t>(dst - out.data()));
-  return out;
+  return Convert(from_utf8_, utf8, std::string_view());
 }
 
 bool IsSupportedCodepage(int codepage) {

@@ -116,6 +116,11 @@ std::string MsiInfo() {
   return (!p.empty() && fs::exists(p)) ? p : std::string();
 }
 
+std::string MsiBuild() {
+  std::string p = EW_MSIBUILD;
+  return (!p.empty() && fs::exists(p)) ? p : std::string();
+}
+
 std::string LibmsiWrite() {
   std::string p = EW_LIBMSI_WRITE;
   return fs::exists(p) ? p : std::string();

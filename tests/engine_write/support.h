@@ -54,6 +54,7 @@ RunResult Run(const std::vector<std::string>& argv);
 // The oracle programs; empty when not available.
 std::string LibmsiSql();
 std::string MsiInfo();
+std::string MsiBuild();  // libmsi's package builder (msitools)
 std::string LibmsiWrite();
 std::string Msisql();
 

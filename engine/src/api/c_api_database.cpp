@@ -7,6 +7,7 @@
 #include "api/last_error.h"
 #include "api/record.h"
 #include "api/view.h"
+#include "api/guard.h"
 #include "msiquery.h"
 
 using namespace msi;
@@ -99,90 +100,122 @@ MSICONDITION IsPersistent(MSIHANDLE hDatabase, const std::string& table) {
 extern "C" {
 
 UINT MsiOpenDatabaseW(LPCWSTR szDatabasePath, LPCWSTR szPersist, MSIHANDLE* phDatabase) {
-  const auto mode = WithoutPatchFlag(reinterpret_cast<uintptr_t>(szPersist));
-  const std::string out = mode > kMaxPersistMode ? FromWide(szPersist) : std::string();
-  return OpenDatabase(FromWide(szDatabasePath), mode > kMaxPersistMode ? 0 : mode,
-                      mode > kMaxPersistMode ? out.c_str() : nullptr, phDatabase);
+  return Guarded([&]() -> UINT {
+    const auto mode = WithoutPatchFlag(reinterpret_cast<uintptr_t>(szPersist));
+    const std::string out = mode > kMaxPersistMode ? FromWide(szPersist) : std::string();
+    return OpenDatabase(FromWide(szDatabasePath), mode > kMaxPersistMode ? 0 : mode,
+                        mode > kMaxPersistMode ? out.c_str() : nullptr, phDatabase);
+  });
 }
 
 UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phDatabase) {
-  const auto mode = WithoutPatchFlag(reinterpret_cast<uintptr_t>(szPersist));
-  return OpenDatabase(szDatabasePath ? szDatabasePath : "", mode > kMaxPersistMode ? 0 : mode,
-                      mode > kMaxPersistMode ? szPersist : nullptr, phDatabase);
+  return Guarded([&]() -> UINT {
+    const auto mode = WithoutPatchFlag(reinterpret_cast<uintptr_t>(szPersist));
+    return OpenDatabase(szDatabasePath ? szDatabasePath : "", mode > kMaxPersistMode ? 0 : mode,
+                        mode > kMaxPersistMode ? szPersist : nullptr, phDatabase);
+  });
 }
 
 UINT MsiDatabaseOpenViewW(MSIHANDLE hDatabase, LPCWSTR szQuery, MSIHANDLE* phView) {
-  if (szQuery == nullptr) return ERROR_INVALID_PARAMETER;
-  return OpenView(hDatabase, FromWide(szQuery), phView);
+  return Guarded([&]() -> UINT {
+    if (szQuery == nullptr) return ERROR_INVALID_PARAMETER;
+    return OpenView(hDatabase, FromWide(szQuery), phView);
+  });
 }
 
 UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView) {
-  if (szQuery == nullptr) return ERROR_INVALID_PARAMETER;
-  return OpenView(hDatabase, szQuery, phView);
+  return Guarded([&]() -> UINT {
+    if (szQuery == nullptr) return ERROR_INVALID_PARAMETER;
+    return OpenView(hDatabase, szQuery, phView);
+  });
 }
 
 UINT MsiDatabaseGetPrimaryKeysW(MSIHANDLE hDatabase, LPCWSTR szTableName, MSIHANDLE* phRecord) {
-  if (szTableName == nullptr) return ERROR_INVALID_PARAMETER;
-  return PrimaryKeys(hDatabase, FromWide(szTableName), phRecord);
+  return Guarded([&]() -> UINT {
+    if (szTableName == nullptr) return ERROR_INVALID_PARAMETER;
+    return PrimaryKeys(hDatabase, FromWide(szTableName), phRecord);
+  });
 }
 
 UINT MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName, MSIHANDLE* phRecord) {
-  if (szTableName == nullptr) return ERROR_INVALID_PARAMETER;
-  return PrimaryKeys(hDatabase, szTableName, phRecord);
+  return Guarded([&]() -> UINT {
+    if (szTableName == nullptr) return ERROR_INVALID_PARAMETER;
+    return PrimaryKeys(hDatabase, szTableName, phRecord);
+  });
 }
 
 MSICONDITION MsiDatabaseIsTablePersistentW(MSIHANDLE hDatabase, LPCWSTR szTableName) {
-  if (szTableName == nullptr) return MSICONDITION_ERROR;
-  return IsPersistent(hDatabase, FromWide(szTableName));
+  return GuardedOr(MSICONDITION_ERROR, [&]() -> MSICONDITION {
+    if (szTableName == nullptr) return MSICONDITION_ERROR;
+    return IsPersistent(hDatabase, FromWide(szTableName));
+  });
 }
 
 MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableName) {
-  if (szTableName == nullptr) return MSICONDITION_ERROR;
-  return IsPersistent(hDatabase, szTableName);
+  return GuardedOr(MSICONDITION_ERROR, [&]() -> MSICONDITION {
+    if (szTableName == nullptr) return MSICONDITION_ERROR;
+    return IsPersistent(hDatabase, szTableName);
+  });
 }
 
 UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
-  auto dbo = Find<DatabaseObject>(hDatabase);
-  if (!dbo) return ERROR_INVALID_HANDLE;
-  return Remember(dbo->db()->Commit());
+  return Guarded([&]() -> UINT {
+    auto dbo = Find<DatabaseObject>(hDatabase);
+    if (!dbo) return ERROR_INVALID_HANDLE;
+    return Remember(dbo->db()->Commit());
+  });
 }
 
 UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileName) {
-  if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
-  auto dbo = Find<DatabaseObject>(hDatabase);
-  if (!dbo) return ERROR_INVALID_HANDLE;
-  return Remember(ImportIdt(*dbo->db(), szFolderPath, szFileName));
+  return Guarded([&]() -> UINT {
+    if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
+    auto dbo = Find<DatabaseObject>(hDatabase);
+    if (!dbo) return ERROR_INVALID_HANDLE;
+    return Remember(ImportIdt(*dbo->db(), szFolderPath, szFileName));
+  });
 }
 
 UINT MsiDatabaseImportW(MSIHANDLE hDatabase, LPCWSTR szFolderPath, LPCWSTR szFileName) {
-  if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
-  return MsiDatabaseImportA(hDatabase, FromWide(szFolderPath).c_str(), FromWide(szFileName).c_str());
+  return Guarded([&]() -> UINT {
+    if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
+    return MsiDatabaseImportA(hDatabase, FromWide(szFolderPath).c_str(), FromWide(szFileName).c_str());
+  });
 }
 
 UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolderPath,
                         LPCSTR szFileName) {
-  if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
-    return ERROR_INVALID_PARAMETER;
-  }
-  auto dbo = Find<DatabaseObject>(hDatabase);
-  if (!dbo) return ERROR_INVALID_HANDLE;
-  return Remember(ExportIdt(*dbo->db(), szTableName, szFolderPath, szFileName));
+  return Guarded([&]() -> UINT {
+    if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    auto dbo = Find<DatabaseObject>(hDatabase);
+    if (!dbo) return ERROR_INVALID_HANDLE;
+    return Remember(ExportIdt(*dbo->db(), szTableName, szFolderPath, szFileName));
+  });
 }
 
 UINT MsiDatabaseExportW(MSIHANDLE hDatabase, LPCWSTR szTableName, LPCWSTR szFolderPath,
                         LPCWSTR szFileName) {
-  if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
-    return ERROR_INVALID_PARAMETER;
-  }
-  return MsiDatabaseExportA(hDatabase, FromWide(szTableName).c_str(),
-                            FromWide(szFolderPath).c_str(), FromWide(szFileName).c_str());
+  return Guarded([&]() -> UINT {
+    if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    return MsiDatabaseExportA(hDatabase, FromWide(szTableName).c_str(),
+                              FromWide(szFolderPath).c_str(), FromWide(szFileName).c_str());
+  });
 }
 
 UINT MsiCloseHandle(MSIHANDLE hAny) {
-  if (hAny == 0) return ERROR_SUCCESS;
-  return CloseHandle(hAny) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  return Guarded([&]() -> UINT {
+    if (hAny == 0) return ERROR_SUCCESS;
+    return CloseHandle(hAny) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  });
 }
 
-UINT MsiCloseAllHandles(void) { return CloseAllHandles(); }
+UINT MsiCloseAllHandles(void) {
+  return GuardedOr(UINT{0}, [&]() -> UINT {
+    return CloseAllHandles();
+  });
+}
 
 }  // extern "C"

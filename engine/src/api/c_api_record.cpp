@@ -6,6 +6,7 @@
 
 #include "api/c_api_util.h"
 #include "api/record.h"
+#include "api/guard.h"
 #include "msiquery.h"
 
 using namespace msi;
@@ -62,141 +63,171 @@ UINT SetStreamFromFile(MSIHANDLE hRecord, UINT iField, const std::string& path) 
 extern "C" {
 
 MSIHANDLE MsiCreateRecord(UINT cParams) {
-  if (cParams > kMaxFields) return 0;
-  return AddHandle(std::make_shared<Record>(cParams));
+  return GuardedOr(MSIHANDLE{0}, [&]() -> MSIHANDLE {
+    if (cParams > kMaxFields) return 0;
+    return AddHandle(std::make_shared<Record>(cParams));
+  });
 }
 
 UINT MsiRecordGetFieldCount(MSIHANDLE hRecord) {
-  auto rec = Find<Record>(hRecord);
-  if (!rec) return static_cast<UINT>(-1);
-  return rec->count();
+  return GuardedOr(static_cast<UINT>(-1), [&]() -> UINT {
+    auto rec = Find<Record>(hRecord);
+    if (!rec) return static_cast<UINT>(-1);
+    return rec->count();
+  });
 }
 
 UINT MsiRecordGetStringW(MSIHANDLE hRecord, UINT iField, LPWSTR szValueBuf, DWORD* pcchValueBuf) {
-  std::string text;
-  const UINT r = FieldText(hRecord, iField, &text);
-  if (r != ERROR_SUCCESS) return r;
-  return CopyOut(Utf8ToUtf16(text), szValueBuf, pcchValueBuf);
+  return Guarded([&]() -> UINT {
+    std::string text;
+    const UINT r = FieldText(hRecord, iField, &text);
+    if (r != ERROR_SUCCESS) return r;
+    return CopyOut(Utf8ToUtf16(text), szValueBuf, pcchValueBuf);
+  });
 }
 
 UINT MsiRecordGetStringA(MSIHANDLE hRecord, UINT iField, LPSTR szValueBuf, DWORD* pcchValueBuf) {
-  std::string text;
-  const UINT r = FieldText(hRecord, iField, &text);
-  if (r != ERROR_SUCCESS) return r;
-  return CopyOut(text, szValueBuf, pcchValueBuf);
+  return Guarded([&]() -> UINT {
+    std::string text;
+    const UINT r = FieldText(hRecord, iField, &text);
+    if (r != ERROR_SUCCESS) return r;
+    return CopyOut(text, szValueBuf, pcchValueBuf);
+  });
 }
 
 int MsiRecordGetInteger(MSIHANDLE hRecord, UINT iField) {
-  auto rec = Find<Record>(hRecord);
-  if (!rec || !rec->Has(iField)) return MSI_NULL_INTEGER;
-  const Field& f = rec->at(iField);
-  if (f.kind == Field::Kind::kInteger) return f.integer;
-  if (f.kind == Field::Kind::kString) {
-    // Text that is a whole decimal number converts, as the installer's does.
-    const char* s = f.text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(s, &end, 10);
-    if (end != s && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX &&
-        f.text.find_first_of(" \t+") == std::string::npos) {
-      return static_cast<int>(v);
+  return GuardedOr(MSI_NULL_INTEGER, [&]() -> int {
+    auto rec = Find<Record>(hRecord);
+    if (!rec || !rec->Has(iField)) return MSI_NULL_INTEGER;
+    const Field& f = rec->at(iField);
+    if (f.kind == Field::Kind::kInteger) return f.integer;
+    if (f.kind == Field::Kind::kString) {
+      // Text that is a whole decimal number converts, as the installer's does.
+      const char* s = f.text.c_str();
+      char* end = nullptr;
+      errno = 0;
+      const long long v = std::strtoll(s, &end, 10);
+      if (end != s && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX &&
+          f.text.find_first_of(" \t+") == std::string::npos) {
+        return static_cast<int>(v);
+      }
     }
-  }
-  return MSI_NULL_INTEGER;
+    return MSI_NULL_INTEGER;
+  });
 }
 
 UINT MsiRecordSetStringW(MSIHANDLE hRecord, UINT iField, LPCWSTR szValue) {
-  auto rec = Find<Record>(hRecord);
-  if (!rec) return ERROR_INVALID_HANDLE;
-  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
-  rec->SetText(iField, FromWide(szValue));
-  return ERROR_SUCCESS;
+  return Guarded([&]() -> UINT {
+    auto rec = Find<Record>(hRecord);
+    if (!rec) return ERROR_INVALID_HANDLE;
+    if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+    rec->SetText(iField, FromWide(szValue));
+    return ERROR_SUCCESS;
+  });
 }
 
 UINT MsiRecordSetStringA(MSIHANDLE hRecord, UINT iField, LPCSTR szValue) {
-  auto rec = Find<Record>(hRecord);
-  if (!rec) return ERROR_INVALID_HANDLE;
-  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
-  rec->SetText(iField, szValue ? std::string(szValue) : std::string());
-  return ERROR_SUCCESS;
+  return Guarded([&]() -> UINT {
+    auto rec = Find<Record>(hRecord);
+    if (!rec) return ERROR_INVALID_HANDLE;
+    if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+    rec->SetText(iField, szValue ? std::string(szValue) : std::string());
+    return ERROR_SUCCESS;
+  });
 }
 
 UINT MsiRecordSetInteger(MSIHANDLE hRecord, UINT iField, int iValue) {
-  auto rec = Find<Record>(hRecord);
-  if (!rec) return ERROR_INVALID_HANDLE;
-  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
-  if (iValue == MSI_NULL_INTEGER) rec->SetNull(iField);
-  else rec->SetInteger(iField, iValue);
-  return ERROR_SUCCESS;
+  return Guarded([&]() -> UINT {
+    auto rec = Find<Record>(hRecord);
+    if (!rec) return ERROR_INVALID_HANDLE;
+    if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+    if (iValue == MSI_NULL_INTEGER) rec->SetNull(iField);
+    else rec->SetInteger(iField, iValue);
+    return ERROR_SUCCESS;
+  });
 }
 
 UINT MsiRecordSetStreamW(MSIHANDLE hRecord, UINT iField, LPCWSTR szFilePath) {
-  return SetStreamFromFile(hRecord, iField, FromWide(szFilePath));
+  return Guarded([&]() -> UINT {
+    return SetStreamFromFile(hRecord, iField, FromWide(szFilePath));
+  });
 }
 
 UINT MsiRecordSetStreamA(MSIHANDLE hRecord, UINT iField, LPCSTR szFilePath) {
-  return SetStreamFromFile(hRecord, iField, szFilePath ? szFilePath : "");
+  return Guarded([&]() -> UINT {
+    return SetStreamFromFile(hRecord, iField, szFilePath ? szFilePath : "");
+  });
 }
 
 UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField, const void* pData, DWORD cbData) {
-  if (pData == nullptr && cbData != 0) return ERROR_INVALID_PARAMETER;
-  const auto* p = static_cast<const uint8_t*>(pData);
-  return SetStreamBytes(hRecord, iField, std::vector<uint8_t>(p, p + cbData));
+  return Guarded([&]() -> UINT {
+    if (pData == nullptr && cbData != 0) return ERROR_INVALID_PARAMETER;
+    const auto* p = static_cast<const uint8_t*>(pData);
+    return SetStreamBytes(hRecord, iField, std::vector<uint8_t>(p, p + cbData));
+  });
 }
 
 BOOL MsiRecordIsNull(MSIHANDLE hRecord, UINT iField) {
-  auto rec = Find<Record>(hRecord);
-  if (!rec || !rec->Has(iField)) return 1;
-  return rec->at(iField).kind == Field::Kind::kNull ? 1 : 0;
+  return GuardedOr(BOOL{1}, [&]() -> BOOL {
+    auto rec = Find<Record>(hRecord);
+    if (!rec || !rec->Has(iField)) return 1;
+    return rec->at(iField).kind == Field::Kind::kNull ? 1 : 0;
+  });
 }
 
 UINT MsiRecordDataSize(MSIHANDLE hRecord, UINT iField) {
-  auto rec = Find<Record>(hRecord);
-  if (!rec || !rec->Has(iField)) return 0;
-  const Field& f = rec->at(iField);
-  switch (f.kind) {
-    case Field::Kind::kNull: return 0;
-    case Field::Kind::kInteger: return sizeof(int);
-    case Field::Kind::kString: return static_cast<UINT>(Utf8ToUtf16(f.text).size());
-    case Field::Kind::kStream: return static_cast<UINT>(f.stream->size);
-  }
-  return 0;
+  return GuardedOr(UINT{0}, [&]() -> UINT {
+    auto rec = Find<Record>(hRecord);
+    if (!rec || !rec->Has(iField)) return 0;
+    const Field& f = rec->at(iField);
+    switch (f.kind) {
+      case Field::Kind::kNull: return 0;
+      case Field::Kind::kInteger: return sizeof(int);
+      case Field::Kind::kString: return static_cast<UINT>(Utf8ToUtf16(f.text).size());
+      case Field::Kind::kStream: return static_cast<UINT>(f.stream->size);
+    }
+    return 0;
+  });
 }
 
 UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char* szDataBuf, DWORD* pcbDataBuf) {
-  if (pcbDataBuf == nullptr) return ERROR_INVALID_PARAMETER;
-  auto rec = Find<Record>(hRecord);
-  if (!rec) return ERROR_INVALID_HANDLE;
-  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
-  Field& f = rec->at(iField);
-  if (f.kind == Field::Kind::kNull) {
-    // The installer's answer for a field without a stream (a storage's Data
-    // included): nothing to read, and the buffer is left alone.
-    *pcbDataBuf = 0;
-    return ERROR_INVALID_DATA;
-  }
-  if (f.kind != Field::Kind::kStream) return ERROR_INVALID_DATATYPE;
-  const uint64_t remaining = f.stream->size > f.read_position ? f.stream->size - f.read_position : 0;
-  if (szDataBuf == nullptr) {
-    *pcbDataBuf = static_cast<DWORD>(remaining);
+  return Guarded([&]() -> UINT {
+    if (pcbDataBuf == nullptr) return ERROR_INVALID_PARAMETER;
+    auto rec = Find<Record>(hRecord);
+    if (!rec) return ERROR_INVALID_HANDLE;
+    if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+    Field& f = rec->at(iField);
+    if (f.kind == Field::Kind::kNull) {
+      // The installer's answer for a field without a stream (a storage's
+      // Data included): nothing to read, and the buffer is left alone.
+      *pcbDataBuf = 0;
+      return ERROR_INVALID_DATA;
+    }
+    if (f.kind != Field::Kind::kStream) return ERROR_INVALID_DATATYPE;
+    const uint64_t remaining = f.stream->size > f.read_position ? f.stream->size - f.read_position : 0;
+    if (szDataBuf == nullptr) {
+      *pcbDataBuf = static_cast<DWORD>(remaining);
+      return ERROR_SUCCESS;
+    }
+    auto bytes = f.stream->Load();
+    if (!bytes.ok()) return bytes.status().code();
+    const std::vector<uint8_t>& data = **bytes;
+    const uint64_t have = data.size() > f.read_position ? data.size() - f.read_position : 0;
+    const DWORD n = static_cast<DWORD>(std::min<uint64_t>(have, *pcbDataBuf));
+    if (n > 0) std::memcpy(szDataBuf, data.data() + f.read_position, n);
+    f.read_position += n;
+    *pcbDataBuf = n;
     return ERROR_SUCCESS;
-  }
-  auto bytes = f.stream->Load();
-  if (!bytes.ok()) return bytes.status().code();
-  const std::vector<uint8_t>& data = **bytes;
-  const uint64_t have = data.size() > f.read_position ? data.size() - f.read_position : 0;
-  const DWORD n = static_cast<DWORD>(std::min<uint64_t>(have, *pcbDataBuf));
-  if (n > 0) std::memcpy(szDataBuf, data.data() + f.read_position, n);
-  f.read_position += n;
-  *pcbDataBuf = n;
-  return ERROR_SUCCESS;
+  });
 }
 
 UINT MsiRecordClearData(MSIHANDLE hRecord) {
-  auto rec = Find<Record>(hRecord);
-  if (!rec) return ERROR_INVALID_HANDLE;
-  rec->ClearAll();
-  return ERROR_SUCCESS;
+  return Guarded([&]() -> UINT {
+    auto rec = Find<Record>(hRecord);
+    if (!rec) return ERROR_INVALID_HANDLE;
+    rec->ClearAll();
+    return ERROR_SUCCESS;
+  });
 }
 
 }  // extern "C"

@@ -36,8 +36,33 @@ std::shared_ptr<Object> FindHandle(uint32_t handle, ObjectKind kind) {
   HandleTable& t = Table();
   std::lock_guard<std::mutex> lock(t.mutex);
   auto it = t.objects.find(handle);
-  if (it == t.objects.end() || it->second->kind() != kind) return nullptr;
+  if (it == t.objects.end() || !it->second || it->second->kind() != kind) return nullptr;
   return it->second;
+}
+
+HandleReservation::HandleReservation() { handle_ = AddHandle(nullptr); }
+
+HandleReservation::~HandleReservation() {
+  if (handle_ == 0) return;
+  HandleTable& t = Table();
+  std::lock_guard<std::mutex> lock(t.mutex);
+  auto it = t.objects.find(handle_);
+  if (it != t.objects.end() && !it->second) t.objects.erase(it);
+}
+
+uint32_t HandleReservation::Fill(std::shared_ptr<Object> object) noexcept {
+  std::shared_ptr<Object> doomed;  // destroyed outside the lock
+  HandleTable& t = Table();
+  std::lock_guard<std::mutex> lock(t.mutex);
+  auto it = t.objects.find(handle_);
+  const uint32_t h = handle_;
+  handle_ = 0;
+  if (it == t.objects.end() || it->second) {
+    doomed = std::move(object);  // closed meanwhile: the object goes
+    return 0;
+  }
+  it->second = std::move(object);
+  return h;
 }
 
 bool CloseHandle(uint32_t handle) {

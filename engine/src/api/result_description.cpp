@@ -3,6 +3,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "api/guard.h"
 #include "msiquery.h"
 #include "text.h"
 
@@ -23,7 +24,12 @@ constexpr Description kDescriptions[] = {
     {ERROR_WRITE_FAULT, "The package could not be written."},
     {ERROR_HANDLE_DISK_FULL, "There is not enough space on the disk to write the package."},
     {ERROR_INVALID_PARAMETER, "An argument is not valid."},
-    {ERROR_OPEN_FAILED, "The package could not be opened."},
+    {ERROR_OPEN_FAILED,
+     "The package could not be opened: it is missing or unreadable, cannot be written, or is "
+     "open for writing in another program."},
+    {ERROR_FILE_INVALID,
+     "The package was changed or replaced by another program since it was opened; nothing was "
+     "written."},
     {ERROR_BAD_PATHNAME, "The path names no file or folder that can be used."},
     {ERROR_CALL_NOT_IMPLEMENTED, "This operation is not supported by the package engine."},
     {ERROR_MORE_DATA, "The buffer is too small for the value; more data is available."},
@@ -47,24 +53,30 @@ constexpr Description kDescriptions[] = {
 
 }  // namespace
 
+using msi::api::GuardedOr;
+
 extern "C" {
 
 const char* MsiExtResultDescriptionA(UINT uResult) {
-  for (const Description& d : kDescriptions) {
-    if (d.code == uResult) return d.text;
-  }
-  return nullptr;
+  return GuardedOr(static_cast<const char*>(nullptr), [&]() -> const char* {
+    for (const Description& d : kDescriptions) {
+      if (d.code == uResult) return d.text;
+    }
+    return nullptr;
+  });
 }
 
 LPCWSTR MsiExtResultDescriptionW(UINT uResult) {
-  static std::mutex mutex;
-  static auto* wide = new std::unordered_map<UINT, std::u16string>();
-  const char* text = MsiExtResultDescriptionA(uResult);
-  if (text == nullptr) return nullptr;
-  std::lock_guard<std::mutex> lock(mutex);
-  auto it = wide->find(uResult);
-  if (it == wide->end()) it = wide->emplace(uResult, msi::Utf8ToUtf16(text)).first;
-  return it->second.c_str();
+  return GuardedOr(static_cast<LPCWSTR>(nullptr), [&]() -> LPCWSTR {
+    static std::mutex mutex;
+    static auto* wide = new std::unordered_map<UINT, std::u16string>();
+    const char* text = MsiExtResultDescriptionA(uResult);
+    if (text == nullptr) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = wide->find(uResult);
+    if (it == wide->end()) it = wide->emplace(uResult, msi::Utf8ToUtf16(text)).first;
+    return it->second.c_str();
+  });
 }
 
 }  // extern "C"

@@ -118,11 +118,13 @@ Result<std::shared_ptr<Record>> View::Fetch() {
       return Status::Error(259, "no more rows");
     }
     const uint32_t* rows = &tuples_[cursor_ * width];
-    ++cursor_;
     // Rows deleted since the view ran are passed over.
     bool gone = false;
     for (size_t t = 0; t < width; ++t) gone = gone || rows[t] >= select_->table(t)->row_count();
-    if (gone) continue;
+    if (gone) {
+      ++cursor_;
+      continue;
+    }
 
     const auto& out = select_->output();
     auto record = std::make_shared<Record>(FieldCount());
@@ -158,6 +160,7 @@ Result<std::shared_ptr<Record>> View::Fetch() {
       record->origin_row.assign(table->row_data(rows[0]),
                                 table->row_data(rows[0]) + table->column_count());
     }
+    ++cursor_;  // only now: a fetch that runs out of memory gives this row again
     return record;
   }
 }

@@ -9,6 +9,32 @@
 #include <cstring>
 
 namespace msi::cfb {
+namespace {
+
+FileStamp StampOf(const struct stat& st) {
+  FileStamp s;
+  s.exists = true;
+  s.device = static_cast<uint64_t>(st.st_dev);
+  s.inode = static_cast<uint64_t>(st.st_ino);
+  s.size = static_cast<uint64_t>(st.st_size);
+  s.mtime_sec = static_cast<int64_t>(st.st_mtim.tv_sec);
+  s.mtime_nsec = static_cast<int64_t>(st.st_mtim.tv_nsec);
+  return s;
+}
+
+}  // namespace
+
+FileStamp FileStamp::OfPath(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return FileStamp();
+  return StampOf(st);
+}
+
+FileStamp FileStamp::OfDescriptor(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return FileStamp();
+  return StampOf(st);
+}
 
 Result<std::shared_ptr<const FileImage>> FileImage::Map(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -24,6 +50,7 @@ Result<std::shared_ptr<const FileImage>> FileImage::Map(const std::string& path)
   }
   std::shared_ptr<FileImage> image(new FileImage());
   image->size_ = static_cast<size_t>(st.st_size);
+  image->stamp_ = StampOf(st);
   if (image->size_ > 0) {
     void* p = ::mmap(nullptr, image->size_, PROT_READ, MAP_PRIVATE, fd, 0);
     if (p == MAP_FAILED) {

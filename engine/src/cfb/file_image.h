@@ -12,6 +12,24 @@
 
 namespace msi::cfb {
 
+// One version of a file, as far as the file system tells: a file replaced
+// (another inode) or rewritten (another size or modification time) has
+// another stamp. Used to see at commit that a package is still the one
+// that was opened.
+struct FileStamp {
+  bool exists = false;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t mtime_sec = 0;
+  int64_t mtime_nsec = 0;
+  bool operator==(const FileStamp&) const = default;
+  // The file at `path` now (exists is false when there is none).
+  static FileStamp OfPath(const std::string& path);
+  // The file open as `fd`.
+  static FileStamp OfDescriptor(int fd);
+};
+
 class FileImage {
  public:
   // ERROR_OPEN_FAILED (or ERROR_FILE_NOT_FOUND) when it cannot be read.
@@ -24,11 +42,14 @@ class FileImage {
 
   const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
+  // The file the bytes were read from (exists is false for FromBytes).
+  const FileStamp& stamp() const { return stamp_; }
 
  private:
   FileImage() = default;
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
+  FileStamp stamp_;
   void* mapping_ = nullptr;  // non-null when mmap'ed
   std::vector<uint8_t> owned_;
 };

@@ -181,34 +181,46 @@ class Parser {
   }
   Status Primary(std::unique_ptr<Expr>& out) {
     if (AcceptSymbol("(")) {
+      // Each level costs the parser a few stack frames: the depth is
+      // limited so that no statement can exhaust the stack.
+      if (++depth_ > kMaxNesting) return Error("conditions nested too deeply");
       MSI_RETURN_IF_ERROR(OrExpr(out));
+      --depth_;
       return ExpectSymbol(")");
     }
     return Comparison(out);
   }
-  Status AndExpr(std::unique_ptr<Expr>& out) {
-    MSI_RETURN_IF_ERROR(Primary(out));
-    while (IsKeyword("AND")) {
+  // A chain of terms joined by one operator, built as a balanced tree: the
+  // operators are associative and have no side effects, and a balanced
+  // tree keeps the depth (and so the stack that binding, evaluating and
+  // freeing a condition need) at the log of the chain's length.
+  static std::unique_ptr<Expr> Join(Expr::Kind kind, std::vector<std::unique_ptr<Expr>>& terms,
+                                    size_t begin, size_t end) {
+    if (end - begin == 1) return std::move(terms[begin]);
+    const size_t middle = begin + (end - begin) / 2;
+    auto e = std::make_unique<Expr>();
+    e->kind = kind;
+    e->left = Join(kind, terms, begin, middle);
+    e->right = Join(kind, terms, middle, end);
+    return e;
+  }
+  template <typename Term>
+  Status Chain(std::string_view op, Expr::Kind kind, Term term, std::unique_ptr<Expr>& out) {
+    std::vector<std::unique_ptr<Expr>> terms(1);
+    MSI_RETURN_IF_ERROR((this->*term)(terms.back()));
+    while (IsKeyword(op)) {
       Advance();
-      auto e = std::make_unique<Expr>();
-      e->kind = Expr::Kind::kAnd;
-      e->left = std::move(out);
-      MSI_RETURN_IF_ERROR(Primary(e->right));
-      out = std::move(e);
+      terms.emplace_back();
+      MSI_RETURN_IF_ERROR((this->*term)(terms.back()));
     }
+    out = Join(kind, terms, 0, terms.size());
     return Status();
   }
+  Status AndExpr(std::unique_ptr<Expr>& out) {
+    return Chain("AND", Expr::Kind::kAnd, &Parser::Primary, out);
+  }
   Status OrExpr(std::unique_ptr<Expr>& out) {
-    MSI_RETURN_IF_ERROR(AndExpr(out));
-    while (IsKeyword("OR")) {
-      Advance();
-      auto e = std::make_unique<Expr>();
-      e->kind = Expr::Kind::kOr;
-      e->left = std::move(out);
-      MSI_RETURN_IF_ERROR(AndExpr(e->right));
-      out = std::move(e);
-    }
-    return Status();
+    return Chain("OR", Expr::Kind::kOr, &Parser::AndExpr, out);
   }
   Status Where(std::unique_ptr<Expr>& out) {
     if (!IsKeyword("WHERE")) return Status();
@@ -406,11 +418,16 @@ class Parser {
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   int params_ = 0;
+  int depth_ = 0;  // parentheses open around the current condition
 };
 
 }  // namespace
 
 Result<ParsedStatement> Parse(std::string_view sql) {
+  if (sql.size() > kMaxStatementBytes) {
+    return Status::Error(1615, "bad query syntax: the statement is longer than " +
+                                   std::to_string(kMaxStatementBytes) + " bytes");
+  }
   auto tokens = Tokenize(sql);
   if (!tokens.ok()) return tokens.status();
   Parser parser(std::move(*tokens));

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -60,8 +61,15 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
+Status ChangedUnderneath(const std::string& path) {
+  return Status::Error(1006, path +
+                                 " was changed or replaced by another program since it was "
+                                 "opened; nothing was written");
+}
+
 Status ReplaceFileAtomically(const std::string& link_path,
-                             const std::function<Status(cfb::ByteSink&)>& fill) {
+                             const std::function<Status(cfb::ByteSink&)>& fill,
+                             const cfb::FileStamp* expected, cfb::FileStamp* written) {
   // A package reached through a symbolic link is replaced where it really
   // is; renaming over the link would leave the package unchanged.
   std::string path = link_path;
@@ -98,15 +106,38 @@ Status ReplaceFileAtomically(const std::string& link_path,
     return fail(ErrnoStatus(errno, "setting permissions"));
   }
   if (::fsync(fd) != 0) return fail(ErrnoStatus(errno, "flushing the new package"));
+  const cfb::FileStamp stamp = cfb::FileStamp::OfDescriptor(fd);
   if (::close(fd) != 0) {
     ::unlink(temp.c_str());
     return ErrnoStatus(errno, "closing the new package");
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
+  // The last look at the old file comes as late as it can: right before the
+  // rename. (Writers of this engine are kept apart by their locks; this
+  // catches every other program.)
+  if (expected != nullptr && cfb::FileStamp::OfPath(path) != *expected) {
+    ::unlink(temp.c_str());
+    return ChangedUnderneath(link_path);
+  }
+  int renamed = -1;
+  if (expected != nullptr && !expected->exists) {
+    // There was no file: the rename must not replace one made meanwhile.
+    renamed = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+    if (renamed != 0 && errno == EEXIST) {
+      ::unlink(temp.c_str());
+      return ChangedUnderneath(link_path);
+    }
+    if (renamed != 0 && errno != EINVAL && errno != ENOSYS) {
+      const int err = errno;
+      ::unlink(temp.c_str());
+      return ErrnoStatus(err, "replacing " + path);
+    }
+  }
+  if (renamed != 0 && ::rename(temp.c_str(), path.c_str()) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());
     return ErrnoStatus(err, "replacing " + path);
   }
+  if (written != nullptr) *written = stamp;
   // The rename itself must reach the disk too.
   const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {

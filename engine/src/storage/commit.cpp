@@ -205,13 +205,19 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
 Status Database::Commit() {
   if (read_only() && options_.output_path.empty()) return Status();
   if (!changed_) return Status();
+  const std::string target = options_.output_path.empty() ? path_ : options_.output_path;
+  // Changed underneath: fail before any work (and again right before the
+  // rename, in ReplaceFileAtomically).
+  if (cfb::FileStamp::OfPath(target) != target_stamp_) return ChangedUnderneath(target);
   auto tree = BuildFileTree();
   if (!tree.ok()) return tree.status();
   cfb::WriteOptions wo;
   wo.major_version = cfb_ ? cfb_->major_version() : 3;
-  const std::string target = options_.output_path.empty() ? path_ : options_.output_path;
+  cfb::FileStamp written;
   MSI_RETURN_IF_ERROR(ReplaceFileAtomically(
-      target, [&](cfb::ByteSink& sink) { return cfb::WriteCompoundFile(*tree, wo, sink); }));
+      target, [&](cfb::ByteSink& sink) { return cfb::WriteCompoundFile(*tree, wo, sink); },
+      &target_stamp_, &written));
+  target_stamp_ = written;
   changed_ = false;
   return Status();
 }

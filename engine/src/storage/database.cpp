@@ -90,6 +90,12 @@ Result<std::shared_ptr<Database>> Database::Open(const std::string& path,
     if (!create && options.output_path.empty() && !Writable(path)) {
       return Status::Error(110, path + " cannot be written");
     }
+    // One writer at a time; taken before the file is read, so that what is
+    // read is what no other writer of this engine will change.
+    auto lock = WriterLock::Acquire(target);
+    if (!lock.ok()) return lock.status();
+    db->writer_lock_ = std::move(*lock);
+    db->target_stamp_ = cfb::FileStamp::OfPath(target);
   }
   if (!options.output_path.empty()) db->changed_ = true;  // the output must be written
   if (create) {
@@ -103,6 +109,8 @@ Result<std::shared_ptr<Database>> Database::Open(const std::string& path,
   }
   auto image = cfb::FileImage::Map(path);
   if (!image.ok()) return image.status();
+  // The package as it was read (not as it was a moment before).
+  if (db->writer_lock_ && options.output_path.empty()) db->target_stamp_ = (*image)->stamp();
   auto cfb = cfb::CompoundFileReader::Open(*image);
   if (!cfb.ok()) return cfb.status();
   db->cfb_ = *cfb;
@@ -252,12 +260,16 @@ std::unique_ptr<Table> Database::BuildStreamsTable(bool storages) {
 }
 
 void Database::RefreshCatalogViews() {
+  // Both built whole before either changes, so that running out of memory
+  // leaves the old ones.
+  std::vector<std::string> names;
+  const Table& t = *tables_.at("_Tables");
+  names.reserve(t.row_count());
+  for (size_t r = 0; r < t.row_count(); ++r) names.emplace_back(strings_->Utf8(t.cell(r, 0)));
   auto it = tables_.find("_Streams");
   // Refill in place: views may hold the table.
   if (it != tables_.end()) *it->second = std::move(*BuildStreamsTable(false));
-  table_names_.clear();
-  const Table& t = *tables_.at("_Tables");
-  for (size_t r = 0; r < t.row_count(); ++r) table_names_.emplace_back(strings_->Utf8(t.cell(r, 0)));
+  table_names_.swap(names);
 }
 
 std::string Database::KeyText(const Table& table, size_t row) {
@@ -382,27 +394,50 @@ Status Database::CreateTable(TableSchema schema) {
   }
   schema.temporary = all_temporary;
   const bool persistent = !schema.temporary;
-  auto table_id = strings_->AddRef(schema.name, persistent);
-  if (!table_id) return Status::Error(1629, "table name not representable in the codepage");
+  // Running out of memory part-way takes every change out again (string
+  // references left over are harmless: a commit recounts them).
   Table& tables = *tables_.at("_Tables");
-  tables.InsertRow({*table_id}, !persistent);
   Table& columns = *tables_.at("_Columns");
-  for (size_t i = 0; i < schema.columns.size(); ++i) {
-    const Column& c = schema.columns[i];
-    if (c.temporary()) continue;  // the installer lists only persistent columns
-    auto name_id = strings_->AddRef(c.name, persistent);
-    if (!name_id) return Status::Error(1629, "column name not representable in the codepage");
-    strings_->AddRef(schema.name, persistent);
-    columns.InsertRow({*table_id, StoreInt(static_cast<int32_t>(i + 1), true), *name_id,
-                       StoreInt(static_cast<int16_t>(c.type), true)},
-                      !persistent);
-  }
+  std::vector<std::pair<Table*, size_t>> inserted;  // rows added, in order
+  inserted.reserve(schema.columns.size() + 1);
   const std::string name = schema.name;
+  bool registered = false;
+  try {
+    auto table_id = strings_->AddRef(schema.name, persistent);
+    if (!table_id) return Status::Error(1629, "table name not representable in the codepage");
+    std::vector<uint32_t> name_ids(schema.columns.size(), 0);
+    for (size_t i = 0; i < schema.columns.size(); ++i) {
+      const Column& c = schema.columns[i];
+      if (c.temporary()) continue;  // the installer lists only persistent columns
+      auto name_id = strings_->AddRef(c.name, persistent);
+      if (!name_id) return Status::Error(1629, "column name not representable in the codepage");
+      strings_->AddRef(schema.name, persistent);
+      name_ids[i] = *name_id;
+    }
+    inserted.emplace_back(&tables, tables.InsertRow({*table_id}, !persistent));
+    for (size_t i = 0; i < schema.columns.size(); ++i) {
+      if (schema.columns[i].temporary()) continue;
+      inserted.emplace_back(
+          &columns, columns.InsertRow({*table_id, StoreInt(static_cast<int32_t>(i + 1), true),
+                                       name_ids[i],
+                                       StoreInt(static_cast<int16_t>(schema.columns[i].type), true)},
+                                      !persistent));
+    }
+    auto table = std::make_unique<Table>(schema);
+    registered = true;
+    tables_[name] = std::move(table);
+    schemas_[name] = std::move(schema);
+    RefreshCatalogViews();
+  } catch (...) {
+    for (auto it = inserted.rbegin(); it != inserted.rend(); ++it) it->first->DeleteRow(it->second);
+    if (registered) {
+      tables_.erase(name);
+      schemas_.erase(name);
+    }
+    throw;
+  }
   dropped_tables_.erase(name);
-  tables_[name] = std::make_unique<Table>(schema);
-  schemas_[name] = std::move(schema);
   changed_ = changed_ || persistent;
-  RefreshCatalogViews();
   return Status();
 }
 
@@ -411,15 +446,24 @@ Status Database::DropTable(const std::string& name) {
   auto table = GetTable(name);
   if (!table.ok()) return table.status();
   Table& t = **table;
+  // Everything that needs memory first, then the changes, which need none:
+  // running out of memory leaves the table as it was.
+  dropped_.reserve(dropped_.size() + 1);
+  dropped_tables_.insert(name);  // harmless while the table still exists
+  const uint32_t id = strings_->Find(name);
+  std::map<std::string, StreamBytes> removed;  // the streams of binary cells
   const auto& cols = t.schema().columns;
   for (size_t r = 0; r < t.row_count(); ++r) {
     for (size_t c = 0; c < cols.size(); ++c) {
       if (cols[c].kind() == ValueKind::kBinary && t.cell(r, c) != 0) {
-        stream_changes_[CellStreamName(t, r)] = nullptr;
+        removed.emplace(CellStreamName(t, r), nullptr);
       }
     }
   }
-  const uint32_t id = strings_->Find(name);
+  for (auto& [stream, bytes] : stream_changes_) {
+    if (removed.count(stream) != 0) bytes = nullptr;
+  }
+  stream_changes_.merge(removed);  // moves the other entries over, allocating nothing
   Table& tables = *tables_.at("_Tables");
   for (size_t r = tables.row_count(); r-- > 0;) {
     if (tables.cell(r, 0) == id) tables.DeleteRow(r);
@@ -436,7 +480,6 @@ Status Database::DropTable(const std::string& name) {
   auto it = tables_.find(name);
   dropped_.push_back(std::move(it->second));
   tables_.erase(it);
-  dropped_tables_.insert(name);
   changed_ = changed_ || persistent;
   RefreshCatalogViews();
   return Status();
@@ -453,14 +496,24 @@ Status Database::AddColumn(const std::string& table_name, const Column& column) 
   auto table_id = strings_->AddRef(table_name, persistent);
   auto name_id = strings_->AddRef(column.name, persistent);
   if (!table_id || !name_id) return Status::Error(1629, "name not representable in the codepage");
-  schema.columns.push_back(column);
-  (*table)->AddColumn(column);
-  if (!column.temporary()) {
-    tables_.at("_Columns")
-        ->InsertRow({*table_id, StoreInt(static_cast<int32_t>(schema.columns.size()), true), *name_id,
-                     StoreInt(static_cast<int16_t>(column.type), true)},
-                    !persistent);
+  // In an order that running out of memory part-way cannot leave half
+  // done: each step that may fail comes before the ones that cannot.
+  schema.columns.reserve(schema.columns.size() + 1);
+  Table& columns = *tables_.at("_Columns");
+  std::optional<size_t> row;
+  if (!column.temporary()) {  // the installer lists only persistent columns
+    row = columns.InsertRow(
+        {*table_id, StoreInt(static_cast<int32_t>(schema.columns.size() + 1), true), *name_id,
+         StoreInt(static_cast<int16_t>(column.type), true)},
+        !persistent);
   }
+  try {
+    (*table)->AddColumn(column);
+  } catch (...) {
+    if (row) columns.DeleteRow(*row);
+    throw;
+  }
+  schema.columns.push_back(column);
   changed_ = changed_ || persistent;
   RefreshCatalogViews();
   return Status();

@@ -20,6 +20,7 @@
 #include "status.h"
 #include "storage/string_pool.h"
 #include "storage/table.h"
+#include "storage/writer_lock.h"
 
 namespace msi {
 
@@ -92,7 +93,9 @@ class Database {
   void RefreshCatalogViews();
 
   // Writes the database (see OpenOptions); a no-op for read-only
-  // databases and when nothing changed.
+  // databases and when nothing changed. ERROR_FILE_INVALID, with nothing
+  // written, when the file was changed or replaced by another program
+  // since it was opened (or last committed).
   Status Commit();
 
  private:
@@ -125,6 +128,11 @@ class Database {
   // Streams added or replaced (bytes) or removed (null), by decoded name.
   std::map<std::string, StreamBytes> stream_changes_;
   bool changed_ = false;
+  // A database that may write holds the lock of the file it writes (see
+  // writer_lock.h) and the stamp of that file as it was opened or last
+  // committed: a commit finding another file there writes nothing.
+  std::unique_ptr<WriterLock> writer_lock_;
+  cfb::FileStamp target_stamp_;
 };
 
 // Fixed layouts of the tables that describe the others.

@@ -41,10 +41,12 @@ const std::vector<uint32_t>& Table::RowsWithValue(size_t col, uint32_t stored) {
   static const std::vector<uint32_t> kNone;
   auto it = indexes_.find(col);
   if (it == indexes_.end()) {
-    auto& index = indexes_[col];
+    // Built aside and kept only whole: running out of memory half-way must
+    // not leave an index that misses rows.
+    std::unordered_map<uint32_t, std::vector<uint32_t>> index;
     const size_t n = row_count();
     for (size_t r = 0; r < n; ++r) index[cell(r, col)].push_back(static_cast<uint32_t>(r));
-    it = indexes_.find(col);
+    it = indexes_.emplace(col, std::move(index)).first;
   }
   auto hit = it->second.find(stored);
   return hit == it->second.end() ? kNone : hit->second;
@@ -99,6 +101,7 @@ size_t Table::InsertRow(const std::vector<uint32_t>& values, bool temporary) {
   } else {
     while (pos > 0 && CompareKeys(row_data(pos - 1), values.data()) > 0) --pos;
   }
+  temporary_.reserve(temporary_.size() + 1);  // so that no half row can stay behind
   cells_.insert(cells_.begin() + static_cast<long>(pos * column_count()), values.begin(),
                 values.end());
   temporary_.insert(temporary_.begin() + static_cast<long>(pos), temporary ? 1 : 0);

@@ -52,6 +52,7 @@ class Table {
   const std::vector<uint32_t>& cells() const { return cells_; }
   // Appends without regard to key order (virtual tables, loading).
   void AppendRow(const std::vector<uint32_t>& values, bool temporary = false) {
+    temporary_.reserve(temporary_.size() + 1);  // so that no half row can stay behind
     cells_.insert(cells_.end(), values.begin(), values.end());
     temporary_.push_back(temporary ? 1 : 0);
     sorted_ = false;

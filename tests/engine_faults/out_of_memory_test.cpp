@@ -1,0 +1,618 @@
+// Running out of memory never takes the process down: every C entry point
+// answers ERROR_NOT_ENOUGH_MEMORY (8) instead of letting std::bad_alloc
+// through, and the handles and the database go on working.
+//
+// 1. An allocator that fails on demand: each operation runs once cleanly,
+//    counting its allocations, then again with the N-th allocation failing
+//    for N across that count. After each failure the operation is simply
+//    made again, and the database must end exactly as after the clean run.
+// 2. An address-space limit (setrlimit RLIMIT_AS) in a child process: a
+//    sorted join far too big to hold, a stream field from a file of 4 GiB.
+#include <msiquery.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "failing_allocator.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define FAULTS_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FAULTS_UNDER_ASAN 1
+#endif
+#endif
+#if defined(MSI_SANITIZE) && !defined(FAULTS_UNDER_ASAN)
+#define FAULTS_UNDER_ASAN 1
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- small helpers over the C API (called with the allocator disarmed,
+// except inside Operation::run) -------------------------------------------
+
+UINT Exec(MSIHANDLE db, const char* sql, MSIHANDLE params = 0) {
+  MSIHANDLE view = 0;
+  UINT r = MsiDatabaseOpenViewA(db, sql, &view);
+  if (r == ERROR_SUCCESS) r = MsiViewExecute(view, params);
+  MsiCloseHandle(view);
+  return r;
+}
+
+// The test's own allocations (under faults::Paused) never fail: only the
+// engine's do.
+UINT FieldText(MSIHANDLE rec, UINT field, std::string* out) {
+  char buf[512];
+  DWORD size = sizeof buf;
+  UINT r = MsiRecordGetStringA(rec, field, buf, &size);
+  faults::Paused paused;
+  if (r == ERROR_SUCCESS) out->assign(buf, size);
+  return r;
+}
+
+// Every row of a SELECT as text, or "error N". Text fields through the W
+// function, so that the conversions run too.
+UINT Fetch(MSIHANDLE db, const char* sql, std::string* out) {
+  out->clear();
+  MSIHANDLE view = 0;
+  UINT r = MsiDatabaseOpenViewA(db, sql, &view);
+  if (r == ERROR_SUCCESS) r = MsiViewExecute(view, 0);
+  while (r == ERROR_SUCCESS) {
+    MSIHANDLE row = 0;
+    r = MsiViewFetch(view, &row);
+    if (r != ERROR_SUCCESS) break;
+    const UINT n = MsiRecordGetFieldCount(row);
+    for (UINT i = 1; i <= n && r == ERROR_SUCCESS; ++i) {
+      WCHAR wide[256];
+      DWORD size = 256;
+      const UINT w = MsiRecordGetStringW(row, i, wide, &size);
+      if (w == ERROR_INVALID_DATATYPE) {
+        const UINT bytes = MsiRecordDataSize(row, i);
+        faults::Paused paused;
+        *out += "<" + std::to_string(bytes) + " bytes>";
+      } else if (w != ERROR_SUCCESS && w != ERROR_MORE_DATA) {
+        r = w;
+      } else {
+        std::string text;
+        r = FieldText(row, i, &text);
+        faults::Paused paused;
+        *out += text;
+      }
+      faults::Paused paused;
+      *out += i < n ? "\t" : "\n";
+    }
+    MsiCloseHandle(row);
+  }
+  MsiCloseHandle(view);
+  return r == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : r;
+}
+
+std::string Dump(MSIHANDLE db) {
+  std::string out, part;
+  for (const char* sql : {"SELECT * FROM `_Tables`", "SELECT * FROM `_Columns`",
+                          "SELECT * FROM `Property`", "SELECT * FROM `Item`",
+                          "SELECT * FROM `_Streams`"}) {
+    const UINT r = Fetch(db, sql, &part);
+    out += std::string("== ") + sql + "\n" + (r == ERROR_SUCCESS ? part : "error " + std::to_string(r) + "\n");
+  }
+  return out;
+}
+
+std::string DumpFile(const fs::path& package) {
+  MSIHANDLE db = 0;
+  const UINT r = MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY_A, &db);
+  if (r != ERROR_SUCCESS) return "open error " + std::to_string(r);
+  std::string out = Dump(db);
+  MsiCloseHandle(db);
+  return out;
+}
+
+// A record of texts; ERROR_NOT_ENOUGH_MEMORY when it cannot be made.
+UINT MakeRecord(std::initializer_list<const char*> fields, MSIHANDLE* rec) {
+  *rec = MsiCreateRecord(static_cast<UINT>(fields.size()));
+  if (*rec == 0) return ERROR_NOT_ENOUGH_MEMORY;
+  UINT i = 1;
+  for (const char* f : fields) {
+    const UINT r = MsiRecordSetStringA(*rec, i++, f);
+    if (r != ERROR_SUCCESS) return r;
+  }
+  return ERROR_SUCCESS;
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    char name[] = "/tmp/engine_faults_XXXXXX";
+    path_ = mkdtemp(name);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// The package every operation starts from: text beyond ASCII, an integer
+// and a binary column, a stream.
+void MakePackage(const fs::path& path) {
+  MSIHANDLE db = 0;
+  ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_CREATE_A, &db), ERROR_SUCCESS);
+  ASSERT_EQ(Exec(db, "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` LONGCHAR "
+                     "NOT NULL LOCALIZABLE PRIMARY KEY `Property`)"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(Exec(db, "CREATE TABLE `Item` (`Id` SHORT NOT NULL, `Group` CHAR(20) NOT NULL, "
+                     "`Size` LONG, `Data` OBJECT PRIMARY KEY `Id`, `Group`)"),
+            ERROR_SUCCESS);
+  for (const char* s : {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('Alpha', 'Grüße')",
+                        "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Beta', 'two')",
+                        "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Gamma', 'çà et là')",
+                        "INSERT INTO `Item` (`Id`, `Group`, `Size`) VALUES (1, 'a', 10)",
+                        "INSERT INTO `Item` (`Id`, `Group`, `Size`) VALUES (2, 'b', 20)",
+                        "INSERT INTO `Item` (`Id`, `Group`, `Size`) VALUES (3, 'a', 30)"}) {
+    ASSERT_EQ(Exec(db, s), ERROR_SUCCESS) << s;
+  }
+  MSIHANDLE rec = MsiCreateRecord(3);
+  MsiRecordSetInteger(rec, 1, 4);
+  MsiRecordSetStringA(rec, 2, "b");
+  std::vector<char> blob(3000, 'z');
+  MsiExtRecordSetStreamData(rec, 3, blob.data(), static_cast<DWORD>(blob.size()));
+  ASSERT_EQ(Exec(db, "INSERT INTO `Item` (`Id`, `Group`, `Data`) VALUES (?, ?, ?)", rec),
+            ERROR_SUCCESS);
+  MsiCloseHandle(rec);
+  ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  MsiCloseHandle(db);
+}
+
+// ---- operations ----------------------------------------------------------
+
+struct Env {
+  fs::path dir;
+  fs::path package;
+  MSIHANDLE db = 0;
+  MSIHANDLE view = 0;
+  MSIHANDLE rec = 0;
+  std::string out;  // what the operation read
+};
+
+struct Operation {
+  const char* name;
+  LPCSTR mode;  // how the package is opened before the operation; "none" not at all
+  std::function<void(Env&)> prepare;
+  std::function<UINT(Env&)> run;
+  // Answers a repeat may give once a first, failed attempt had already done
+  // its part (a row inserted, a table created).
+  std::set<UINT> repeat_ok;
+  // The state that must match the clean run's.
+  std::function<std::string(Env&)> state;
+};
+
+const LPCSTR kNoOpen = reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(0xFFFF));
+
+std::string DbState(Env& e) { return e.out + Dump(e.db); }
+
+std::vector<Operation> Operations() {
+  auto nothing = [](Env&) {};
+  return {
+      {"open read-only", kNoOpen, nothing,
+       [](Env& e) {
+         MsiCloseHandle(e.db);
+         e.db = 0;
+         const UINT r = MsiOpenDatabaseA(e.package.c_str(), MSIDBOPEN_READONLY_A, &e.db);
+         if (r != ERROR_SUCCESS && e.db != 0) return 0xBADu;  // a handle on failure
+         return r;
+       },
+       {}, DbState},
+      {"open for writing (the lock is released when the open fails)", kNoOpen, nothing,
+       [](Env& e) {
+         MsiCloseHandle(e.db);
+         e.db = 0;
+         return MsiOpenDatabaseA(e.package.c_str(), MSIDBOPEN_TRANSACT_A, &e.db);
+       },
+       {}, DbState},
+      {"SELECT with a join and ORDER BY, every row fetched", MSIDBOPEN_READONLY_A, nothing,
+       [](Env& e) {
+         return Fetch(e.db,
+                      "SELECT `Property`.`Value`, `Item`.`Id`, `Item`.`Data` FROM `Property`, "
+                      "`Item` WHERE `Item`.`Size` > 5 OR `Item`.`Id` = 4 ORDER BY `Item`.`Id`",
+                      &e.out);
+       },
+       {}, DbState},
+      {"fetching row by row, a failed fetch made again", MSIDBOPEN_READONLY_A,
+       [](Env& e) {
+         MsiDatabaseOpenViewA(e.db, "SELECT `Property`, `Value` FROM `Property`", &e.view);
+         MsiViewExecute(e.view, 0);
+       },
+       [](Env& e) {
+         // Goes on where a failed call left off: no row may be lost.
+         for (;;) {
+           if (e.rec == 0) {
+             const UINT r = MsiViewFetch(e.view, &e.rec);
+             if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+             if (r != ERROR_SUCCESS) return r;
+           }
+           std::string key, value;
+           UINT r = FieldText(e.rec, 1, &key);
+           if (r == ERROR_SUCCESS) r = FieldText(e.rec, 2, &value);
+           if (r != ERROR_SUCCESS) return r;
+           faults::Paused paused;
+           e.out += key + "\t" + value + "\n";
+           MsiCloseHandle(e.rec);
+           e.rec = 0;
+         }
+       },
+       {}, DbState},
+      {"answers that are no result codes", MSIDBOPEN_READONLY_A, nothing,
+       [](Env& e) {
+         if (MsiDatabaseIsTablePersistentW(e.db, u"Item") != MSICONDITION_TRUE) {
+           return ERROR_NOT_ENOUGH_MEMORY;
+         }
+         const MSIHANDLE rec = MsiCreateRecord(3);
+         if (rec == 0) return ERROR_NOT_ENOUGH_MEMORY;
+         MsiCloseHandle(rec);
+         return ERROR_SUCCESS;
+       },
+       {}, DbState},
+      {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A, nothing,
+       [](Env& e) { return Fetch(e.db, "SELECT DISTINCT `Group` FROM `Item`", &e.out); }, {},
+       DbState},
+      {"INSERT with markers", MSIDBOPEN_TRANSACT_A,
+       [](Env& e) { MakeRecord({"Delta", "Äpfel und Öl"}, &e.rec); },
+       [](Env& e) {
+         return Exec(e.db, "INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)", e.rec);
+       },
+       {ERROR_FUNCTION_FAILED}, DbState},
+      {"UPDATE of every row", MSIDBOPEN_TRANSACT_A, nothing,
+       [](Env& e) { return Exec(e.db, "UPDATE `Property` SET `Value` = 'neu ü'"); }, {},
+       DbState},
+      {"DELETE by a WHERE", MSIDBOPEN_TRANSACT_A, nothing,
+       [](Env& e) { return Exec(e.db, "DELETE FROM `Item` WHERE `Group` = 'a'"); }, {},
+       DbState},
+      {"CREATE TABLE", MSIDBOPEN_TRANSACT_A, nothing,
+       [](Env& e) {
+         return Exec(e.db, "CREATE TABLE `Colour` (`Name` CHAR(20) NOT NULL, `Wert` SHORT "
+                           "PRIMARY KEY `Name`)");
+       },
+       {ERROR_BAD_QUERY_SYNTAX}, DbState},
+      {"ALTER TABLE ADD", MSIDBOPEN_TRANSACT_A, nothing,
+       [](Env& e) { return Exec(e.db, "ALTER TABLE `Item` ADD `Note` CHAR(30)"); },
+       {ERROR_FUNCTION_FAILED}, DbState},
+      {"DROP TABLE", MSIDBOPEN_TRANSACT_A, nothing,
+       [](Env& e) { return Exec(e.db, "DROP TABLE `Item`"); }, {ERROR_BAD_QUERY_SYNTAX},
+       DbState},
+      {"Modify: update a fetched row, insert, delete", MSIDBOPEN_TRANSACT_A,
+       [](Env& e) {
+         MsiDatabaseOpenViewA(e.db, "SELECT `Property`, `Value` FROM `Property`", &e.view);
+         MsiViewExecute(e.view, 0);
+       },
+       [](Env& e) {
+         MSIHANDLE row = 0;
+         UINT r = MsiViewExecute(e.view, 0);
+         if (r == ERROR_SUCCESS) r = MsiViewFetch(e.view, &row);
+         if (r == ERROR_SUCCESS) r = MsiRecordSetStringA(row, 2, "geändert");
+         if (r == ERROR_SUCCESS) r = MsiViewModify(e.view, MSIMODIFY_UPDATE, row);
+         MsiCloseHandle(row);
+         if (r != ERROR_SUCCESS) return r;
+         MSIHANDLE add = 0;
+         r = MakeRecord({"Epsilon", "Épsilon"}, &add);
+         if (r == ERROR_SUCCESS) r = MsiViewModify(e.view, MSIMODIFY_ASSIGN, add);
+         MsiCloseHandle(add);
+         if (r != ERROR_SUCCESS) return r;
+         MSIHANDLE gone = 0;
+         r = MakeRecord({"Beta", "two"}, &gone);
+         if (r == ERROR_SUCCESS) r = MsiViewModify(e.view, MSIMODIFY_DELETE, gone);
+         MsiCloseHandle(gone);
+         return r == ERROR_FUNCTION_FAILED ? ERROR_SUCCESS : r;  // deleted by a first try
+       },
+       {}, DbState},
+      {"commit", MSIDBOPEN_TRANSACT_A,
+       [](Env& e) {
+         Exec(e.db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Zeta', 'Zêta')");
+         Exec(e.db, "UPDATE `Item` SET `Size` = 99 WHERE `Id` = 2");
+       },
+       [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
+       [](Env& e) { return DumpFile(e.package) + Dump(e.db); }},
+      {"commit to an output path", kNoOpen,
+       [](Env& e) {
+         MsiOpenDatabaseA(e.package.c_str(), (e.dir / "out.msi").c_str(), &e.db);
+         Exec(e.db, "DELETE FROM `Property` WHERE `Property` = 'Alpha'");
+       },
+       [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
+       [](Env& e) { return DumpFile(e.dir / "out.msi") + DumpFile(e.package); }},
+      {"import an archive", MSIDBOPEN_TRANSACT_A,
+       [](Env& e) {
+         std::ofstream(e.dir / "Extra.idt")
+             << "Key\tText\r\ns20\tL0\r\nExtra\tKey\r\nk1\tone\r\nk2\ttwo\r\n";
+       },
+       [](Env& e) { return MsiDatabaseImportA(e.db, e.dir.c_str(), "Extra.idt"); }, {},
+       [](Env& e) {
+         std::string extra;
+         Fetch(e.db, "SELECT * FROM `Extra`", &extra);
+         return extra + Dump(e.db);
+       }},
+      {"export a table", MSIDBOPEN_READONLY_A, nothing,
+       [](Env& e) { return MsiDatabaseExportA(e.db, "Item", e.dir.c_str(), "Item.idt"); }, {},
+       [](Env& e) {
+         std::ifstream in(e.dir / "Item.idt", std::ios::binary);
+         return std::string(std::istreambuf_iterator<char>(in), {}) + Dump(e.db);
+       }},
+      {"records: text, integers, streams", kNoOpen,
+       [](Env& e) { e.rec = MsiCreateRecord(4); },
+       [](Env& e) {
+         UINT r = MsiRecordSetStringW(e.rec, 1, u"Ünïcødé text");
+         if (r == ERROR_SUCCESS) r = MsiRecordSetInteger(e.rec, 2, 42);
+         static const std::vector<char> blob(70000, 'q');
+         if (r == ERROR_SUCCESS) {
+           r = MsiExtRecordSetStreamData(e.rec, 3, blob.data(), static_cast<DWORD>(blob.size()));
+         }
+         WCHAR wide[64];
+         DWORD size = 64;
+         if (r == ERROR_SUCCESS) r = MsiRecordGetStringW(e.rec, 1, wide, &size);
+         char part[1000];
+         DWORD got = sizeof part;
+         if (r == ERROR_SUCCESS) r = MsiRecordReadStream(e.rec, 3, part, &got);
+         return r;
+       },
+       {},
+       [](Env& e) {
+         std::string text;
+         FieldText(e.rec, 1, &text);
+         return text + "|" + std::to_string(MsiRecordGetInteger(e.rec, 2)) + "|" +
+                std::to_string(MsiRecordDataSize(e.rec, 3));
+       }},
+      {"column information and primary keys", MSIDBOPEN_READONLY_A,
+       [](Env& e) { MsiDatabaseOpenViewA(e.db, "SELECT * FROM `Item`", &e.view); },
+       [](Env& e) {
+         e.out.clear();
+         MSIHANDLE names = 0, types = 0, keys = 0;
+         UINT r = MsiViewGetColumnInfo(e.view, MSICOLINFO_NAMES, &names);
+         if (r == ERROR_SUCCESS) r = MsiViewGetColumnInfo(e.view, MSICOLINFO_TYPES, &types);
+         if (r == ERROR_SUCCESS) r = MsiDatabaseGetPrimaryKeysW(e.db, u"Item", &keys);
+         for (MSIHANDLE h : {names, types, keys}) {
+           for (UINT i = 1; r == ERROR_SUCCESS && i <= MsiRecordGetFieldCount(h); ++i) {
+             std::string t;
+             r = FieldText(h, i, &t);
+             faults::Paused paused;
+             e.out += t + " ";
+           }
+           MsiCloseHandle(h);
+         }
+         return r;
+       },
+       {}, DbState},
+  };
+}
+
+// Opens the package for the operation and prepares it (never failing).
+void Prepare(const Operation& op, Env& e, const fs::path& original, const fs::path& dir) {
+  e = Env();
+  e.dir = dir;
+  e.package = dir / "p.msi";
+  fs::remove(dir / "out.msi");
+  fs::remove(dir / "Item.idt");
+  fs::copy_file(original, e.package, fs::copy_options::overwrite_existing);
+  if (op.mode != kNoOpen) {
+    ASSERT_EQ(MsiOpenDatabaseA(e.package.c_str(), op.mode, &e.db), ERROR_SUCCESS);
+  }
+  op.prepare(e);
+}
+
+void Finish(Env& e) {
+  for (MSIHANDLE h : {e.rec, e.view, e.db}) EXPECT_EQ(MsiCloseHandle(h), ERROR_SUCCESS);
+  EXPECT_EQ(MsiCloseAllHandles(), 0u) << "handles left open";
+}
+
+// The allocation counts at which to fail: every one for a short operation,
+// 250 spread evenly over a long one.
+std::vector<int64_t> FailurePoints(int64_t total) {
+  std::vector<int64_t> points;
+  const int64_t step = total <= 250 ? 1 : total / 250;
+  for (int64_t n = 0; n < total; n += step) points.push_back(n);
+  points.push_back(total - 1);
+  return points;
+}
+
+class FailingAllocator : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(FailingAllocator, EveryFailureGivesACodeAndTheEngineWorksAfterwards) {
+  const Operation op = Operations()[GetParam()];
+  TempDir dir;
+  const fs::path original = dir.path() / "original.msi";
+  MakePackage(original);
+  const fs::path work = dir.path() / "work";
+  fs::create_directory(work);
+  Env e;
+  Prepare(op, e, original, work);
+  faults::StartCounting();
+  const UINT clean = op.run(e);
+  const int64_t total = faults::Counted();
+  ASSERT_EQ(clean, ERROR_SUCCESS) << "the operation fails without any fault";
+  const std::string expected = op.state(e);
+  Finish(e);
+  int failures = 0;
+  for (int64_t n : FailurePoints(total)) {
+    SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(total) + " fails");
+    Prepare(op, e, original, work);
+    faults::FailAfter(n);
+    const UINT first = op.run(e);
+    const bool injected = faults::Disarm();
+    if (injected) {
+      ++failures;
+      EXPECT_TRUE(first == ERROR_NOT_ENOUGH_MEMORY || first == ERROR_SUCCESS)
+          << "answered " << first;
+      if (first != ERROR_SUCCESS) {
+        const UINT again = op.run(e);
+        EXPECT_TRUE(again == ERROR_SUCCESS || op.repeat_ok.count(again) != 0)
+            << "the repeat answered " << again;
+      }
+    } else {
+      EXPECT_EQ(first, ERROR_SUCCESS);
+    }
+    EXPECT_EQ(op.state(e), expected);
+    Finish(e);
+    if (HasFailure()) break;  // one clear report
+  }
+  EXPECT_GT(failures, 0) << "no allocation was made to fail";
+}
+
+std::string OperationName(const ::testing::TestParamInfo<size_t>& info) {
+  std::string name;
+  for (char c : std::string(Operations()[info.param].name)) {
+    if (std::isalnum(static_cast<unsigned char>(c))) name.push_back(c);
+    else if (!name.empty() && name.back() != '_') name.push_back('_');
+    if (name.size() >= 40) break;
+  }
+  while (!name.empty() && name.back() == '_') name.pop_back();
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EntryPoints, FailingAllocator,
+                         ::testing::Range<size_t>(0, Operations().size()), OperationName);
+
+#ifndef FAULTS_UNDER_ASAN
+// ---- address-space limit ---------------------------------------------------
+
+// Runs `body` in a child process whose address space is limited to what it
+// uses now plus `headroom`; the child's lines of output come back.
+std::string InLimitedChild(size_t headroom, const std::function<void(FILE*)>& body) {
+  int fds[2];
+  if (pipe(fds) != 0) return "pipe failed";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    FILE* out = fdopen(fds[1], "w");
+    long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                         headroom;
+    rlimit rl{limit, limit};
+    if (setrlimit(RLIMIT_AS, &rl) != 0) {
+      std::fprintf(out, "setrlimit failed\n");
+      _exit(1);
+    }
+    body(out);
+    std::fclose(out);
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string text;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fds[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status)) text += "child died with signal " + std::to_string(WTERMSIG(status)) + "\n";
+  return text;
+}
+
+#endif
+
+TEST(OutOfMemory, UnderAnAddressSpaceLimitBigResultsGiveNotEnoughMemory) {
+#ifdef FAULTS_UNDER_ASAN
+  GTEST_SKIP() << "address-space limits cannot be tested under AddressSanitizer, which reserves "
+                  "terabytes of address space for its shadow memory; the failing-allocator test "
+                  "covers the same paths in this build";
+#else
+  TempDir dir;
+  const fs::path package = dir.path() / "big.msi";
+  {
+    // Three tables of 1,000 rows: their join has a billion rows.
+    MSIHANDLE db = 0;
+    ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_CREATE_A, &db), ERROR_SUCCESS);
+    for (const char* t : {"A", "B", "C"}) {
+      const std::string create = std::string("CREATE TABLE `") + t +
+                                 "` (`K` LONG NOT NULL, `V` CHAR(20) PRIMARY KEY `K`)";
+      ASSERT_EQ(Exec(db, create.c_str()), ERROR_SUCCESS);
+      const std::string insert = std::string("INSERT INTO `") + t + "` (`K`, `V`) VALUES (?, ?)";
+      MSIHANDLE view = 0;
+      ASSERT_EQ(MsiDatabaseOpenViewA(db, insert.c_str(), &view), ERROR_SUCCESS);
+      for (int k = 0; k < 1000; ++k) {
+        MSIHANDLE rec = MsiCreateRecord(2);
+        MsiRecordSetInteger(rec, 1, k);
+        MsiRecordSetStringA(rec, 2, ("v" + std::to_string(k % 37)).c_str());
+        ASSERT_EQ(MsiViewExecute(view, rec), ERROR_SUCCESS);
+        MsiCloseHandle(rec);
+      }
+      MsiCloseHandle(view);
+    }
+    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+    MsiCloseHandle(db);
+  }
+  const fs::path huge = dir.path() / "huge.bin";
+  {
+    std::ofstream(huge).close();
+    fs::resize_file(huge, 4ull << 30);  // sparse: takes no disk
+  }
+  const std::string report = InLimitedChild(256u << 20, [&](FILE* out) {
+    MSIHANDLE db = 0;
+    std::fprintf(out, "open %u\n", MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, &db));
+    // A sorted join far beyond the limit.
+    MSIHANDLE view = 0;
+    UINT r = MsiDatabaseOpenViewA(
+        db, "SELECT `A`.`V`, `B`.`V`, `C`.`V` FROM `A`, `B`, `C` ORDER BY `C`.`V`", &view);
+    if (r == ERROR_SUCCESS) r = MsiViewExecute(view, 0);
+    for (long rows = 0; r == ERROR_SUCCESS && rows < 2000000000L; ++rows) {
+      MSIHANDLE row = 0;
+      r = MsiViewFetch(view, &row);
+      MsiCloseHandle(row);
+    }
+    std::fprintf(out, "sorted join %u\n", r);
+    MsiCloseHandle(view);
+    // The database still works: a query, a change, a commit.
+    std::string rows;
+    std::fprintf(out, "select after %u\n", Fetch(db, "SELECT `K` FROM `A` WHERE `K` < 3", &rows));
+    std::fprintf(out, "rows %s", rows.c_str());
+    std::fprintf(out, "insert after %u\n",
+                 Exec(db, "INSERT INTO `A` (`K`, `V`) VALUES (5000, 'new')"));
+    std::fprintf(out, "commit after %u\n", MsiDatabaseCommit(db));
+    // A stream field from a file of 4 GiB.
+    MSIHANDLE rec = MsiCreateRecord(2);
+    std::fprintf(out, "stream %u\n", MsiRecordSetStreamA(rec, 1, huge.c_str()));
+    std::fprintf(out, "record after %u\n", MsiRecordSetStringA(rec, 2, "still works"));
+    std::string text;
+    FieldText(rec, 2, &text);
+    std::fprintf(out, "field %s\n", text.c_str());
+    MsiCloseHandle(rec);
+    MsiCloseHandle(db);
+  });
+  EXPECT_EQ(report,
+            "open 0\n"
+            "sorted join 8\n"
+            "select after 0\n"
+            "rows 0\n1\n2\n"
+            "insert after 0\n"
+            "commit after 0\n"
+            "stream 8\n"
+            "record after 0\n"
+            "field still works\n");
+  // What the child committed is there.
+  std::string rows;
+  MSIHANDLE db = 0;
+  ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY_A, &db), ERROR_SUCCESS);
+  EXPECT_EQ(Fetch(db, "SELECT `V` FROM `A` WHERE `K` = 5000", &rows), ERROR_SUCCESS);
+  EXPECT_EQ(rows, "new\n");
+  MsiCloseHandle(db);
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,423 @@
+// Two writers never lose a change. Writers in two processes, driven step by
+// step (open, change, commit, close) through every interleaving of their
+// steps; pairs of open modes; programs that do not take the lock and change
+// the file underneath; and real msisql processes racing. In every case:
+// never a success whose change is missing from the file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "statement_support.h"
+
+namespace ew {
+namespace {
+
+// A writer in a child process of its own, doing one step per command.
+class Writer {
+ public:
+  enum Step : char { kOpen = 'o', kChange = 'i', kCommit = 'c', kClose = 'x' };
+
+  // `row` is the Property row its change inserts.
+  Writer(fs::path package, std::string row) : package_(std::move(package)), row_(std::move(row)) {
+    int to_child[2], from_child[2];
+    if (pipe(to_child) != 0 || pipe(from_child) != 0) throw std::runtime_error("pipe");
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(to_child[1]);
+      close(from_child[0]);
+      Serve(to_child[0], from_child[1]);
+      _exit(0);
+    }
+    close(to_child[0]);
+    close(from_child[1]);
+    to_ = to_child[1];
+    from_ = from_child[0];
+  }
+  ~Writer() {
+    close(to_);  // the child closes everything and ends
+    close(from_);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+
+  UINT Do(Step step) {
+    const char c = step;
+    UINT code = 0xFFFFFFFF;
+    if (write(to_, &c, 1) != 1 || read(from_, &code, sizeof code) != sizeof code) return 0xFFFFFFFF;
+    return code;
+  }
+
+ private:
+  void Serve(int in, int out) {
+    MSIHANDLE db = 0;
+    char c;
+    while (read(in, &c, 1) == 1) {
+      UINT code = ERROR_SUCCESS;
+      switch (c) {
+        case kOpen:
+          code = MsiOpenDatabaseA(package_.c_str(), MSIDBOPEN_TRANSACT_A, &db);
+          break;
+        case kChange: {
+          MSIHANDLE view = 0;
+          const std::string sql = "INSERT INTO `Property` (`Property`, `Value`) VALUES ('" + row_ +
+                                  "', 'changed')";
+          code = MsiDatabaseOpenViewA(db, sql.c_str(), &view);
+          if (code == ERROR_SUCCESS) code = MsiViewExecute(view, 0);
+          MsiCloseHandle(view);
+          break;
+        }
+        case kCommit:
+          code = MsiDatabaseCommit(db);
+          break;
+        case kClose:
+          code = MsiCloseHandle(db);
+          db = 0;
+          break;
+      }
+      if (write(out, &code, sizeof code) != sizeof code) break;
+    }
+    MsiCloseHandle(db);
+  }
+
+  fs::path package_;
+  std::string row_;
+  pid_t pid_ = -1;
+  int to_ = -1, from_ = -1;
+};
+
+bool HasRow(const fs::path& package, const std::string& row) {
+  return Rows(package, "SELECT `Property` FROM `Property`").find("\n" + row + "\n") !=
+         std::string::npos;
+}
+
+// Every way to interleave two writers' four steps: C(8,4) = 70 orders.
+std::vector<std::string> Interleavings() {
+  std::vector<std::string> out;
+  std::string order = "AAAABBBB";
+  do {
+    out.push_back(order);
+  } while (std::next_permutation(order.begin(), order.end()));
+  return out;
+}
+
+TEST(TwoWriters, EveryInterleavingOfTwoProcessesKeepsEveryCommittedChange) {
+  TempDir dir;
+  const fs::path original = dir / "original.msi";
+  MakeSmallPackage(original);
+  const std::string base_rows = Rows(original, "SELECT * FROM `Property`");
+  const Writer::Step steps[] = {Writer::kOpen, Writer::kChange, Writer::kCommit, Writer::kClose};
+  for (const std::string& order : Interleavings()) {
+    SCOPED_TRACE("order " + order);
+    const fs::path package = dir / "p.msi";
+    CopyPackage(original, package);
+    Writer a(package, "WriterA"), b(package, "WriterB");
+    size_t next[2] = {0, 0};
+    bool open[2] = {false, false}, refused[2] = {false, false};
+    UINT commit[2] = {0xFFFFFFFF, 0xFFFFFFFF};
+    for (char who : order) {
+      const int me = who == 'A' ? 0 : 1;
+      Writer& w = me == 0 ? a : b;
+      const Writer::Step step = steps[next[me]++];
+      if (refused[me]) continue;
+      const UINT r = w.Do(step);
+      if (step == Writer::kOpen) {
+        // Open while the other writer has the package open: refused.
+        EXPECT_EQ(r, open[1 - me] ? ERROR_OPEN_FAILED : ERROR_SUCCESS) << who << " opens";
+        refused[me] = r != ERROR_SUCCESS;
+        open[me] = r == ERROR_SUCCESS;
+      } else if (step == Writer::kCommit) {
+        commit[me] = r;
+        EXPECT_EQ(r, ERROR_SUCCESS) << who << " commits";
+      } else if (step == Writer::kClose) {
+        open[me] = false;
+        EXPECT_EQ(r, ERROR_SUCCESS);
+      } else {
+        EXPECT_EQ(r, ERROR_SUCCESS) << who << " changes";
+      }
+      // Readers are never blocked and see a whole package.
+      Handle reader;
+      ASSERT_EQ(Open(package, MSIDBOPEN_READONLY_A, reader), ERROR_SUCCESS);
+      const std::string rows = Select(reader, "SELECT * FROM `Property`");
+      EXPECT_EQ(rows.rfind(base_rows, 0), 0u) << rows;
+    }
+    EXPECT_FALSE(refused[0] && refused[1]);
+    if (commit[0] == ERROR_SUCCESS) {
+      EXPECT_TRUE(HasRow(package, "WriterA"));
+    }
+    if (commit[1] == ERROR_SUCCESS) {
+      EXPECT_TRUE(HasRow(package, "WriterB"));
+    }
+    EXPECT_FALSE(fs::exists(dir / ".p.msi.lock")) << "the lock file stays behind";
+  }
+}
+
+struct ModePair {
+  const char* name;
+  std::string first_path;
+  LPCSTR first_persist;  // or an output path (see persist_path)
+  std::string first_output;
+  std::string second_path;
+  LPCSTR second_persist;
+  std::string second_output;
+  UINT second;  // the second open's answer while the first is open
+};
+
+TEST(TwoWriters, SecondWriterIsRefusedAtOpenReadersNever) {
+  TempDir dir;
+  const std::string p = (dir / "p.msi").string(), q = (dir / "q.msi").string();
+  const std::string out = (dir / "out.msi").string(), fresh = (dir / "new.msi").string();
+  const std::string link = (dir / "link.msi").string();
+  const ModePair cases[] = {
+      {"TRANSACT, TRANSACT", p, MSIDBOPEN_TRANSACT_A, "", p, MSIDBOPEN_TRANSACT_A, "",
+       ERROR_OPEN_FAILED},
+      {"TRANSACT, DIRECT", p, MSIDBOPEN_TRANSACT_A, "", p, MSIDBOPEN_DIRECT_A, "",
+       ERROR_OPEN_FAILED},
+      {"DIRECT, CREATE", p, MSIDBOPEN_DIRECT_A, "", p, MSIDBOPEN_CREATE_A, "", ERROR_OPEN_FAILED},
+      {"CREATEDIRECT, TRANSACT", p, MSIDBOPEN_CREATEDIRECT_A, "", p, MSIDBOPEN_TRANSACT_A, "",
+       ERROR_OPEN_FAILED},
+      {"TRANSACT, the same file through a link", p, MSIDBOPEN_TRANSACT_A, "", link,
+       MSIDBOPEN_TRANSACT_A, "", ERROR_OPEN_FAILED},
+      {"CREATE of a new file twice", fresh, MSIDBOPEN_CREATE_A, "", fresh, MSIDBOPEN_CREATE_A, "",
+       ERROR_OPEN_FAILED},
+      {"TRANSACT, READONLY", p, MSIDBOPEN_TRANSACT_A, "", p, MSIDBOPEN_READONLY_A, "",
+       ERROR_SUCCESS},
+      {"READONLY, TRANSACT", p, MSIDBOPEN_READONLY_A, "", p, MSIDBOPEN_TRANSACT_A, "",
+       ERROR_SUCCESS},
+      {"output path, TRANSACT of the output", p, nullptr, out, out, MSIDBOPEN_TRANSACT_A, "",
+       ERROR_OPEN_FAILED},
+      {"output path, another output path to it", p, nullptr, out, q, nullptr, out,
+       ERROR_OPEN_FAILED},
+      {"output path, TRANSACT of the input", p, nullptr, out, p, MSIDBOPEN_TRANSACT_A, "",
+       ERROR_SUCCESS},
+      {"TRANSACT of two packages", p, MSIDBOPEN_TRANSACT_A, "", q, MSIDBOPEN_TRANSACT_A, "",
+       ERROR_SUCCESS},
+  };
+  for (const ModePair& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& f : {p, q, out, fresh, link}) fs::remove(f);
+    MakeSmallPackage(p);
+    MakeSmallPackage(q);
+    MakeSmallPackage(out);
+    fs::create_symlink(p, link);
+    auto persist = [](LPCSTR mode, const std::string& output) {
+      return output.empty() ? mode : output.c_str();
+    };
+    // Both in this process: the lock is per open, not per process.
+    MSIHANDLE first = 0, second = 0;
+    ASSERT_EQ(MsiOpenDatabaseA(c.first_path.c_str(), persist(c.first_persist, c.first_output),
+                               &first),
+              ERROR_SUCCESS);
+    EXPECT_EQ(MsiOpenDatabaseA(c.second_path.c_str(), persist(c.second_persist, c.second_output),
+                               &second),
+              c.second);
+    MsiCloseHandle(second);
+    // And from another process.
+    const pid_t pid = fork();
+    if (pid == 0) {
+      MSIHANDLE h = 0;
+      const UINT r = MsiOpenDatabaseA(c.second_path.c_str(),
+                                      persist(c.second_persist, c.second_output), &h);
+      _exit(r == c.second ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "from another process";
+    // Closed, the package is free again.
+    MsiCloseHandle(first);
+    second = 0;
+    EXPECT_EQ(MsiOpenDatabaseA(c.second_path.c_str(), persist(c.second_persist, c.second_output),
+                               &second),
+              ERROR_SUCCESS);
+    MsiCloseHandle(second);
+  }
+}
+
+TEST(TwoWriters, ViewsKeepTheLockUntilTheyAreClosedToo) {
+  TempDir dir;
+  const fs::path p = dir / "p.msi";
+  MakeSmallPackage(p);
+  MSIHANDLE db = 0, view = 0, other = 0;
+  ASSERT_EQ(MsiOpenDatabaseA(p.c_str(), MSIDBOPEN_TRANSACT_A, &db), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseOpenViewA(db, "SELECT * FROM `Property`", &view), ERROR_SUCCESS);
+  MsiCloseHandle(db);  // the view keeps the database, and its lock
+  EXPECT_EQ(MsiOpenDatabaseA(p.c_str(), MSIDBOPEN_TRANSACT_A, &other), ERROR_OPEN_FAILED);
+  MsiCloseHandle(view);
+  EXPECT_EQ(MsiOpenDatabaseA(p.c_str(), MSIDBOPEN_TRANSACT_A, &other), ERROR_SUCCESS);
+  MsiCloseHandle(other);
+}
+
+// What a program that takes no lock may do to the package meanwhile.
+struct Outsider {
+  const char* name;
+  void (*act)(const fs::path& package, const fs::path& other);
+  UINT commit;  // the writer's commit afterwards
+};
+
+void SetMtime(const fs::path& path, int seconds_later) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  timespec times[2] = {st.st_atim, st.st_mtim};
+  times[1].tv_sec += seconds_later;
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+const Outsider kOutsiders[] = {
+    {"nothing", [](const fs::path&, const fs::path&) {}, ERROR_SUCCESS},
+    {"renames another package over it",
+     [](const fs::path& p, const fs::path& other) {
+       fs::copy_file(other, p.string() + ".tmp");
+       fs::rename(p.string() + ".tmp", p);
+     },
+     ERROR_FILE_INVALID},
+    {"copies another package over it in place",
+     [](const fs::path& p, const fs::path& other) {
+       WriteBytes(p, ReadBytes(other));
+     },
+     ERROR_FILE_INVALID},
+    {"appends a byte",
+     [](const fs::path& p, const fs::path&) {
+       Bytes b = ReadBytes(p);
+       b.push_back(0);
+       WriteBytes(p, b);
+     },
+     ERROR_FILE_INVALID},
+    {"rewrites it with the same size and a later time",
+     [](const fs::path& p, const fs::path&) {
+       WriteBytes(p, ReadBytes(p));
+       SetMtime(p, 5);
+     },
+     ERROR_FILE_INVALID},
+    {"deletes it", [](const fs::path& p, const fs::path&) { fs::remove(p); }, ERROR_FILE_INVALID},
+};
+
+TEST(TwoWriters, CommitFailsAndWritesNothingWhenTheFileChangedUnderneath) {
+  TempDir dir;
+  const fs::path p = dir / "p.msi", other = dir / "other.msi";
+  MakeSmallPackage(other);
+  {
+    Handle db;
+    ASSERT_EQ(Open(other, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
+    ASSERT_EQ(Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Other', 'x')"),
+              ERROR_SUCCESS);
+    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  }
+  for (const Outsider& o : kOutsiders) {
+    SCOPED_TRACE(o.name);
+    fs::remove(p);
+    MakeSmallPackage(p);
+    Handle db;
+    ASSERT_EQ(Open(p, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
+    ASSERT_EQ(Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Mine', 'x')"),
+              ERROR_SUCCESS);
+    // Later than the file system's clock can tell apart (a few ms).
+    usleep(30000);
+    o.act(p, other);
+    const Bytes before = fs::exists(p) ? ReadBytes(p) : Bytes();
+    EXPECT_EQ(MsiDatabaseCommit(db), o.commit);
+    if (o.commit != ERROR_SUCCESS) {
+      // Nothing written: the outsider's file stays as it left it.
+      EXPECT_EQ(fs::exists(p) ? ReadBytes(p) : Bytes(), before);
+      EXPECT_EQ(MsiDatabaseCommit(db), o.commit) << "a second try must not overwrite it either";
+    } else {
+      EXPECT_TRUE(HasRow(p, "Mine"));
+      // After its own commit the writer goes on committing; an outsider's
+      // change after that is caught again.
+      ASSERT_EQ(Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Mine2', 'x')"),
+                ERROR_SUCCESS);
+      EXPECT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+      EXPECT_TRUE(HasRow(p, "Mine2"));
+      ASSERT_EQ(Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Mine3', 'x')"),
+                ERROR_SUCCESS);
+      SetMtime(p, 7);
+      EXPECT_EQ(MsiDatabaseCommit(db), ERROR_FILE_INVALID);
+      EXPECT_FALSE(HasRow(p, "Mine3"));
+    }
+  }
+}
+
+TEST(TwoWriters, ANewFileMadeMeanwhileIsNeverReplaced) {
+  TempDir dir;
+  const fs::path input = dir / "in.msi", created = dir / "created.msi", output = dir / "out.msi";
+  MakeSmallPackage(input);
+  struct Case {
+    const char* name;
+    fs::path target;
+    bool output_path;
+  };
+  for (const Case& c : {Case{"CREATE", created, false}, Case{"output path", output, true}}) {
+    SCOPED_TRACE(c.name);
+    fs::remove(c.target);
+    Handle db;
+    ASSERT_EQ(c.output_path ? OpenTo(input, c.target, db) : Open(c.target, MSIDBOPEN_CREATE_A, db),
+              ERROR_SUCCESS);
+    WriteText(c.target, "made by another program meanwhile");
+    EXPECT_EQ(MsiDatabaseCommit(db), ERROR_FILE_INVALID);
+    EXPECT_EQ(ReadText(c.target), "made by another program meanwhile");
+  }
+}
+
+// Real processes racing: one writer with many statements (slow) and many
+// quick ones, started together. Whatever the timing, every writer that
+// exits 0 has its row in the file, and the others were refused (error
+// 110) or found the file changed (1006).
+TEST(TwoWriters, RacingMsisqlProcessesNeverLoseACommittedChange) {
+  TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakeSmallPackage(package);
+  std::vector<std::string> slow{Msisql(), "--write", package.string()};
+  for (int i = 0; i < 300; ++i) {
+    slow.push_back("INSERT INTO `Property` (`Property`, `Value`) VALUES ('Slow" +
+                   std::to_string(i) + "', 'x')");
+  }
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<pid_t> pids;
+    std::vector<std::string> names;
+    auto start = [&](std::vector<std::string> argv, std::string name) {
+      const pid_t pid = fork();
+      if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+      }
+      pids.push_back(pid);
+      names.push_back(std::move(name));
+    };
+    std::vector<std::string> slow_round = slow;
+    for (size_t i = 3; i < slow_round.size(); ++i) {
+      slow_round[i].replace(slow_round[i].find("'Slow"), 5, "'R" + std::to_string(round) + "Slow");
+    }
+    start(slow_round, "R" + std::to_string(round) + "Slow0");
+    for (int q = 0; q < 8; ++q) {
+      const std::string name = "R" + std::to_string(round) + "Quick" + std::to_string(q);
+      start({Msisql(), "--write", package.string(),
+             "INSERT INTO `Property` (`Property`, `Value`) VALUES ('" + name + "', 'x')"},
+            name);
+    }
+    int succeeded = 0;
+    for (size_t i = 0; i < pids.size(); ++i) {
+      int status = 0;
+      waitpid(pids[i], &status, 0);
+      ASSERT_TRUE(WIFEXITED(status)) << names[i] << " died";
+      if (WEXITSTATUS(status) == 0) {
+        ++succeeded;
+        EXPECT_TRUE(HasRow(package, names[i])) << names[i] << " succeeded but its row is missing";
+      } else {
+        EXPECT_EQ(WEXITSTATUS(status), 1) << names[i];
+      }
+    }
+    EXPECT_GE(succeeded, 1);
+  }
+}
+
+}  // namespace
+}  // namespace ew
