@@ -164,6 +164,20 @@ TEST(Patch, CorpusPatchListsTransformsAndEachCanBeViewed) {
             "Name\nPCW_CAB_NetFX\n\005DigitalSignature\n\005SummaryInformation\n");
   EXPECT_EQ(Select(db, "SELECT `Sequence` FROM `MsiPatchSequence`"), "Sequence\n3.1.21022\n3.1.21022\n3.1.21022\n");
   EXPECT_EQ(MsiDatabaseIsTablePersistentA(db, "MsiPatchMetadata"), MSICONDITION_TRUE);
+  // Its summary: the target product codes and the transforms it applies.
+  Handle summary;
+  ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 0, summary.out()), ERROR_SUCCESS);
+  const std::vector<std::pair<UINT, std::string>> properties = {
+      {PID_TEMPLATE, "{2BA00471-0328-3743-93BD-FA813353A783}"},
+      {PID_LASTAUTHOR, ":T1ToU1;:#T1ToU1"},
+      {PID_REVNUMBER, "{09966C32-C34D-4FF4-8C7E-94A9630DDEF8}"}};
+  for (const auto& [pid, expected] : properties) {
+    UINT type = 0;
+    char text[128] = "";
+    DWORD size = sizeof text;
+    EXPECT_EQ(MsiSummaryInfoGetPropertyA(summary, pid, &type, nullptr, nullptr, text, &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(text), expected) << pid;
+  }
   // Each transform viewed: tables the transform creates are shown whole;
   // rows of tables only the patched product has cannot be decoded
   // without their layout and are left out.

@@ -9,6 +9,7 @@
 #include "sql/stored_value.h"
 #include "stream_name.h"
 #include "text.h"
+#include "transform/transform_view.h"
 
 namespace msi {
 namespace {
@@ -188,8 +189,7 @@ class Application {
         number = ++sequence_[table];
       }
       std::string shown = std::to_string(number);
-      view_ddl_.push_back({table, col.name, std::nullopt, CellValue::Text(std::to_string(col.type)),
-                           CellValue::Text(shown)});
+      view_ddl_.push_back({table, col.name, std::nullopt, std::to_string(col.type), shown});
       if (number >= 1 && number <= count) {
         // A column the table has: only an existing table added again
         // (suppressed) may repeat its definition.
@@ -386,82 +386,43 @@ class Application {
   }
 
   // ---- MSITRANSFORM_ERROR_VIEWTRANSFORM ----
-  struct ViewRow {
-    std::string table, column;
-    std::optional<std::string> row;
-    std::optional<CellValue> data, current;
-  };
-
   Status View() {
-    auto view = ViewTable();
-    if (!view.ok()) return view.status();
-    sql::RowEditor editor(db_, **view);
-    auto add = [&](const std::string& table, const std::string& column,
-                   const std::optional<std::string>& row, const std::optional<CellValue>& data,
-                   const std::optional<CellValue>& current) {
-      std::vector<sql::ParamValue> v(5);
-      v[0] = ToParam(CellValue::Text(table));
-      v[1] = ToParam(CellValue::Text(column));
-      if (row) v[2] = ToParam(CellValue::Text(*row));
-      if (data) v[3] = ToParam(CellValue::Text(data->ToText()));
-      if (current) v[4] = ToParam(CellValue::Text(current->ToText()));
-      // The same change seen twice is one row.
-      editor.Insert(v, true);
+    std::vector<TransformViewRow> rows = view_ddl_;
+    auto text = [](const std::optional<CellValue>& v) -> std::optional<std::string> {
+      if (IsNull(v)) return std::nullopt;
+      return v->ToText();
     };
-    for (const auto& d : view_ddl_) add(d.table, d.column, d.row, d.data, d.current);
     for (const RowAction& a : rows_) {
       const TableSchema& layout = *Layout(a.table);
       const std::string key = ViewKey(layout, a.record);
       if (a.record.op == Op::kDelete) {
-        add(a.table, "DELETE", key, {}, {});
+        rows.push_back({a.table, "DELETE", key, {}, {}});
         continue;
       }
-      if (a.record.op == Op::kInsert) add(a.table, "INSERT", key, {}, {});
+      if (a.record.op == Op::kInsert) rows.push_back({a.table, "INSERT", key, {}, {}});
       std::vector<sql::ParamValue> old;
       auto row = FindRow(a.table, layout, a.record, true);
       if (row.ok() && *row >= 0) {
         auto t = db_.GetTable(a.table);
         if (t.ok()) old = sql::RowEditor(db_, **t).Read(static_cast<size_t>(*row));
       }
+      // A binary cell shows as the name of its stream.
       std::string stream_name = a.table;
       for (size_t i = 0; i < layout.columns.size(); ++i) {
         if (layout.columns[i].is_key()) stream_name += "." + (a.record.cells[i] ? a.record.cells[i]->ToText() : "");
       }
       for (size_t i = 0; i < layout.columns.size(); ++i) {
         const Column& c = layout.columns[i];
-        if (c.is_key()) continue;
-        if (a.record.op == Op::kUpdate && !a.record.cells[i]) continue;
-        std::optional<CellValue> data;
-        if (!IsNull(a.record.cells[i])) {
-          data = a.record.cells[i]->kind == CellValue::Kind::kStream ? CellValue::Text(stream_name)
-                                                                     : *a.record.cells[i];
-        }
-        std::optional<CellValue> current;
-        if (i < old.size()) {
-          const auto& o = old[i];
-          if (o.kind == sql::ParamValue::Kind::kInteger) current = CellValue::Integer(o.integer);
-          if (o.kind == sql::ParamValue::Kind::kString) current = CellValue::Text(o.text);
-        }
-        add(a.table, c.name, key, data, current);
+        if (c.is_key() || (a.record.op == Op::kUpdate && !a.record.cells[i])) continue;
+        std::optional<std::string> data = text(a.record.cells[i]);
+        if (data && a.record.cells[i]->kind == CellValue::Kind::kStream) data = stream_name;
+        std::optional<std::string> current;
+        if (i < old.size() && old[i].kind == sql::ParamValue::Kind::kInteger) current = std::to_string(old[i].integer);
+        if (i < old.size() && old[i].kind == sql::ParamValue::Kind::kString) current = old[i].text;
+        rows.push_back({a.table, c.name, key, data, current});
       }
     }
-    return Status();
-  }
-
-  Result<Table*> ViewTable() {
-    if (db_.Schema("_TransformView") == nullptr) {
-      constexpr uint16_t kText = coltype::kString | coltype::kAscii | coltype::kValid |
-                                 coltype::kTemporary;
-      TableSchema s;
-      s.name = "_TransformView";
-      s.columns = {{"Table", kText | coltype::kKey},
-                   {"Column", kText | coltype::kKey},
-                   {"Row", kText | coltype::kKey | coltype::kNullable},
-                   {"Data", kText | coltype::kNullable},
-                   {"Current", kText | coltype::kNullable}};
-      MSI_RETURN_IF_ERROR(db_.CreateTable(s));
-    }
-    return db_.GetTable("_TransformView");
+    return AddToTransformView(db_, rows);
   }
 
   Database& db_;
@@ -479,7 +440,7 @@ class Application {
   std::vector<std::pair<std::string, Column>> added_columns_;
   std::unordered_map<std::string, std::unordered_map<std::string, bool>> overlay_;
   std::vector<RowAction> rows_;
-  std::vector<ViewRow> view_ddl_;
+  std::vector<TransformViewRow> view_ddl_;
 };
 
 }  // namespace
