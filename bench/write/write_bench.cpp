@@ -5,7 +5,10 @@
 //   write_bench PACKAGE [--reps N]
 //
 // The tasks: open for writing, delete one File row, commit; open, insert
-// 1,000 File rows (one prepared statement, markers), commit.
+// 1,000 File rows (one prepared statement, markers), commit; open, one bulk
+// statement (UPDATE of every row, DELETE by a WHERE, ALTER TABLE ADD),
+// commit. After every run the written package is read back (by this
+// engine) to see whether it holds what the statement means.
 #include <libmsi.h>
 #include <msiquery.h>
 
@@ -31,6 +34,8 @@ std::string g_component;  // a component the new rows belong to
 double Now() {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
+
+const char* g_statement = "";  // the bulk task at hand
 
 std::string NewKey(int i) { return "benchfile" + std::to_string(i); }
 
@@ -65,6 +70,16 @@ bool OursInsert(const char* path) {
     ok = MsiViewExecute(view, rec) == ERROR_SUCCESS;
   }
   MsiCloseHandle(rec);
+  MsiCloseHandle(view);
+  ok = ok && MsiDatabaseCommit(db) == ERROR_SUCCESS;
+  MsiCloseHandle(db);
+  return ok;
+}
+
+bool OursStatement(const char* path) {
+  MSIHANDLE db = 0, view = 0;
+  if (MsiOpenDatabaseA(path, MSIDBOPEN_TRANSACT_A, &db) != ERROR_SUCCESS) return false;
+  bool ok = MsiDatabaseOpenViewA(db, g_statement, &view) == ERROR_SUCCESS && MsiViewExecute(view, 0) == ERROR_SUCCESS;
   MsiCloseHandle(view);
   ok = ok && MsiDatabaseCommit(db) == ERROR_SUCCESS;
   MsiCloseHandle(db);
@@ -114,6 +129,39 @@ bool TheirsInsert(const char* path) {
   ok = ok && libmsi_database_commit(db, &error);
   g_object_unref(db);
   return ok;
+}
+
+bool TheirsStatement(const char* path) {
+  GError* error = nullptr;
+  LibmsiDatabase* db = libmsi_database_new(path, LIBMSI_DB_FLAGS_TRANSACT, nullptr, &error);
+  if (db == nullptr) return false;
+  LibmsiQuery* q = libmsi_query_new(db, g_statement, &error);
+  bool ok = q != nullptr && libmsi_query_execute(q, nullptr, &error);
+  if (q != nullptr) {
+    libmsi_query_close(q, nullptr);
+    g_object_unref(q);
+  }
+  ok = ok && libmsi_database_commit(db, &error);
+  g_object_unref(db);
+  return ok;
+}
+
+// Rows of a SELECT on the written package (read by this engine); -1 when
+// it cannot run.
+long CountRows(const fs::path& package, const char* sql) {
+  MSIHANDLE db = 0, view = 0, row = 0;
+  long n = -1;
+  if (MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY_A, &db) == ERROR_SUCCESS &&
+      MsiDatabaseOpenViewA(db, sql, &view) == ERROR_SUCCESS && MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+    n = 0;
+    while (MsiViewFetch(view, &row) == ERROR_SUCCESS) {
+      MsiCloseHandle(row);
+      ++n;
+    }
+  }
+  MsiCloseHandle(view);
+  MsiCloseHandle(db);
+  return n;
 }
 
 // One timed run in a child on a fresh copy; negative on failure.
@@ -185,18 +233,50 @@ int main(int argc, char** argv) {
     const char* name;
     bool (*ours)(const char*);
     bool (*theirs)(const char*);
-  } rows[] = {{"open for writing + delete one row + commit", OursDelete, TheirsDelete},
-              {"open for writing + insert 1,000 rows + commit", OursInsert, TheirsInsert}};
+    const char* statement;  // bulk tasks
+    const char* check;      // rows of this SELECT afterwards...
+    long expected;          // ...as the statement means
+  } rows[] = {
+      {"open for writing + delete one row + commit", OursDelete, TheirsDelete, "", nullptr, 0},
+      {"open for writing + insert 1,000 rows + commit", OursInsert, TheirsInsert, "", nullptr, 0},
+      {"UPDATE of every File row, text column (`SET Version = '2.0.0.0'`) + commit", OursStatement,
+       TheirsStatement, "UPDATE `File` SET `Version` = '2.0.0.0'",
+       "SELECT `File` FROM `File` WHERE `Version` = '2.0.0.0'", 40000},
+      {"UPDATE of every File row, integer column (`SET Attributes = 16384`) + commit", OursStatement,
+       TheirsStatement, "UPDATE `File` SET `Attributes` = 16384", "SELECT `File` FROM `File` WHERE `Attributes` = 16384",
+       40000},
+      {"UPDATE of every Component row (`SET Condition = 'Installed'`) + commit", OursStatement, TheirsStatement,
+       "UPDATE `Component` SET `Condition` = 'Installed'",
+       "SELECT `Component` FROM `Component` WHERE `Condition` = 'Installed'", 8000},
+      {"DELETE of 38,000 File rows (`WHERE Sequence <= 38000`) + commit", OursStatement, TheirsStatement,
+       "DELETE FROM `File` WHERE `Sequence` <= 38000", "SELECT `File` FROM `File`", 2000},
+      {"ALTER TABLE File ADD a column + commit", OursStatement, TheirsStatement,
+       "ALTER TABLE `File` ADD `Note` CHAR(40)", "SELECT `Note` FROM `File`", 40000},
+  };
   std::printf("Package: %s (%ju bytes), median of %d runs\n\n", package.filename().c_str(),
               static_cast<uintmax_t>(fs::file_size(package)), reps);
-  std::printf("| task | this engine | libmsi |\n|---|---:|---:|\n");
+  std::printf("| task | this engine | libmsi | speed-up | result, this engine | result, libmsi |\n"
+              "|---|---:|---:|---:|---|---|\n");
+  auto verdict = [](long got, long expected) {
+    if (got == expected) return std::string("as meant");
+    return "wrong: " + std::to_string(got) + " rows where " + std::to_string(expected) + " are meant";
+  };
   for (const auto& r : rows) {
+    g_statement = r.statement;
     std::vector<double> a, b;
+    long got_ours = 0, got_theirs = 0;
     for (int i = 0; i < reps; ++i) {
       a.push_back(TimeInChild(r.ours, package, scratch));
+      if (r.check != nullptr) got_ours = CountRows(scratch, r.check);
       b.push_back(TimeInChild(r.theirs, package, scratch));
+      if (r.check != nullptr) got_theirs = CountRows(scratch, r.check);
     }
-    std::printf("| %s | %s | %s |\n", r.name, Median(a).c_str(), Median(b).c_str());
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    char ratio[32] = "";
+    if (a.front() > 0 && b.front() > 0) std::snprintf(ratio, sizeof ratio, "%.0f×", b[b.size() / 2] / a[a.size() / 2]);
+    std::printf("| %s | %s | %s | %s | %s | %s |\n", r.name, Median(a).c_str(), Median(b).c_str(), ratio,
+                r.check ? verdict(got_ours, r.expected).c_str() : "", r.check ? verdict(got_theirs, r.expected).c_str() : "");
     std::fflush(stdout);
   }
   fs::remove(scratch);

@@ -63,21 +63,21 @@ Status View::Execute(const Record* params) {
   auto values = CollectParams(params, parsed_.param_count);
   if (!values.ok()) return values.status();
   if (!select_) return sql::ExecuteChangeStatement(*db_, parsed_.statement, *values);
-  MSI_RETURN_IF_ERROR(select_->Run(*db_, *values, &tuples_));
-  cursor_ = 0;
-  executed_ = true;
+  cursor_.reset();
+  auto cursor = select_->Start(*db_, std::move(*values));
+  if (!cursor.ok()) return cursor.status();
+  cursor_ = std::move(*cursor);
   return Status();
 }
 
 Result<std::shared_ptr<Record>> View::Fetch() {
-  if (!executed_ || !select_) return Status::Error(1627, "the view has not been executed");
+  if (!cursor_ || !select_) return Status::Error(1627, "the view has not been executed");
   const size_t width = select_->table_count();
   for (;;) {
-    if (width == 0 || cursor_ >= tuples_.size() / width) {
-      return Status::Error(259, "no more rows");
-    }
-    const uint32_t* rows = &tuples_[cursor_ * width];
-    ++cursor_;
+    auto next = cursor_->Next();
+    if (!next.ok()) return next.status();
+    const uint32_t* rows = *next;
+    if (rows == nullptr) return Status::Error(259, "no more rows");
     // Rows deleted since the view ran are passed over.
     bool gone = false;
     for (size_t t = 0; t < width; ++t) gone = gone || rows[t] >= select_->table(t)->row_count();
@@ -122,9 +122,7 @@ Result<std::shared_ptr<Record>> View::Fetch() {
 }
 
 Status View::Close() {
-  tuples_.clear();
-  cursor_ = 0;
-  executed_ = false;
+  cursor_.reset();
   return Status();
 }
 

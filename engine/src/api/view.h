@@ -1,5 +1,5 @@
-// A view: one parsed statement on one database, and for SELECT the rows
-// of its last execution with a cursor.
+// A view: one parsed statement on one database, and for SELECT a cursor
+// over the result of its last execution.
 #pragma once
 
 #include <memory>
@@ -10,6 +10,7 @@
 #include "api/record.h"
 #include "sql/ast.h"
 #include "sql/param.h"
+#include "sql/select_cursor.h"
 #include "sql/select_query.h"
 #include "status.h"
 #include "storage/database.h"
@@ -43,9 +44,7 @@ class View : public Object {
   std::shared_ptr<Database> db_;
   sql::ParsedStatement parsed_;
   std::unique_ptr<sql::SelectQuery> select_;
-  std::vector<uint32_t> tuples_;
-  size_t cursor_ = 0;
-  bool executed_ = false;
+  std::unique_ptr<sql::SelectCursor> cursor_;  // after select_: it refers to it
 };
 
 // A statement value from a record field (streams are read into memory).

@@ -22,6 +22,9 @@ class RowEditor {
   // taken.
   Status Update(size_t row, const std::vector<std::pair<size_t, ParamValue>>& changes);
   Status Delete(size_t row);
+  // Deletes the rows at these positions (ascending), moving the others
+  // once rather than once per deleted row.
+  Status DeleteRows(const std::vector<size_t>& rows);
 
   // The row's values, one per column.
   std::vector<ParamValue> Read(size_t row);
@@ -29,6 +32,9 @@ class RowEditor {
  private:
   bool persistent(size_t col, bool temporary_row) const;
   bool IsStreamsTable() const { return table_.schema().name == "_Streams"; }
+  bool HasBinaryColumn() const;
+  // Drops the row's string references; true when it names a stream.
+  bool ReleaseRow(size_t row);
 
   Database& db_;
   Table& table_;

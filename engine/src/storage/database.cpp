@@ -251,7 +251,7 @@ std::unique_ptr<Table> Database::BuildStreamsTable(bool storages) {
 void Database::RefreshCatalogViews() {
   auto it = tables_.find("_Streams");
   // Refill in place: views may hold the table.
-  if (it != tables_.end()) *it->second = std::move(*BuildStreamsTable(false));
+  if (it != tables_.end()) it->second->ReplaceRows(std::move(*BuildStreamsTable(false)));
   table_names_.clear();
   const Table& t = *tables_.at("_Tables");
   for (size_t r = 0; r < t.row_count(); ++r) table_names_.emplace_back(strings_->Utf8(t.cell(r, 0)));

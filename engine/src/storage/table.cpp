@@ -103,6 +103,7 @@ size_t Table::InsertRow(const std::vector<uint32_t>& values, bool temporary) {
                 values.end());
   temporary_.insert(temporary_.begin() + static_cast<long>(pos), temporary ? 1 : 0);
   Touch();
+  for (RowObserver* o : observers_) o->RowInserted(*this, pos);
   return pos;
 }
 
@@ -111,6 +112,43 @@ void Table::DeleteRow(size_t row) {
   cells_.erase(first, first + static_cast<long>(column_count()));
   temporary_.erase(temporary_.begin() + static_cast<long>(row));
   Touch();
+  if (!observers_.empty()) {
+    const std::vector<size_t> rows{row};
+    for (RowObserver* o : observers_) o->RowsRemoved(*this, rows);
+  }
+}
+
+void Table::DeleteRows(const std::vector<size_t>& rows) {
+  if (rows.empty()) return;
+  const size_t n = row_count(), w = column_count();
+  size_t kept = 0, gone = 0;
+  for (size_t r = 0; r < n; ++r) {
+    if (gone < rows.size() && rows[gone] == r) {
+      ++gone;
+      continue;
+    }
+    if (kept != r) {
+      std::copy_n(cells_.begin() + static_cast<long>(r * w), w, cells_.begin() + static_cast<long>(kept * w));
+      temporary_[kept] = temporary_[r];
+    }
+    ++kept;
+  }
+  cells_.resize(kept * w);
+  temporary_.resize(kept);
+  Touch();
+  for (RowObserver* o : observers_) o->RowsRemoved(*this, rows);
+}
+
+void Table::ReplaceRows(Table&& other) {
+  schema_ = std::move(other.schema_);
+  cells_ = std::move(other.cells_);
+  temporary_ = std::move(other.temporary_);
+  sorted_ = other.sorted_;
+  Touch();
+}
+
+void Table::Unwatch(RowObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
 size_t Table::SetCell(size_t row, size_t col, uint32_t stored) {

@@ -31,9 +31,29 @@ struct TableSchema {
   }
 };
 
+class Table;
+
+// Told when rows change position, so that a cursor reading the table keeps
+// pointing at the same rows (a fetch-and-delete loop must not skip any).
+class RowObserver {
+ public:
+  // `rows`: the positions they had, ascending.
+  virtual void RowsRemoved(const Table& table, const std::vector<size_t>& rows) = 0;
+  virtual void RowInserted(const Table& table, size_t row) = 0;
+
+ protected:
+  ~RowObserver() = default;
+};
+
 class Table {
  public:
   explicit Table(TableSchema schema) : schema_(std::move(schema)) {}
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+  // Takes the rows of `other` (a rebuilt virtual table); observers stay.
+  void ReplaceRows(Table&& other);
+  void Watch(RowObserver* observer) { observers_.push_back(observer); }
+  void Unwatch(RowObserver* observer);
 
   // Decodes a column-major table stream. `ref_width_hint` is the string
   // pool's request (2 or 3); a stream whose size only fits the other width
@@ -63,6 +83,8 @@ class Table {
   // requires. Returns the new row's position.
   size_t InsertRow(const std::vector<uint32_t>& values, bool temporary);
   void DeleteRow(size_t row);
+  // Removes the rows at these positions (ascending) in one pass.
+  void DeleteRows(const std::vector<size_t>& rows);
   // Changes one cell; a key change moves the row to its place. Returns the
   // row's new position.
   size_t SetCell(size_t row, size_t col, uint32_t stored);
@@ -96,6 +118,7 @@ class Table {
   void CheckSorted();
   std::unordered_map<size_t, std::unordered_map<uint32_t, std::vector<uint32_t>>> indexes_;
   uint64_t generation_ = 0;
+  std::vector<RowObserver*> observers_;
 };
 
 }  // namespace msi
