@@ -56,7 +56,13 @@ Status RowEditor::Insert(const std::vector<ParamValue>& values, bool temporary) 
     }
     stored[c] = *v;
   }
-  if (table_.FindRowByKey(stored) >= 0) {
+  std::string key;
+  if (deferred_) {
+    for (size_t c = 0; c < cols.size(); ++c) {
+      if (cols[c].is_key()) key.append(reinterpret_cast<const char*>(&stored[c]), sizeof stored[c]);
+    }
+  }
+  if (deferred_ ? keys_.count(key) != 0 : table_.FindRowByKey(stored) >= 0) {
     undo();
     return Status::Error(1627, "a row with this key exists already");
   }
@@ -71,12 +77,25 @@ Status RowEditor::Insert(const std::vector<ParamValue>& values, bool temporary) 
       return st;
     }
   }
-  const size_t row = table_.InsertRow(stored, temporary);
+  size_t row = 0;
+  if (deferred_) {
+    table_.AppendRow(stored, temporary);
+    row = table_.row_count() - 1;
+    keys_.insert(std::move(key));
+  } else {
+    row = table_.InsertRow(stored, temporary);
+  }
   for (size_t c = 0; c < cols.size(); ++c) {
     if (streams[c]) db_.PutStream(db_.CellStreamName(table_, row), streams[c]);
   }
   if (!temporary) db_.MarkChanged();
   return Status();
+}
+
+void RowEditor::FinishLoad() {
+  if (deferred_) table_.SortByKey();
+  deferred_ = false;
+  keys_.clear();
 }
 
 Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamValue>>& changes) {

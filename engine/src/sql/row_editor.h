@@ -2,6 +2,8 @@
 // the one place INSERT, UPDATE, DELETE and MsiViewModify change rows.
 #pragma once
 
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "sql/param.h"
@@ -26,6 +28,12 @@ class RowEditor {
   // once rather than once per deleted row.
   Status DeleteRows(const std::vector<size_t>& rows);
 
+  // For filling a new table that no view reads yet: rows are appended and
+  // put in key order once by FinishLoad, and taken keys are found through a
+  // hash set, so loading rows in any order costs n log n, not n squared.
+  void DeferKeyOrder() { deferred_ = true; }
+  void FinishLoad();
+
   // The row's values, one per column.
   std::vector<ParamValue> Read(size_t row);
 
@@ -38,6 +46,8 @@ class RowEditor {
 
   Database& db_;
   Table& table_;
+  bool deferred_ = false;
+  std::unordered_set<std::string> keys_;  // deferred: the keys inserted
 };
 
 }  // namespace msi::sql

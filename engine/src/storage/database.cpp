@@ -399,7 +399,9 @@ Status Database::DropTable(const std::string& name) {
     if (columns.cell(r, 0) == id) columns.DeleteRow(r);
   }
   // Views may still point at the table: empty it and keep the object.
-  while (t.row_count() > 0) t.DeleteRow(t.row_count() - 1);
+  std::vector<size_t> all(t.row_count());
+  for (size_t r = 0; r < all.size(); ++r) all[r] = r;
+  t.DeleteRows(all);
   schemas_.erase(name);
   auto it = tables_.find(name);
   dropped_.push_back(std::move(it->second));

@@ -94,7 +94,8 @@ class Table {
   long FindRowByKey(const std::vector<uint32_t>& values) const;
   // -1, 0, 1 comparing the keys of two full rows.
   int CompareKeys(const uint32_t* a, const uint32_t* b) const;
-  // Sorts rows by key, keeping the order of equal keys.
+  // Sorts rows by key, keeping the order of equal keys. Rows move without
+  // telling observers: only for a table no cursor reads yet.
   void SortByKey();
   // Adds a column at the end; every row gets null.
   void AddColumn(const Column& column);
