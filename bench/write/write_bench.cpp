@@ -12,6 +12,7 @@
 #include <libmsi.h>
 #include <msiquery.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +37,7 @@ double Now() {
 }
 
 const char* g_statement = "";  // the bulk task at hand
+double g_opened_at = 0, g_changed_at = 0;  // within a task: the change alone
 
 std::string NewKey(int i) { return "benchfile" + std::to_string(i); }
 
@@ -43,9 +45,11 @@ std::string NewKey(int i) { return "benchfile" + std::to_string(i); }
 bool OursDelete(const char* path) {
   MSIHANDLE db = 0, view = 0;
   if (MsiOpenDatabaseA(path, MSIDBOPEN_TRANSACT_A, &db) != ERROR_SUCCESS) return false;
+  g_opened_at = Now();
   std::string sql = "DELETE FROM `File` WHERE `File` = '" + g_key + "'";
   bool ok = MsiDatabaseOpenViewA(db, sql.c_str(), &view) == ERROR_SUCCESS && MsiViewExecute(view, 0) == ERROR_SUCCESS;
   MsiCloseHandle(view);
+  g_changed_at = Now();
   ok = ok && MsiDatabaseCommit(db) == ERROR_SUCCESS;
   MsiCloseHandle(db);
   return ok;
@@ -54,6 +58,7 @@ bool OursDelete(const char* path) {
 bool OursInsert(const char* path) {
   MSIHANDLE db = 0, view = 0;
   if (MsiOpenDatabaseA(path, MSIDBOPEN_TRANSACT_A, &db) != ERROR_SUCCESS) return false;
+  g_opened_at = Now();
   bool ok = MsiDatabaseOpenViewA(db,
                                  "INSERT INTO `File` (`File`, `Component_`, `FileName`, `FileSize`, `Attributes`, "
                                  "`Sequence`) VALUES (?, ?, ?, ?, 512, ?)",
@@ -71,6 +76,7 @@ bool OursInsert(const char* path) {
   }
   MsiCloseHandle(rec);
   MsiCloseHandle(view);
+  g_changed_at = Now();
   ok = ok && MsiDatabaseCommit(db) == ERROR_SUCCESS;
   MsiCloseHandle(db);
   return ok;
@@ -79,8 +85,10 @@ bool OursInsert(const char* path) {
 bool OursStatement(const char* path) {
   MSIHANDLE db = 0, view = 0;
   if (MsiOpenDatabaseA(path, MSIDBOPEN_TRANSACT_A, &db) != ERROR_SUCCESS) return false;
+  g_opened_at = Now();
   bool ok = MsiDatabaseOpenViewA(db, g_statement, &view) == ERROR_SUCCESS && MsiViewExecute(view, 0) == ERROR_SUCCESS;
   MsiCloseHandle(view);
+  g_changed_at = Now();
   ok = ok && MsiDatabaseCommit(db) == ERROR_SUCCESS;
   MsiCloseHandle(db);
   return ok;
@@ -91,6 +99,7 @@ bool TheirsDelete(const char* path) {
   GError* error = nullptr;
   LibmsiDatabase* db = libmsi_database_new(path, LIBMSI_DB_FLAGS_TRANSACT, nullptr, &error);
   if (db == nullptr) return false;
+  g_opened_at = Now();
   std::string sql = "DELETE FROM `File` WHERE `File` = '" + g_key + "'";
   LibmsiQuery* q = libmsi_query_new(db, sql.c_str(), &error);
   bool ok = q != nullptr && libmsi_query_execute(q, nullptr, &error);
@@ -98,6 +107,7 @@ bool TheirsDelete(const char* path) {
     libmsi_query_close(q, nullptr);
     g_object_unref(q);
   }
+  g_changed_at = Now();
   ok = ok && libmsi_database_commit(db, &error);
   g_object_unref(db);
   return ok;
@@ -107,6 +117,7 @@ bool TheirsInsert(const char* path) {
   GError* error = nullptr;
   LibmsiDatabase* db = libmsi_database_new(path, LIBMSI_DB_FLAGS_TRANSACT, nullptr, &error);
   if (db == nullptr) return false;
+  g_opened_at = Now();
   LibmsiQuery* q = libmsi_query_new(db,
                                     "INSERT INTO `File` (`File`, `Component_`, `FileName`, `FileSize`, `Attributes`, "
                                     "`Sequence`) VALUES (?, ?, ?, ?, 512, ?)",
@@ -126,6 +137,7 @@ bool TheirsInsert(const char* path) {
   }
   g_object_unref(rec);
   if (q != nullptr) g_object_unref(q);
+  g_changed_at = Now();
   ok = ok && libmsi_database_commit(db, &error);
   g_object_unref(db);
   return ok;
@@ -135,12 +147,14 @@ bool TheirsStatement(const char* path) {
   GError* error = nullptr;
   LibmsiDatabase* db = libmsi_database_new(path, LIBMSI_DB_FLAGS_TRANSACT, nullptr, &error);
   if (db == nullptr) return false;
+  g_opened_at = Now();
   LibmsiQuery* q = libmsi_query_new(db, g_statement, &error);
   bool ok = q != nullptr && libmsi_query_execute(q, nullptr, &error);
   if (q != nullptr) {
     libmsi_query_close(q, nullptr);
     g_object_unref(q);
   }
+  g_changed_at = Now();
   ok = ok && libmsi_database_commit(db, &error);
   g_object_unref(db);
   return ok;
@@ -164,35 +178,45 @@ long CountRows(const fs::path& package, const char* sql) {
   return n;
 }
 
-// One timed run in a child on a fresh copy; negative on failure.
-double TimeInChild(bool (*task)(const char*), const fs::path& package, const fs::path& scratch) {
+// One timed run in a child on a fresh copy: the whole task and the change
+// alone (between open and commit); negative on failure.
+struct Timing {
+  double total = -1, change = -1, cpu = -1;  // cpu: the child's user + system time
+};
+Timing TimeInChild(bool (*task)(const char*), const fs::path& package, const fs::path& scratch) {
   fs::copy_file(package, scratch, fs::copy_options::overwrite_existing);
   fs::permissions(scratch, fs::perms::owner_read | fs::perms::owner_write);
   int fds[2];
-  if (pipe(fds) != 0) return -1;
+  if (pipe(fds) != 0) return {};
   pid_t pid = fork();
   if (pid == 0) {
     close(fds[0]);
     double start = Now();
     bool ok = task(scratch.c_str());
-    double ms = ok ? Now() - start : -1;
-    ssize_t w = write(fds[1], &ms, sizeof ms);
-    _exit(w == sizeof ms ? 0 : 1);
+    Timing t;
+    if (ok) t = {Now() - start, g_changed_at - g_opened_at};
+    ssize_t w = write(fds[1], &t, sizeof t);
+    _exit(w == sizeof t ? 0 : 1);
   }
   close(fds[1]);
-  double ms = -1;
-  if (read(fds[0], &ms, sizeof ms) != sizeof ms) ms = -1;
+  Timing t;
+  if (read(fds[0], &t, sizeof t) != sizeof t) t = {};
   close(fds[0]);
   int status = 0;
-  waitpid(pid, &status, 0);
-  return ms;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  if (t.total >= 0) {
+    t.cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  }
+  return t;
 }
 
 std::string Median(std::vector<double> v) {
   if (v.empty() || std::any_of(v.begin(), v.end(), [](double x) { return x < 0; })) return "failed";
   std::sort(v.begin(), v.end());
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.1f ms", v[v.size() / 2]);
+  std::snprintf(buf, sizeof buf, v[v.size() / 2] < 10 ? "%.2f ms" : "%.1f ms", v[v.size() / 2]);
   return buf;
 }
 
@@ -255,27 +279,40 @@ int main(int argc, char** argv) {
   };
   std::printf("Package: %s (%ju bytes), median of %d runs\n\n", package.filename().c_str(),
               static_cast<uintmax_t>(fs::file_size(package)), reps);
-  std::printf("| task | this engine | libmsi | speed-up | result, this engine | result, libmsi |\n"
-              "|---|---:|---:|---:|---|---|\n");
+  std::printf("| task | this engine | libmsi | speed-up | CPU, this engine | CPU, libmsi | speed-up | "
+              "change alone, this engine | change alone, libmsi | result, this engine | result, libmsi |\n"
+              "|---|---:|---:|---:|---:|---:|---:|---:|---:|---|---|\n");
   auto verdict = [](long got, long expected) {
     if (got == expected) return std::string("as meant");
     return "wrong: " + std::to_string(got) + " rows where " + std::to_string(expected) + " are meant";
   };
-  for (const auto& r : rows) {
-    g_statement = r.statement;
-    std::vector<double> a, b;
-    long got_ours = 0, got_theirs = 0;
-    for (int i = 0; i < reps; ++i) {
-      a.push_back(TimeInChild(r.ours, package, scratch));
-      if (r.check != nullptr) got_ours = CountRows(scratch, r.check);
-      b.push_back(TimeInChild(r.theirs, package, scratch));
-      if (r.check != nullptr) got_theirs = CountRows(scratch, r.check);
-    }
+  auto ratio = [](const std::vector<double>& ours, const std::vector<double>& theirs) {
+    char buf[32] = "";
+    std::vector<double> a = ours, b = theirs;
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
-    char ratio[32] = "";
-    if (a.front() > 0 && b.front() > 0) std::snprintf(ratio, sizeof ratio, "%.0f×", b[b.size() / 2] / a[a.size() / 2]);
-    std::printf("| %s | %s | %s | %s | %s | %s |\n", r.name, Median(a).c_str(), Median(b).c_str(), ratio,
+    if (a.front() > 0 && b.front() > 0) std::snprintf(buf, sizeof buf, "%.0f×", b[b.size() / 2] / a[a.size() / 2]);
+    return std::string(buf);
+  };
+  for (const auto& r : rows) {
+    g_statement = r.statement;
+    std::vector<double> a, b, ca, cb, pa, pb;
+    long got_ours = 0, got_theirs = 0;
+    for (int i = 0; i < reps; ++i) {
+      const Timing ours = TimeInChild(r.ours, package, scratch);
+      if (r.check != nullptr) got_ours = CountRows(scratch, r.check);
+      const Timing theirs = TimeInChild(r.theirs, package, scratch);
+      if (r.check != nullptr) got_theirs = CountRows(scratch, r.check);
+      a.push_back(ours.total);
+      ca.push_back(ours.change);
+      b.push_back(theirs.total);
+      cb.push_back(theirs.change);
+      pa.push_back(ours.cpu);
+      pb.push_back(theirs.cpu);
+    }
+    std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", r.name, Median(a).c_str(),
+                Median(b).c_str(), ratio(a, b).c_str(), Median(pa).c_str(), Median(pb).c_str(), ratio(pa, pb).c_str(),
+                Median(ca).c_str(), Median(cb).c_str(),
                 r.check ? verdict(got_ours, r.expected).c_str() : "", r.check ? verdict(got_theirs, r.expected).c_str() : "");
     std::fflush(stdout);
   }

@@ -133,6 +133,18 @@ const Case kCases[] = {
        if (f[kG] != "g4") return std::nullopt;
        return f;
      }},
+    {"Modify DELETE and INSERT again of every fetched row",
+     [](MSIHANDLE db) {
+       return ForEachRecord(db, "SELECT * FROM Item", [](MSIHANDLE view, MSIHANDLE rec) {
+         UINT r = MsiViewModify(view, MSIMODIFY_DELETE, rec);
+         MsiRecordSetStringA(rec, kT + 1, "again");
+         return r == ERROR_SUCCESS ? MsiViewModify(view, MSIMODIFY_INSERT, rec) : r;
+       });
+     },
+     [](Fields f) -> std::optional<Fields> {
+       f[kT] = "again";
+       return f;
+     }},
     {"Modify ASSIGN by key to every row",
      [](MSIHANDLE db) {
        Handle view, rec(MsiCreateRecord(2));

@@ -62,7 +62,9 @@ void RowWalk::RowInserted(const Table& table, size_t row) {
     Level& level = levels_[t];
     if (rows_[t] != kGone && rows_[t] >= row) ++rows_[t];
     if (level.scan) {
-      if (row < level.next) ++level.next;
+      // A row put at the cursor is not read: re-inserting the row just
+      // deleted must not read it again, and again.
+      if (row <= level.next) ++level.next;
       if (row < level.count) ++level.count;
       continue;
     }

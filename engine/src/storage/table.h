@@ -64,12 +64,11 @@ class Table {
   const TableSchema& schema() const { return schema_; }
   size_t column_count() const { return schema_.columns.size(); }
   size_t row_count() const {
-    return schema_.columns.empty() ? 0 : cells_.size() / schema_.columns.size();
+    return schema_.columns.empty() ? 0 : cells_.size() / schema_.columns.size() - front_;
   }
-  uint32_t cell(size_t row, size_t col) const { return cells_[row * column_count() + col]; }
-  uint32_t* row_data(size_t row) { return &cells_[row * column_count()]; }
-  const uint32_t* row_data(size_t row) const { return &cells_[row * column_count()]; }
-  const std::vector<uint32_t>& cells() const { return cells_; }
+  uint32_t cell(size_t row, size_t col) const { return cells_[(front_ + row) * column_count() + col]; }
+  uint32_t* row_data(size_t row) { return &cells_[(front_ + row) * column_count()]; }
+  const uint32_t* row_data(size_t row) const { return &cells_[(front_ + row) * column_count()]; }
   // Appends without regard to key order (virtual tables, loading).
   void AppendRow(const std::vector<uint32_t>& values, bool temporary = false) {
     cells_.insert(cells_.end(), values.begin(), values.end());
@@ -88,7 +87,7 @@ class Table {
   // Changes one cell; a key change moves the row to its place. Returns the
   // row's new position.
   size_t SetCell(size_t row, size_t col, uint32_t stored);
-  bool row_temporary(size_t row) const { return temporary_[row] != 0; }
+  bool row_temporary(size_t row) const { return temporary_[front_ + row] != 0; }
   // The row whose key columns hold the key values of `values` (a full
   // row), or -1.
   long FindRowByKey(const std::vector<uint32_t>& values) const;
@@ -113,6 +112,11 @@ class Table {
   TableSchema schema_;
   std::vector<uint32_t> cells_;
   std::vector<uint8_t> temporary_;  // per row: inserted TEMPORARY
+  // Unused rows at the start of both vectors: a row deleted or inserted in
+  // the first half moves the rows before it, not the ones after, so a
+  // fetch-and-delete loop costs each row a constant, not the table.
+  size_t front_ = 0;
+  void Compact();
   // Rows known to be in key order: lookups and inserts can then search
   // instead of scanning.
   bool sorted_ = true;
