@@ -88,8 +88,8 @@ Status View::RebindIfColumnsChanged() {
     changed = changed || select_->table(t)->column_count() != bound_widths_[t];
   }
   if (!changed) return Status();
-  tuples_.clear();
-  executed_ = false;
+  cursor_.reset();
+  pending_.clear();
   auto q = sql::SelectQuery::Prepare(*db_, std::get<sql::SelectStmt>(parsed_.statement));
   if (!q.ok()) return q.status();
   select_ = std::move(*q);
@@ -102,27 +102,33 @@ Status View::Execute(const Record* params) {
   if (!values.ok()) return values.status();
   if (!select_) return sql::ExecuteChangeStatement(*db_, parsed_.statement, *values);
   MSI_RETURN_IF_ERROR(RebindIfColumnsChanged());
-  MSI_RETURN_IF_ERROR(select_->Run(*db_, *values, &tuples_));
-  cursor_ = 0;
-  executed_ = true;
+  cursor_.reset();
+  pending_.clear();
+  pending_.reserve(select_->table_count());  // so that taking a row cannot fail
+  auto cursor = select_->Start(*db_, std::move(*values));
+  if (!cursor.ok()) return cursor.status();
+  cursor_ = std::move(*cursor);
   return Status();
 }
 
 Result<std::shared_ptr<Record>> View::Fetch() {
-  if (!executed_ || !select_) return Status::Error(1627, "the view has not been executed");
+  if (!cursor_ || !select_) return Status::Error(1627, "the view has not been executed");
   MSI_RETURN_IF_ERROR(RebindIfColumnsChanged());
-  if (!executed_) return Status::Error(259, "no more rows: the table's columns changed");
+  if (!cursor_) return Status::Error(259, "no more rows: the table's columns changed");
   const size_t width = select_->table_count();
   for (;;) {
-    if (width == 0 || cursor_ >= tuples_.size() / width) {
-      return Status::Error(259, "no more rows");
+    if (pending_.empty()) {
+      auto next = cursor_->Next();
+      if (!next.ok()) return next.status();
+      if (*next == nullptr) return Status::Error(259, "no more rows");
+      pending_.assign(*next, *next + width);
     }
-    const uint32_t* rows = &tuples_[cursor_ * width];
+    const uint32_t* rows = pending_.data();
     // Rows deleted since the view ran are passed over.
     bool gone = false;
     for (size_t t = 0; t < width; ++t) gone = gone || rows[t] >= select_->table(t)->row_count();
     if (gone) {
-      ++cursor_;
+      pending_.clear();
       continue;
     }
 
@@ -160,15 +166,14 @@ Result<std::shared_ptr<Record>> View::Fetch() {
       record->origin_row.assign(table->row_data(rows[0]),
                                 table->row_data(rows[0]) + table->column_count());
     }
-    ++cursor_;  // only now: a fetch that runs out of memory gives this row again
+    pending_.clear();  // only now: a fetch that runs out of memory gives this row again
     return record;
   }
 }
 
 Status View::Close() {
-  tuples_.clear();
-  cursor_ = 0;
-  executed_ = false;
+  cursor_.reset();
+  pending_.clear();
   return Status();
 }
 

@@ -1,5 +1,5 @@
-// A view: one parsed statement on one database, and for SELECT the rows
-// of its last execution with a cursor.
+// A view: one parsed statement on one database, and for SELECT a cursor
+// over the result of its last execution.
 #pragma once
 
 #include <memory>
@@ -10,6 +10,7 @@
 #include "api/record.h"
 #include "sql/ast.h"
 #include "sql/param.h"
+#include "sql/select_cursor.h"
 #include "sql/select_query.h"
 #include "status.h"
 #include "storage/database.h"
@@ -54,9 +55,8 @@ class View : public Object {
   std::vector<size_t> bound_widths_;  // column count of each FROM table when bound
   std::vector<unsigned> field_of_;    // empty when the select list has no constants
   unsigned constant_fields_ = 0;
-  std::vector<uint32_t> tuples_;
-  size_t cursor_ = 0;
-  bool executed_ = false;
+  std::unique_ptr<sql::SelectCursor> cursor_;  // after select_: it refers to it
+  std::vector<uint32_t> pending_;  // the row being handed out, one position per table
 };
 
 // A statement value from a record field (streams are read into memory).

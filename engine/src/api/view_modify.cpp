@@ -1,4 +1,6 @@
 // MsiViewModify: changing rows through the records of a one-table view.
+#include <optional>
+
 #include "api/view.h"
 #include "msiquery.h"
 #include "sql/row_editor.h"
@@ -18,6 +20,31 @@ bool SameValue(const sql::ParamValue& a, const sql::ParamValue& b) {
     case sql::ParamValue::Kind::kStream: return *a.stream == *b.stream;
   }
   return false;
+}
+
+// The stored key a record's values name, as a full row with the key
+// columns set; nullopt when no stored row can hold these values (a value
+// of another kind, a text the pool lacks, a number beyond the column).
+std::optional<std::vector<uint32_t>> StoredKey(Database& db, const Table& table,
+                                               const std::vector<sql::ParamValue>& values) {
+  const auto& cols = table.schema().columns;
+  std::vector<uint32_t> key(cols.size(), 0);
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (!cols[c].is_key()) continue;
+    const sql::ParamValue& v = values[c];
+    if (v.kind == sql::ParamValue::Kind::kNull) continue;
+    if (cols[c].kind() == ValueKind::kInteger && v.kind == sql::ParamValue::Kind::kInteger) {
+      if (cols[c].short_int() && (v.integer < -32768 || v.integer > 32767)) return std::nullopt;
+      key[c] = StoreInt(v.integer, cols[c].short_int());
+      if (key[c] == 0) return std::nullopt;
+    } else if (cols[c].kind() == ValueKind::kString && v.kind == sql::ParamValue::Kind::kString) {
+      key[c] = db.strings().Find(v.text);
+      if (key[c] == 0) return std::nullopt;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return key;
 }
 
 }  // namespace
@@ -87,8 +114,15 @@ Status View::Modify(int mode, Record& record) {
   sql::RowEditor editor(*db_, table);
   const std::vector<sql::ParamValue> values = RecordValues(record);
 
-  // The row the record's key names, or -1.
+  // The row the record's key names, or -1: a search of the sorted keys,
+  // so that changing many rows by key stays linear in their number.
+  bool binary_key = false;
+  for (const Column& c : cols) binary_key = binary_key || (c.is_key() && c.kind() == ValueKind::kBinary);
   auto row_of_key = [&]() -> long {
+    if (!binary_key) {
+      const auto key = StoredKey(*db_, table, values);
+      return key ? table.FindRowByKey(*key) : -1;
+    }
     for (size_t r = 0; r < table.row_count(); ++r) {
       bool same = true;
       for (size_t c = 0; c < cols.size() && same; ++c) {

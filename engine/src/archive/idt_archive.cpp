@@ -202,6 +202,7 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
   }
   const TableSchema& target = table->schema();
   sql::RowEditor editor(db, *table);
+  if (!streams_table) editor.DeferKeyOrder();  // a table made anew: no view reads it yet
   for (size_t l = 3; l < lines.size(); ++l) {
     if (lines[l].empty()) continue;
     const std::vector<std::string> fields = SplitTabs(lines[l]);
@@ -239,6 +240,7 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
       return Status::Error(st.code(), file + " line " + std::to_string(l + 1) + ": " + st.message());
     }
   }
+  editor.FinishLoad();
   return Status();
 }
 

@@ -163,22 +163,19 @@ Status ExecuteChangeStatement(Database& db, const Statement& statement,
     // Markers of the SET list come before those of the WHERE clause.
     std::vector<std::pair<size_t, ParamValue>> changes;
     for (const auto& [col, value] : s->assignments) {
-      changes.emplace_back(static_cast<size_t>(table.schema().Find(col.column)),
-                           Resolve(value, params));
+      // Checked when the view opened; the table may have been made anew since.
+      const int c = table.schema().Find(col.column);
+      if (c < 0) return BadQuery("unknown column " + col.column);
+      if (table.schema().columns[c].is_key()) {
+        return Status::Error(1627, "UPDATE cannot change the primary key column " + col.column);
+      }
+      changes.emplace_back(static_cast<size_t>(c), Resolve(value, params));
     }
     auto rows = MatchingRows(db, &table, s->where.get(), params);
     if (!rows.ok()) return rows.status();
-    // Rows move when their key changes: find each again by its old key.
-    std::vector<std::vector<uint32_t>> keys;
-    for (size_t r : *rows) {
-      keys.emplace_back(table.row_data(r), table.row_data(r) + table.column_count());
-    }
+    // Keys are refused in SET, so no row moves: each changes in place.
     RowEditor editor(db, table);
-    for (const auto& key : keys) {
-      const long r = table.FindRowByKey(key);
-      if (r < 0) continue;
-      MSI_RETURN_IF_ERROR(editor.Update(static_cast<size_t>(r), changes));
-    }
+    for (size_t r : *rows) MSI_RETURN_IF_ERROR(editor.Update(r, changes));
     return Status();
   }
   if (auto* s = std::get_if<DeleteStmt>(&statement)) {
@@ -186,9 +183,7 @@ Status ExecuteChangeStatement(Database& db, const Statement& statement,
     if (!t.ok()) return t.status();
     auto rows = MatchingRows(db, *t, s->where.get(), params);
     if (!rows.ok()) return rows.status();
-    RowEditor editor(db, **t);
-    for (size_t i = rows->size(); i-- > 0;) MSI_RETURN_IF_ERROR(editor.Delete((*rows)[i]));
-    return Status();
+    return RowEditor(db, **t).DeleteRows(*rows);
   }
   if (auto* s = std::get_if<CreateStmt>(&statement)) {
     auto schema = BuildSchema(*s);

@@ -1,11 +1,20 @@
 #include "sql/row_editor.h"
 
+#include <algorithm>
+
 #include "sql/stored_value.h"
 
 namespace msi::sql {
 
 bool RowEditor::persistent(size_t col, bool temporary_row) const {
   return !temporary_row && !table_.schema().temporary && !table_.schema().columns[col].temporary();
+}
+
+bool RowEditor::HasBinaryColumn() const {
+  for (const Column& c : table_.schema().columns) {
+    if (c.kind() == ValueKind::kBinary) return true;
+  }
+  return false;
 }
 
 std::vector<ParamValue> RowEditor::Read(size_t row) {
@@ -47,7 +56,13 @@ Status RowEditor::Insert(const std::vector<ParamValue>& values, bool temporary) 
     }
     stored[c] = *v;
   }
-  if (table_.FindRowByKey(stored) >= 0) {
+  std::string key;
+  if (deferred_) {
+    for (size_t c = 0; c < cols.size(); ++c) {
+      if (cols[c].is_key()) key.append(reinterpret_cast<const char*>(&stored[c]), sizeof stored[c]);
+    }
+  }
+  if (deferred_ ? keys_.count(key) != 0 : table_.FindRowByKey(stored) >= 0) {
     undo();
     return Status::Error(1627, "a row with this key exists already");
   }
@@ -62,12 +77,25 @@ Status RowEditor::Insert(const std::vector<ParamValue>& values, bool temporary) 
       return st;
     }
   }
-  const size_t row = table_.InsertRow(stored, temporary);
+  size_t row = 0;
+  if (deferred_) {
+    table_.AppendRow(stored, temporary);
+    row = table_.row_count() - 1;
+    keys_.insert(std::move(key));
+  } else {
+    row = table_.InsertRow(stored, temporary);
+  }
   for (size_t c = 0; c < cols.size(); ++c) {
     if (streams[c]) db_.PutStream(db_.CellStreamName(table_, row), streams[c]);
   }
   if (!temporary) db_.MarkChanged();
   return Status();
+}
+
+void RowEditor::FinishLoad() {
+  if (deferred_) table_.SortByKey();
+  deferred_ = false;
+  keys_.clear();
 }
 
 Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamValue>>& changes) {
@@ -105,7 +133,8 @@ Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamVa
   // Streams of binary cells are named after the key: collect them under
   // the old name before the key moves.
   std::vector<StreamBytes> carried(cols.size());
-  const std::string old_name = db_.CellStreamName(table_, row);
+  const bool binary = HasBinaryColumn();
+  const std::string old_name = binary ? db_.CellStreamName(table_, row) : std::string();
   for (size_t c = 0; c < cols.size(); ++c) {
     if (cols[c].kind() != ValueKind::kBinary || table_.cell(row, c) == 0) continue;
     if (stream_set[c] || key_changed) {
@@ -141,8 +170,19 @@ Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamVa
   for (size_t c = 0; c < cols.size(); ++c) {
     had_stream = had_stream || (cols[c].kind() == ValueKind::kBinary && table_.cell(row, c) != 0);
   }
-  table_.DeleteRow(row);
-  const size_t moved = table_.InsertRow(stored, temporary);
+  // Only a new key moves the row; otherwise its cells change in place.
+  size_t moved = row;
+  if (key_changed) {
+    table_.DeleteRow(row);
+    moved = table_.InsertRow(stored, temporary);
+  } else {
+    std::copy(stored.begin(), stored.end(), table_.row_data(row));
+    table_.Touch();
+  }
+  if (!binary) {
+    if (!temporary) db_.MarkChanged();
+    return Status();
+  }
   const std::string new_name = db_.CellStreamName(table_, moved);
   if (had_stream && key_changed) db_.RemoveStream(old_name);
   for (size_t c = 0; c < cols.size(); ++c) {
@@ -158,15 +198,8 @@ Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamVa
   return Status();
 }
 
-Status RowEditor::Delete(size_t row) {
+bool RowEditor::ReleaseRow(size_t row) {
   const auto& cols = table_.schema().columns;
-  if (IsStreamsTable()) {
-    db_.RemoveStream(std::string(db_.strings().Utf8(table_.cell(row, 0))));
-    return Status();
-  }
-  if (Database::IsCatalogTable(table_.schema().name)) {
-    return Status::Error(1627, "system tables cannot be changed with rows");
-  }
   const bool temporary = table_.row_temporary(row);
   bool has_stream = false;
   for (size_t c = 0; c < cols.size(); ++c) {
@@ -176,10 +209,42 @@ Status RowEditor::Delete(size_t row) {
       db_.strings().Release(v, persistent(c, temporary));
     }
   }
+  return has_stream;
+}
+
+Status RowEditor::Delete(size_t row) {
+  if (IsStreamsTable()) {
+    db_.RemoveStream(std::string(db_.strings().Utf8(table_.cell(row, 0))));
+    return Status();
+  }
+  if (Database::IsCatalogTable(table_.schema().name)) {
+    return Status::Error(1627, "system tables cannot be changed with rows");
+  }
+  const bool temporary = table_.row_temporary(row);
+  const bool has_stream = ReleaseRow(row);
   const std::string name = db_.CellStreamName(table_, row);
   table_.DeleteRow(row);
   if (has_stream && db_.FindStream(name)) db_.RemoveStream(name);
   if (!temporary) db_.MarkChanged();
+  return Status();
+}
+
+Status RowEditor::DeleteRows(const std::vector<size_t>& rows) {
+  if (IsStreamsTable() || Database::IsCatalogTable(table_.schema().name)) {
+    for (size_t i = rows.size(); i-- > 0;) MSI_RETURN_IF_ERROR(Delete(rows[i]));
+    return Status();
+  }
+  std::vector<std::string> streams;
+  bool persistent_row = false;
+  for (size_t row : rows) {
+    persistent_row = persistent_row || !table_.row_temporary(row);
+    if (ReleaseRow(row)) streams.push_back(db_.CellStreamName(table_, row));
+  }
+  table_.DeleteRows(rows);
+  for (const std::string& name : streams) {
+    if (db_.FindStream(name)) db_.RemoveStream(name);
+  }
+  if (persistent_row) db_.MarkChanged();
   return Status();
 }
 

@@ -2,6 +2,8 @@
 // the one place INSERT, UPDATE, DELETE and MsiViewModify change rows.
 #pragma once
 
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "sql/param.h"
@@ -22,6 +24,15 @@ class RowEditor {
   // taken.
   Status Update(size_t row, const std::vector<std::pair<size_t, ParamValue>>& changes);
   Status Delete(size_t row);
+  // Deletes the rows at these positions (ascending), moving the others
+  // once rather than once per deleted row.
+  Status DeleteRows(const std::vector<size_t>& rows);
+
+  // For filling a new table that no view reads yet: rows are appended and
+  // put in key order once by FinishLoad, and taken keys are found through a
+  // hash set, so loading rows in any order costs n log n, not n squared.
+  void DeferKeyOrder() { deferred_ = true; }
+  void FinishLoad();
 
   // The row's values, one per column.
   std::vector<ParamValue> Read(size_t row);
@@ -29,9 +40,14 @@ class RowEditor {
  private:
   bool persistent(size_t col, bool temporary_row) const;
   bool IsStreamsTable() const { return table_.schema().name == "_Streams"; }
+  bool HasBinaryColumn() const;
+  // Drops the row's string references; true when it names a stream.
+  bool ReleaseRow(size_t row);
 
   Database& db_;
   Table& table_;
+  bool deferred_ = false;
+  std::unordered_set<std::string> keys_;  // deferred: the keys inserted
 };
 
 }  // namespace msi::sql

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
-#include <unordered_set>
 
 namespace msi::sql {
 namespace {
@@ -232,14 +230,6 @@ Result<std::unique_ptr<SelectQuery>> SelectQuery::Prepare(Database& db, const Se
 
 namespace {
 
-// How the rows of one FROM table are found for the tables already bound.
-struct AccessPath {
-  enum class Kind { kScan, kConstant, kJoin } kind = Kind::kScan;
-  int column = 0;
-  uint32_t stored = 0;  // kConstant
-  BoundColumn other;    // kJoin: a column of a table bound earlier
-};
-
 void Conjuncts(const BoundExpr* e, std::vector<const BoundExpr*>& out) {
   if (e == nullptr) return;
   if (e->kind == Expr::Kind::kAnd) {
@@ -310,88 +300,15 @@ AccessPath ChoosePath(int t, const std::vector<const BoundExpr*>& conjuncts,
 
 }  // namespace
 
-Status SelectQuery::Run(Database& db, const std::vector<ParamValue>& params,
-                        std::vector<uint32_t>* tuples) const {
-  tuples->clear();
-  const int n = static_cast<int>(tables_.size());
+std::vector<AccessPath> SelectQuery::PlanAccess(Database& db,
+                                                const std::vector<ParamValue>& params) const {
   std::vector<const BoundExpr*> conjuncts;
   Conjuncts(where_.get(), conjuncts);
-  std::vector<AccessPath> paths(n);
-  for (int t = 0; t < n; ++t) paths[t] = ChoosePath(t, conjuncts, tables_, db, params);
-
-  std::vector<uint32_t> rows(n, 0);
-  // Binding the last table outermost yields the installer's order: row
-  // positions compared from the last table of FROM to the first.
-  std::function<void(int)> loop = [&](int t) {
-    if (t < 0) {
-      if (EvaluateCondition(where_.get(), db, tables_, rows.data(), params)) {
-        tuples->insert(tuples->end(), rows.begin(), rows.end());
-      }
-      return;
-    }
-    const AccessPath& p = paths[t];
-    if (p.kind == AccessPath::Kind::kScan) {
-      const size_t count = tables_[t]->row_count();
-      for (size_t r = 0; r < count; ++r) {
-        rows[t] = static_cast<uint32_t>(r);
-        loop(t - 1);
-      }
-      return;
-    }
-    const uint32_t key = p.kind == AccessPath::Kind::kConstant
-                             ? p.stored
-                             : tables_[p.other.table]->cell(rows[p.other.table], p.other.column);
-    // Copy: the index may be rebuilt by an inner loop over the same table.
-    const std::vector<uint32_t> matches = tables_[t]->RowsWithValue(p.column, key);
-    for (uint32_t r : matches) {
-      rows[t] = r;
-      loop(t - 1);
-    }
-  };
-  if (n > 0) loop(n - 1);
-
-  const size_t width = static_cast<size_t>(n);
-  size_t count = width == 0 ? 0 : tuples->size() / width;
-  auto stored = [&](size_t tuple, const BoundColumn& c) {
-    return tables_[c.table]->cell((*tuples)[tuple * width + c.table], c.column);
-  };
-  if (distinct_ && count > 1) {
-    std::vector<uint32_t> kept;
-    std::unordered_set<std::string> seen;
-    std::string key;
-    for (size_t i = 0; i < count; ++i) {
-      key.clear();
-      for (const BoundColumn& c : output_) {
-        const uint32_t v = stored(i, c);
-        key.append(reinterpret_cast<const char*>(&v), sizeof v);
-      }
-      if (seen.insert(key).second) {
-        kept.insert(kept.end(), tuples->begin() + i * width, tuples->begin() + (i + 1) * width);
-      }
-    }
-    tuples->swap(kept);
-    count = tuples->size() / width;
+  std::vector<AccessPath> paths(tables_.size());
+  for (size_t t = 0; t < tables_.size(); ++t) {
+    paths[t] = ChoosePath(static_cast<int>(t), conjuncts, tables_, db, params);
   }
-  if (!order_.empty() && count > 1) {
-    std::vector<uint32_t> order(count);
-    for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
-    // Stored values order integers numerically and strings by id, with
-    // null first; ties keep their row order.
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-      for (const BoundColumn& c : order_) {
-        const uint32_t va = stored(a, c), vb = stored(b, c);
-        if (va != vb) return va < vb;
-      }
-      return false;
-    });
-    std::vector<uint32_t> sorted;
-    sorted.reserve(tuples->size());
-    for (uint32_t i : order) {
-      sorted.insert(sorted.end(), tuples->begin() + i * width, tuples->begin() + (i + 1) * width);
-    }
-    tuples->swap(sorted);
-  }
-  return Status();
+  return paths;
 }
 
 }  // namespace msi::sql

@@ -36,14 +36,26 @@ struct BoundExpr {
   std::unique_ptr<BoundExpr> left, right;
 };
 
+class SelectCursor;
+
+// How the rows of one FROM table are found for the tables already bound.
+struct AccessPath {
+  enum class Kind { kScan, kConstant, kJoin } kind = Kind::kScan;
+  int column = 0;
+  uint32_t stored = 0;  // kConstant
+  BoundColumn other;    // kJoin: a column of a table bound earlier
+};
+
 class SelectQuery {
  public:
   // ERROR_BAD_QUERY_SYNTAX for unknown tables or columns.
   static Result<std::unique_ptr<SelectQuery>> Prepare(Database& db, const SelectStmt& stmt);
 
-  // Runs the query: each result row is one row index per FROM table.
-  Status Run(Database& db, const std::vector<ParamValue>& params,
-             std::vector<uint32_t>* tuples) const;
+  // Runs the query (select_cursor.cpp): a cursor over the result, each row
+  // one row position per FROM table.
+  Result<std::unique_ptr<SelectCursor>> Start(Database& db, std::vector<ParamValue> params) const;
+  // The lookup of each FROM table for these parameters.
+  std::vector<AccessPath> PlanAccess(Database& db, const std::vector<ParamValue>& params) const;
 
   size_t table_count() const { return tables_.size(); }
   Table* table(size_t i) const { return tables_[i]; }
@@ -52,6 +64,10 @@ class SelectQuery {
     return tables_[output_[i].table]->schema().columns[output_[i].column];
   }
   int param_count() const { return param_count_; }
+  const std::vector<Table*>& tables() const { return tables_; }
+  const std::vector<BoundColumn>& order() const { return order_; }
+  bool distinct() const { return distinct_; }
+  const BoundExpr* where() const { return where_.get(); }
 
  private:
   SelectQuery() = default;

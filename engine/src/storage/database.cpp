@@ -268,7 +268,7 @@ void Database::RefreshCatalogViews() {
   for (size_t r = 0; r < t.row_count(); ++r) names.emplace_back(strings_->Utf8(t.cell(r, 0)));
   auto it = tables_.find("_Streams");
   // Refill in place: views may hold the table.
-  if (it != tables_.end()) *it->second = std::move(*BuildStreamsTable(false));
+  if (it != tables_.end()) it->second->ReplaceRows(std::move(*BuildStreamsTable(false)));
   table_names_.swap(names);
 }
 
@@ -449,6 +449,8 @@ Status Database::DropTable(const std::string& name) {
   // Everything that needs memory first, then the changes, which need none:
   // running out of memory leaves the table as it was.
   dropped_.reserve(dropped_.size() + 1);
+  std::vector<size_t> all(t.row_count());  // every row, taken out in one pass
+  for (size_t r = 0; r < all.size(); ++r) all[r] = r;
   dropped_tables_.insert(name);  // harmless while the table still exists
   const uint32_t id = strings_->Find(name);
   std::map<std::string, StreamBytes> removed;  // the streams of binary cells
@@ -473,7 +475,7 @@ Status Database::DropTable(const std::string& name) {
     if (columns.cell(r, 0) == id) columns.DeleteRow(r);
   }
   // Views may still point at the table: empty it and keep the object.
-  while (t.row_count() > 0) t.DeleteRow(t.row_count() - 1);
+  t.DeleteRows(all);
   const bool persistent = !schemas_.at(name).temporary;
   schemas_.erase(name);
   holds_.erase(name);

@@ -101,24 +101,92 @@ size_t Table::InsertRow(const std::vector<uint32_t>& values, bool temporary) {
   } else {
     while (pos > 0 && CompareKeys(row_data(pos - 1), values.data()) > 0) --pos;
   }
-  temporary_.reserve(temporary_.size() + 1);  // so that no half row can stay behind
-  cells_.insert(cells_.begin() + static_cast<long>(pos * column_count()), values.begin(),
-                values.end());
-  temporary_.insert(temporary_.begin() + static_cast<long>(pos), temporary ? 1 : 0);
+  const size_t w = column_count();
+  if (front_ > 0 && pos < n / 2) {
+    // Rows before the new one move one place towards the start.
+    --front_;
+    const auto base = cells_.begin() + static_cast<long>(front_ * w);
+    std::copy(base + static_cast<long>(w), base + static_cast<long>((pos + 1) * w), base);
+    std::copy(values.begin(), values.end(), base + static_cast<long>(pos * w));
+    const auto flags = temporary_.begin() + static_cast<long>(front_);
+    std::copy(flags + 1, flags + static_cast<long>(pos + 1), flags);
+    flags[static_cast<long>(pos)] = temporary ? 1 : 0;
+  } else {
+    temporary_.reserve(temporary_.size() + 1);  // so that no half row can stay behind
+    cells_.insert(cells_.begin() + static_cast<long>((front_ + pos) * w), values.begin(), values.end());
+    temporary_.insert(temporary_.begin() + static_cast<long>(front_ + pos), temporary ? 1 : 0);
+  }
   Touch();
+  for (RowObserver* o : observers_) o->RowInserted(*this, pos);
   return pos;
 }
 
 void Table::DeleteRow(size_t row) {
-  const auto first = cells_.begin() + static_cast<long>(row * column_count());
-  cells_.erase(first, first + static_cast<long>(column_count()));
-  temporary_.erase(temporary_.begin() + static_cast<long>(row));
+  const size_t n = row_count(), w = column_count();
+  if (row < n / 2) {
+    // Rows before it move one place towards the end, into its place.
+    const auto base = cells_.begin() + static_cast<long>(front_ * w);
+    std::copy_backward(base, base + static_cast<long>(row * w), base + static_cast<long>((row + 1) * w));
+    const auto flags = temporary_.begin() + static_cast<long>(front_);
+    std::copy_backward(flags, flags + static_cast<long>(row), flags + static_cast<long>(row + 1));
+    ++front_;
+    if (front_ > n) Compact();  // never more unused rows than rows
+  } else {
+    const auto first = cells_.begin() + static_cast<long>((front_ + row) * w);
+    cells_.erase(first, first + static_cast<long>(w));
+    temporary_.erase(temporary_.begin() + static_cast<long>(front_ + row));
+  }
   Touch();
+  if (!observers_.empty()) {
+    const std::vector<size_t> rows{row};
+    for (RowObserver* o : observers_) o->RowsRemoved(*this, rows);
+  }
+}
+
+void Table::Compact() {
+  cells_.erase(cells_.begin(), cells_.begin() + static_cast<long>(front_ * column_count()));
+  temporary_.erase(temporary_.begin(), temporary_.begin() + static_cast<long>(front_));
+  front_ = 0;
+}
+
+void Table::DeleteRows(const std::vector<size_t>& rows) {
+  if (rows.empty()) return;
+  Compact();
+  const size_t n = row_count(), w = column_count();
+  size_t kept = 0, gone = 0;
+  for (size_t r = 0; r < n; ++r) {
+    if (gone < rows.size() && rows[gone] == r) {
+      ++gone;
+      continue;
+    }
+    if (kept != r) {
+      std::copy_n(cells_.begin() + static_cast<long>(r * w), w, cells_.begin() + static_cast<long>(kept * w));
+      temporary_[kept] = temporary_[r];
+    }
+    ++kept;
+  }
+  cells_.resize(kept * w);
+  temporary_.resize(kept);
+  Touch();
+  for (RowObserver* o : observers_) o->RowsRemoved(*this, rows);
+}
+
+void Table::ReplaceRows(Table&& other) {
+  schema_ = std::move(other.schema_);
+  cells_ = std::move(other.cells_);
+  temporary_ = std::move(other.temporary_);
+  front_ = other.front_;
+  sorted_ = other.sorted_;
+  Touch();
+}
+
+void Table::Unwatch(RowObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
 size_t Table::SetCell(size_t row, size_t col, uint32_t stored) {
   if (!schema_.columns[col].is_key()) {
-    cells_[row * column_count() + col] = stored;
+    row_data(row)[col] = stored;
     Touch();
     return row;
   }
@@ -130,6 +198,7 @@ size_t Table::SetCell(size_t row, size_t col, uint32_t stored) {
 }
 
 void Table::SortByKey() {
+  Compact();
   const size_t n = row_count(), w = column_count();
   std::vector<size_t> order(n);
   for (size_t i = 0; i < n; ++i) order[i] = i;
@@ -151,6 +220,7 @@ void Table::SortByKey() {
 }
 
 void Table::AddColumn(const Column& column) {
+  Compact();
   const size_t n = row_count(), w = column_count();
   std::vector<uint32_t> cells;
   cells.reserve(n * (w + 1));
