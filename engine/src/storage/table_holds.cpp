@@ -49,7 +49,7 @@ Status Database::RemoveTemporaryColumns(const std::string& name) {
     rebuilt.AppendRow(values, table.row_temporary(r));
   }
   // In place: open views hold the table and notice the new width.
-  table = std::move(rebuilt);
+  table.ReplaceRows(std::move(rebuilt));
   schema = std::move(narrow);
   return Status();
 }
