@@ -1,7 +1,7 @@
 // No statement text crashes the engine: deep nesting and very long
 // statements give result codes, checked against libmsi where libmsi can
 // be given the statement (a command-line argument holds at most 128 KiB).
-#include <regex>
+#include <cstdlib>
 
 #include "statement_support.h"
 
@@ -87,9 +87,9 @@ UINT EngineAnswer(MSIHANDLE db, const std::string& sql) {
 UINT LibmsiAnswer(const fs::path& package, const std::string& sql) {
   RunResult r = Run({LibmsiSql(), package.string(), sql});
   if (r.exit_code == 0) return ERROR_SUCCESS;
-  std::smatch m;
-  if (std::regex_search(r.err, m, std::regex("error ([0-9]+)"))) {
-    return static_cast<UINT>(std::stoul(m[1]));
+  const size_t at = r.err.find("error ");
+  if (r.exit_code == 1 && at != std::string::npos) {
+    return static_cast<UINT>(std::strtoul(r.err.c_str() + at + 6, nullptr, 10));
   }
   return 0xFFFFFFFF;  // crashed or no code
 }
