@@ -27,6 +27,7 @@ void MakeDatabase(const fs::path& path, const std::vector<std::string>& statemen
 }
 
 const std::vector<std::string> kBase = {
+    "codepage:1252",  // not neutral, so that another codepage conflicts
     "CREATE TABLE `Item` (`Key` CHAR(16) NOT NULL, `Value` CHAR(32), `Count` SHORT PRIMARY KEY `Key`)",
     "INSERT INTO `Item` (`Key`, `Value`, `Count`) VALUES ('alpha', 'a', 1)",
     "INSERT INTO `Item` (`Key`, `Value`, `Count`) VALUES ('beta', 'b', 2)",

@@ -40,7 +40,9 @@ std::string Text(MSIHANDLE record, UINT field) {
 // merge modules have no Media table, validation databases no File table.
 Status ForEachRow(MSIHANDLE db, const char* table, const std::string& sql,
                   MSIHANDLE params, const std::function<void(MSIHANDLE)>& take) {
-  if (MsiDatabaseIsTablePersistentA(db, table) == MSICONDITION_NONE) return Ok();
+  // The catalog tables (_Streams, ...) always exist, though the installer
+  // answers NONE for them.
+  if (table[0] != '_' && MsiDatabaseIsTablePersistentA(db, table) == MSICONDITION_NONE) return Ok();
   Handle view;
   UINT r = MsiDatabaseOpenViewA(db, sql.c_str(), view.out());
   if (r == ERROR_SUCCESS) r = MsiViewExecute(view.get(), params);

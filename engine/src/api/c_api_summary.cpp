@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "api/c_api_util.h"
+#include "api/guard.h"
 #include "cfb/compound_file_reader.h"
 #include "api/database_object.h"
 #include "api/summary_info_object.h"
@@ -183,71 +184,87 @@ extern "C" {
 
 UINT MsiGetSummaryInformationA(MSIHANDLE hDatabase, LPCSTR szDatabasePath, UINT uiUpdateCount,
                                MSIHANDLE* phSummaryInfo) {
-  return GetSummaryInformation(hDatabase, szDatabasePath, uiUpdateCount, phSummaryInfo);
+  return Guarded([&]() -> UINT {
+    return GetSummaryInformation(hDatabase, szDatabasePath, uiUpdateCount, phSummaryInfo);
+  });
 }
 
 UINT MsiGetSummaryInformationW(MSIHANDLE hDatabase, LPCWSTR szDatabasePath, UINT uiUpdateCount,
                                MSIHANDLE* phSummaryInfo) {
-  const std::string path = FromWide(szDatabasePath);
-  return GetSummaryInformation(hDatabase, szDatabasePath ? path.c_str() : nullptr, uiUpdateCount,
-                               phSummaryInfo);
+  return Guarded([&]() -> UINT {
+    const std::string path = FromWide(szDatabasePath);
+    return GetSummaryInformation(hDatabase, szDatabasePath ? path.c_str() : nullptr, uiUpdateCount,
+                                 phSummaryInfo);
+  });
 }
 
 UINT MsiSummaryInfoGetPropertyCount(MSIHANDLE hSummaryInfo, UINT* puiPropertyCount) {
-  auto si = Find<SummaryInfoObject>(hSummaryInfo);
-  if (!si) return ERROR_INVALID_HANDLE;
-  UINT count = 0;
-  for (const auto& [pid, value] : si->properties.values) {
-    if (pid <= kLastPid && value.kind != PropertyValue::Kind::Empty) ++count;
-  }
-  if (puiPropertyCount != nullptr) *puiPropertyCount = count;
-  return ERROR_SUCCESS;
+  return Guarded([&]() -> UINT {
+    auto si = Find<SummaryInfoObject>(hSummaryInfo);
+    if (!si) return ERROR_INVALID_HANDLE;
+    UINT count = 0;
+    for (const auto& [pid, value] : si->properties.values) {
+      if (pid <= kLastPid && value.kind != PropertyValue::Kind::Empty) ++count;
+    }
+    if (puiPropertyCount != nullptr) *puiPropertyCount = count;
+    return ERROR_SUCCESS;
+  });
 }
 
 UINT MsiSummaryInfoGetPropertyA(MSIHANDLE hSummaryInfo, UINT uiProperty, UINT* puiDataType,
                                 INT* piValue, FILETIME* pftValue, LPSTR szValueBuf,
                                 DWORD* pcchValueBuf) {
-  return GetProperty(hSummaryInfo, uiProperty, puiDataType, piValue, pftValue, szValueBuf,
-                     pcchValueBuf);
+  return Guarded([&]() -> UINT {
+    return GetProperty(hSummaryInfo, uiProperty, puiDataType, piValue, pftValue, szValueBuf,
+                       pcchValueBuf);
+  });
 }
 
 UINT MsiSummaryInfoGetPropertyW(MSIHANDLE hSummaryInfo, UINT uiProperty, UINT* puiDataType,
                                 INT* piValue, FILETIME* pftValue, LPWSTR szValueBuf,
                                 DWORD* pcchValueBuf) {
-  return GetProperty(hSummaryInfo, uiProperty, puiDataType, piValue, pftValue, szValueBuf,
-                     pcchValueBuf);
+  return Guarded([&]() -> UINT {
+    return GetProperty(hSummaryInfo, uiProperty, puiDataType, piValue, pftValue, szValueBuf,
+                       pcchValueBuf);
+  });
 }
 
 UINT MsiSummaryInfoSetPropertyA(MSIHANDLE hSummaryInfo, UINT uiProperty, UINT uiDataType,
                                 INT iValue, FILETIME* pftValue, LPCSTR szValue) {
-  return SetProperty(hSummaryInfo, uiProperty, uiDataType, iValue, pftValue, szValue);
+  return Guarded([&]() -> UINT {
+    return SetProperty(hSummaryInfo, uiProperty, uiDataType, iValue, pftValue, szValue);
+  });
 }
 
 UINT MsiSummaryInfoSetPropertyW(MSIHANDLE hSummaryInfo, UINT uiProperty, UINT uiDataType,
                                 INT iValue, FILETIME* pftValue, LPCWSTR szValue) {
-  const std::string text = FromWide(szValue);
-  return SetProperty(hSummaryInfo, uiProperty, uiDataType, iValue, pftValue,
-                     szValue ? text.c_str() : nullptr);
+  return Guarded([&]() -> UINT {
+    const std::string text = FromWide(szValue);
+    return SetProperty(hSummaryInfo, uiProperty, uiDataType, iValue, pftValue,
+                       szValue ? text.c_str() : nullptr);
+  });
 }
 
 UINT MsiSummaryInfoPersist(MSIHANDLE hSummaryInfo) {
-  auto si = Find<SummaryInfoObject>(hSummaryInfo);
-  if (!si) return ERROR_INVALID_HANDLE;
-  if (si->update_count == 0) return ERROR_FUNCTION_FAILED;
-  if (!si->unsaved) return ERROR_SUCCESS;
-  auto bytes = EncodePropertySet(si->properties);
-  if (!bytes.ok()) return bytes.status().code();
-  if (si->db) {
-    si->db->PutStream(kSummaryStreamName,
-                      std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)));
+  return Guarded([&]() -> UINT {
+    auto si = Find<SummaryInfoObject>(hSummaryInfo);
+    if (!si) return ERROR_INVALID_HANDLE;
+    if (si->update_count == 0) return ERROR_FUNCTION_FAILED;
+    if (!si->unsaved) return ERROR_SUCCESS;
+    auto bytes = EncodePropertySet(si->properties);
+    if (!bytes.ok()) return bytes.status().code();
+    if (si->db) {
+      si->db->PutStream(kSummaryStreamName,
+                        std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)));
+      si->unsaved = false;
+      return ERROR_SUCCESS;
+    }
+    const Status written = ReplaceRootStreamInFile(si->path, StoredStreamName(kSummaryStreamName),
+                                                   std::move(*bytes));
+    if (!written.ok()) return written.code();
     si->unsaved = false;
     return ERROR_SUCCESS;
-  }
-  const Status written = ReplaceRootStreamInFile(si->path, StoredStreamName(kSummaryStreamName),
-                                                 std::move(*bytes));
-  if (!written.ok()) return written.code();
-  si->unsaved = false;
-  return ERROR_SUCCESS;
+  });
 }
 
 }  // extern "C"

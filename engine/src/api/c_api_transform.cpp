@@ -1,6 +1,7 @@
 // MsiDatabaseGenerateTransform, MsiDatabaseApplyTransform and
 // MsiCreateTransformSummaryInfo.
 #include "api/c_api_util.h"
+#include "api/guard.h"
 #include "api/database_object.h"
 #include "msiquery.h"
 #include "transform/transform_apply.h"
@@ -59,38 +60,50 @@ UINT SummaryInfo(MSIHANDLE hDatabase, MSIHANDLE hReference, const char* path, in
 extern "C" {
 
 UINT MsiDatabaseApplyTransformA(MSIHANDLE hDatabase, LPCSTR szTransformFile, int iErrorConditions) {
-  return Apply(hDatabase, szTransformFile, iErrorConditions);
+  return Guarded([&]() -> UINT {
+    return Apply(hDatabase, szTransformFile, iErrorConditions);
+  });
 }
 
 UINT MsiDatabaseApplyTransformW(MSIHANDLE hDatabase, LPCWSTR szTransformFile, int iErrorConditions) {
-  if (szTransformFile == nullptr) return ERROR_INVALID_PARAMETER;
-  return Apply(hDatabase, FromWide(szTransformFile).c_str(), iErrorConditions);
+  return Guarded([&]() -> UINT {
+    if (szTransformFile == nullptr) return ERROR_INVALID_PARAMETER;
+    return Apply(hDatabase, FromWide(szTransformFile).c_str(), iErrorConditions);
+  });
 }
 
 UINT MsiDatabaseGenerateTransformA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
                                    LPCSTR szTransformFile, int iReserved1, int iReserved2) {
-  return Generate(hDatabase, hDatabaseReference, szTransformFile, iReserved1, iReserved2);
+  return Guarded([&]() -> UINT {
+    return Generate(hDatabase, hDatabaseReference, szTransformFile, iReserved1, iReserved2);
+  });
 }
 
 UINT MsiDatabaseGenerateTransformW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
                                    LPCWSTR szTransformFile, int iReserved1, int iReserved2) {
-  const std::string path = FromWide(szTransformFile);
-  return Generate(hDatabase, hDatabaseReference, szTransformFile ? path.c_str() : nullptr,
-                  iReserved1, iReserved2);
+  return Guarded([&]() -> UINT {
+    const std::string path = FromWide(szTransformFile);
+    return Generate(hDatabase, hDatabaseReference, szTransformFile ? path.c_str() : nullptr,
+                    iReserved1, iReserved2);
+  });
 }
 
 UINT MsiCreateTransformSummaryInfoA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
                                     LPCSTR szTransformFile, int iErrorConditions,
                                     int iValidation) {
-  return SummaryInfo(hDatabase, hDatabaseReference, szTransformFile, iErrorConditions, iValidation);
+  return Guarded([&]() -> UINT {
+    return SummaryInfo(hDatabase, hDatabaseReference, szTransformFile, iErrorConditions, iValidation);
+  });
 }
 
 UINT MsiCreateTransformSummaryInfoW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
                                     LPCWSTR szTransformFile, int iErrorConditions,
                                     int iValidation) {
-  if (szTransformFile == nullptr) return ERROR_INVALID_PARAMETER;
-  return SummaryInfo(hDatabase, hDatabaseReference, FromWide(szTransformFile).c_str(),
-                     iErrorConditions, iValidation);
+  return Guarded([&]() -> UINT {
+    if (szTransformFile == nullptr) return ERROR_INVALID_PARAMETER;
+    return SummaryInfo(hDatabase, hDatabaseReference, FromWide(szTransformFile).c_str(),
+                       iErrorConditions, iValidation);
+  });
 }
 
 }  // extern "C"

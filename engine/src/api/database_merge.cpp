@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "api/c_api_util.h"
+#include "api/guard.h"
 #include "api/database_object.h"
 #include "msiquery.h"
 #include "sql/row_editor.h"
@@ -208,12 +209,16 @@ UINT Merge(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge, const char* error_tabl
 extern "C" {
 
 UINT MsiDatabaseMergeA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge, LPCSTR szTableName) {
-  return Merge(hDatabase, hDatabaseMerge, szTableName);
+  return Guarded([&]() -> UINT {
+    return Merge(hDatabase, hDatabaseMerge, szTableName);
+  });
 }
 
 UINT MsiDatabaseMergeW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge, LPCWSTR szTableName) {
-  const std::string name = FromWide(szTableName);
-  return Merge(hDatabase, hDatabaseMerge, szTableName ? name.c_str() : nullptr);
+  return Guarded([&]() -> UINT {
+    const std::string name = FromWide(szTableName);
+    return Merge(hDatabase, hDatabaseMerge, szTableName ? name.c_str() : nullptr);
+  });
 }
 
 }  // extern "C"

@@ -175,7 +175,9 @@ class Application {
       col.name = rec.cells[2]->text;
       col.type = static_cast<uint16_t>(rec.cells[3]->integer);
       const unsigned width = col.type & coltype::kWidthMask;
-      if (col.kind() == ValueKind::kInteger && width != 1 && width != 2 && width != 4) {
+      // A stored transform holds persistent columns only.
+      if ((col.kind() == ValueKind::kInteger && width != 1 && width != 2 && width != 4) ||
+          col.temporary()) {
         return Failure("damaged transform: column " + col.name + " has an impossible type");
       }
       const TableSchema* layout = Layout(table);
