@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "msiquery.h"
+#include "cli_support.h"
 #include "summary_command.h"
 #include "transform_command.h"
 
 namespace {
+
+using namespace msisql;
 
 constexpr const char* kUsage =
     "Usage: msisql PACKAGE STATEMENT...\n"
@@ -70,39 +73,6 @@ constexpr const char* kUsage =
     "a changed cell ((null) for null).\n"
     "The package is written atomically: a failed or interrupted commit leaves\n"
     "the old file intact.\n";
-
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(MSIHANDLE h) : h_(h) {}
-  ~Handle() { MsiCloseHandle(h_); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  MSIHANDLE* out() { return &h_; }
-  MSIHANDLE get() const { return h_; }
-
- private:
-  MSIHANDLE h_ = 0;
-};
-
-int Fail(UINT code, const std::string& context) {
-  const char* d = MsiExtLastErrorDescriptionA(code);
-  std::fprintf(stderr, "msisql: error %u: %s%s%s\n", code, d ? d : "unknown error",
-               context.empty() ? "" : " ", context.c_str());
-  return 1;
-}
-
-void AppendEscaped(std::string& out, const std::string& text) {
-  for (char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out.push_back(c);
-    }
-  }
-}
 
 UINT FieldString(MSIHANDLE rec, UINT field, std::string* out) {
   DWORD len = 0;

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "cli_support.h"
 #include "msiquery.h"
 
 namespace {
+
+using namespace msisql;
 
 struct PropertyName {
   UINT pid;
@@ -37,22 +40,6 @@ UINT TypeOf(UINT pid) {
   if (pid >= PID_EDITTIME && pid <= PID_LASTSAVE_DTM) return VT_FILETIME;
   if ((pid >= PID_PAGECOUNT && pid <= PID_CHARCOUNT) || pid == PID_SECURITY) return VT_I4;
   return VT_LPSTR;
-}
-
-class SummaryHandle {
- public:
-  ~SummaryHandle() { MsiCloseHandle(h_); }
-  MSIHANDLE* out() { return &h_; }
-  MSIHANDLE get() const { return h_; }
-
- private:
-  MSIHANDLE h_ = 0;
-};
-
-int Fail(UINT code, const std::string& context) {
-  const char* d = MsiExtResultDescriptionA(code);
-  std::fprintf(stderr, "msisql: error %u: %s %s\n", code, d ? d : "unknown error", context.c_str());
-  return 1;
 }
 
 // FILETIME ticks (100 ns since 1601-01-01) between 1601 and 1970.
@@ -148,18 +135,6 @@ bool ParseInteger(const std::string& s, long min, long max, INT* out) {
   return true;
 }
 
-void AppendEscaped(std::string& out, const std::string& text) {
-  for (char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out.push_back(c);
-    }
-  }
-}
-
 UINT PropertyLine(MSIHANDLE si, const PropertyName& p, std::string* line) {
   UINT type = VT_EMPTY;
   INT value = 0;
@@ -194,7 +169,7 @@ UINT PropertyLine(MSIHANDLE si, const PropertyName& p, std::string* line) {
 }  // namespace
 
 int PrintSummary(const char* package) {
-  SummaryHandle si;
+  Handle si;
   UINT r = MsiGetSummaryInformationA(0, package, 0, si.out());
   if (r != ERROR_SUCCESS) return Fail(r, "reading the summary information of " + std::string(package));
   std::string out, line;
@@ -208,7 +183,7 @@ int PrintSummary(const char* package) {
 }
 
 int SetSummary(const char* package, int count, char** assignments) {
-  SummaryHandle si;
+  Handle si;
   UINT r = MsiGetSummaryInformationA(0, package, static_cast<UINT>(count), si.out());
   if (r != ERROR_SUCCESS) return Fail(r, "opening the summary information of " + std::string(package));
   // Every assignment is checked and set in memory first; the file is

@@ -12,33 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "cli_support.h"
 #include "msiquery.h"
 
 namespace {
 
-class Handle {
- public:
-  Handle() = default;
-  ~Handle() { MsiCloseHandle(h_); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  MSIHANDLE* out() { return &h_; }
-  MSIHANDLE get() const { return h_; }
-
- private:
-  MSIHANDLE h_ = 0;
-};
-
-int Fail(UINT code, const std::string& context) {
-  const char* d = MsiExtResultDescriptionA(code);
-  std::fprintf(stderr, "msisql: error %u: %s %s\n", code, d ? d : "unknown error", context.c_str());
-  return 1;
-}
-
-int Usage(const char* what) {
-  std::fprintf(stderr, "msisql: %s (see msisql --help)\n", what);
-  return 2;
-}
+using namespace msisql;
 
 std::optional<std::string> Field(MSIHANDLE rec, UINT i) {
   if (MsiRecordIsNull(rec, i)) return std::nullopt;
@@ -49,20 +28,6 @@ std::optional<std::string> Field(MSIHANDLE rec, UINT i) {
   DWORD size = len + 1;
   if (MsiRecordGetStringA(rec, i, buf.data(), &size) != ERROR_SUCCESS) return std::nullopt;
   return std::string(buf.data(), size);
-}
-
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
 }
 
 std::string Shown(const std::optional<std::string>& v) { return v ? Escaped(*v) : "(null)"; }
