@@ -165,19 +165,28 @@ typedef uint32_t MSIHANDLE;
 /* MsiRecordGetInteger's answer for a null field or one that is no number */
 #define MSI_NULL_INTEGER ((int)0x80000000)
 
-typedef enum tagMSICOLINFO {
+/* In C++ the enumerations are int-based, as they are in C: a caller may pass
+ * any int (an unknown value is refused with ERROR_INVALID_PARAMETER), and
+ * the engine may read it without undefined behaviour. */
+#ifdef __cplusplus
+#define MSIENGINE_INT_ENUM : int
+#else
+#define MSIENGINE_INT_ENUM
+#endif
+
+typedef enum tagMSICOLINFO MSIENGINE_INT_ENUM {
   MSICOLINFO_NAMES = 0, /* field i: name of column i */
   MSICOLINFO_TYPES = 1  /* field i: type such as s72, S255, i2, I4, L0, v0 */
 } MSICOLINFO;
 
-typedef enum tagMSICONDITION {
+typedef enum tagMSICONDITION MSIENGINE_INT_ENUM {
   MSICONDITION_FALSE = 0, /* the table is temporary */
   MSICONDITION_TRUE = 1,  /* the table is persistent */
   MSICONDITION_NONE = 2,  /* no such table */
   MSICONDITION_ERROR = 3  /* bad handle or argument */
 } MSICONDITION;
 
-typedef enum tagMSIMODIFY {
+typedef enum tagMSIMODIFY MSIENGINE_INT_ENUM {
   MSIMODIFY_SEEK = -1,            /* fill the record from the row of its key */
   MSIMODIFY_REFRESH = 0,          /* re-read a fetched record */
   MSIMODIFY_INSERT = 1,           /* insert; fails if the key exists */
