@@ -20,20 +20,21 @@ class MemorySink : public ByteSink {
   std::vector<uint8_t> bytes;
 };
 
-Bytes Fill(size_t size, uint8_t seed) {
-  auto v = std::make_shared<std::vector<uint8_t>>(size);
-  for (size_t i = 0; i < size; ++i) (*v)[i] = static_cast<uint8_t>(seed + i * 7);
+std::vector<uint8_t> Fill(size_t size, uint8_t seed) {
+  std::vector<uint8_t> v(size);
+  for (size_t i = 0; i < size; ++i) v[i] = static_cast<uint8_t>(seed + i * 7);
   return v;
 }
+Bytes Shared(std::vector<uint8_t> v) { return std::make_shared<const std::vector<uint8_t>>(std::move(v)); }
 
 // A file with a small stream (mini stream), a large one and a storage.
 std::vector<uint8_t> SampleFile(unsigned version = 3) {
   StorageTree root;
-  root.streams.push_back({u"small", Fill(100, 1)});
-  root.streams.push_back({u"large", Fill(9000, 2)});
+  root.streams.push_back({u"small", Shared(Fill(100, 1))});
+  root.streams.push_back({u"large", Shared(Fill(9000, 2))});
   StorageTree sub;
   sub.name = u"sub";
-  sub.streams.push_back({u"inner", Fill(10, 3)});
+  sub.streams.push_back({u"inner", Shared(Fill(10, 3))});
   root.storages.push_back(sub);
   MemorySink sink;
   WriteOptions options;
@@ -71,7 +72,8 @@ uint32_t FindEntry(const std::vector<uint8_t>& f, const std::u16string& name) {
   return 0;
 }
 
-// Reads every stream under every storage; returns the first error code.
+// Reads every stream under every storage, copied and shared, which must
+// agree; returns the first error code.
 uint32_t ReadAll(const CompoundFileReader& r) {
   uint32_t first = 0;
   std::vector<uint32_t> pending{CompoundFileReader::kRootId};
@@ -83,6 +85,11 @@ uint32_t ReadAll(const CompoundFileReader& r) {
         pending.push_back(id);
       } else {
         auto bytes = r.ReadStream(id);
+        auto shared = r.ShareStream(id);
+        EXPECT_EQ(bytes.ok(), shared.ok());
+        if (bytes.ok() && shared.ok()) {
+          EXPECT_EQ(*bytes, std::vector<uint8_t>(shared->begin(), shared->end()));
+        }
         if (!bytes.ok() && first == 0) first = bytes.status().code();
       }
     }
@@ -99,12 +106,35 @@ TEST(CompoundFileReader, ReadsWhatTheWriterWrote) {
     auto large = (*r)->FindChild(CompoundFileReader::kRootId, u"large");
     auto sub = (*r)->FindChild(CompoundFileReader::kRootId, u"sub");
     ASSERT_TRUE(small && large && sub);
-    EXPECT_EQ(*(*r)->ReadStream(*small), *Fill(100, 1));
-    EXPECT_EQ(*(*r)->ReadStream(*large), *Fill(9000, 2));
+    EXPECT_EQ(*(*r)->ReadStream(*small), Fill(100, 1));
+    EXPECT_EQ(*(*r)->ReadStream(*large), Fill(9000, 2));
     auto inner = (*r)->FindChild(*sub, u"inner");
     ASSERT_TRUE(inner);
-    EXPECT_EQ(*(*r)->ReadStream(*inner), *Fill(10, 3));
+    EXPECT_EQ(*(*r)->ReadStream(*inner), Fill(10, 3));
+    EXPECT_EQ(ReadAll(**r), 0u);
   }
+}
+
+TEST(CompoundFileReader, StreamsOutOfOrderReadWhole) {
+  // The large stream's first two sectors swapped in the file and its chain
+  // relinked to match: a valid file whose stream cannot be shared as one
+  // range of the file.
+  auto f = SampleFile();
+  const size_t large = EntryOffset(f, FindEntry(f, u"large"));
+  const uint32_t start = Get32(f, large + 0x74);
+  const size_t fat = (Get32(f, 0x4C) + 1) * 512;
+  std::swap_ranges(f.begin() + (start + 1) * 512, f.begin() + (start + 2) * 512, f.begin() + (start + 2) * 512);
+  Put32(f, large + 0x74, start + 1);
+  Put32(f, fat + 4 * (start + 1), start);
+  Put32(f, fat + 4 * start, start + 2);
+  auto r = OpenBytes(f);
+  ASSERT_TRUE(r.ok()) << r.status().message();
+  auto id = (*r)->FindChild(CompoundFileReader::kRootId, u"large");
+  ASSERT_TRUE(id);
+  auto shared = (*r)->ShareStream(*id);
+  ASSERT_TRUE(shared.ok());
+  EXPECT_EQ(std::vector<uint8_t>(shared->begin(), shared->end()), Fill(9000, 2));
+  EXPECT_EQ(ReadAll(**r), 0u);
 }
 
 TEST(CompoundFileReader, ForeignFilesAreNotPackages) {

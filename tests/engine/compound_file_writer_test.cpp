@@ -58,7 +58,7 @@ Bytes Pattern(size_t size, uint32_t seed) {
     x = x * 1103515245u + 12345u;
     b = static_cast<uint8_t>(x >> 16);
   }
-  return data;
+  return std::shared_ptr<const std::vector<uint8_t>>(data);
 }
 
 StreamEntry Stream(std::u16string name, size_t size, uint32_t seed = 1) {
@@ -104,7 +104,7 @@ void ExpectSameTree(const StorageTree& wanted, const cfbtest::Storage& read,
   ASSERT_EQ(streams.size(), read.streams.size());
   for (size_t i = 0; i < streams.size(); ++i) {
     EXPECT_EQ(streams[i]->name, read.streams[i].name);
-    EXPECT_TRUE(*streams[i]->data == read.streams[i].data)
+    EXPECT_TRUE(std::vector<uint8_t>(streams[i]->data.begin(), streams[i]->data.end()) == read.streams[i].data)
         << "stream " << i << " differs";
   }
 
@@ -142,7 +142,7 @@ void ExpectEngineReads(const StorageTree& wanted, const CompoundFileReader& file
       ASSERT_NE(it, wanted.streams.end());
       Result<std::vector<uint8_t>> data = file.ReadStream(child);
       ASSERT_TRUE(data.ok()) << data.status().message();
-      EXPECT_TRUE(*data == *it->data);
+      EXPECT_TRUE(*data == std::vector<uint8_t>(it->data.begin(), it->data.end()));
     } else {
       ASSERT_EQ(c.type, EntryType::kStorage);
       ++storages;
@@ -397,13 +397,11 @@ TEST(CompoundFileWriter, LongestNameAndReservedLookalikesAreAccepted) {
   RoundTrip(root, 3);
 }
 
-TEST(CompoundFileWriter, RejectsUnknownVersionAndMissingData) {
+TEST(CompoundFileWriter, RejectsUnknownVersions) {
   MemorySink sink;
   StorageTree root;
   EXPECT_EQ(WriteCompoundFile(root, WriteOptions{2}, sink).code(), 87u);
   EXPECT_EQ(WriteCompoundFile(root, WriteOptions{5}, sink).code(), 87u);
-  root.streams.push_back(StreamEntry{u"null", nullptr});
-  EXPECT_EQ(WriteCompoundFile(root, WriteOptions{3}, sink).code(), 87u);
   EXPECT_EQ(sink.writes, 0);
 }
 
@@ -589,7 +587,7 @@ TEST(CompoundFileWriter, MsitoolsReadsTheWrittenStreams) {
       const std::string name(s.name.begin(), s.name.end());
       const std::string out =
           RunCommand("msiinfo extract '" + path + "' " + name);
-      EXPECT_TRUE(std::vector<uint8_t>(out.begin(), out.end()) == *s.data)
+      EXPECT_TRUE(std::vector<uint8_t>(out.begin(), out.end()) == std::vector<uint8_t>(s.data.begin(), s.data.end()))
           << name << " read back differently, version " << version;
     }
     std::filesystem::remove(path);

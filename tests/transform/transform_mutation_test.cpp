@@ -78,7 +78,7 @@ TEST(TransformMutation, EveryByteOfEveryStream) {
   int failed = 0, cases = 0;
   const fs::path bad = dir / "bad.mst";
   for (size_t s = 0; s < tree.streams.size(); ++s) {
-    const std::vector<uint8_t>& original = *tree.streams[s].data;
+    const std::vector<uint8_t> original(tree.streams[s].data.begin(), tree.streams[s].data.end());
     for (size_t at = 0; at <= original.size(); ++at) {
       // Each byte replaced by 0, by 0xFF and by itself plus one; the stream
       // cut before it.

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,11 +24,35 @@ class ByteSink {
 
 // The contents of one stream, shared so that a commit can carry streams of
 // the old file over without copying them more than once.
-using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
+// Either bytes of their own or a range of a mapped file, which `owner`
+// keeps alive.
+class Bytes {
+ public:
+  Bytes() = default;
+  Bytes(std::shared_ptr<const std::vector<uint8_t>> owned)  // NOLINT: implicit by design
+      : owner_(owned), data_(owned ? owned->data() : nullptr), size_(owned ? owned->size() : 0) {}
+  Bytes(std::shared_ptr<std::vector<uint8_t>> owned)  // NOLINT: implicit by design
+      : Bytes(std::shared_ptr<const std::vector<uint8_t>>(std::move(owned))) {}
+  Bytes(std::shared_ptr<const void> owner, const uint8_t* data, size_t size)
+      : owner_(std::move(owner)), data_(data), size_(size) {}
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const uint8_t* begin() const { return data_; }
+  const uint8_t* end() const { return data_ + size_; }
+  bool operator==(const Bytes& other) const {
+    return size_ == other.size_ && (size_ == 0 || std::memcmp(data_, other.data_, size_) == 0);
+  }
+
+ private:
+  std::shared_ptr<const void> owner_;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 struct StreamEntry {
   std::u16string name;  // stored name (already encoded), at most 31 units
-  Bytes data;           // never null; may be empty
+  Bytes data;           // may be empty
 };
 
 struct StorageTree {

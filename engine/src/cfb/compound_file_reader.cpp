@@ -247,37 +247,88 @@ Result<std::vector<uint8_t>> CompoundFileReader::ReadStream(uint32_t id) const {
   const DirectoryEntry& e = entries_[id];
   if (e.size == 0) return std::vector<uint8_t>();
   if (e.size > image_->size()) return Damaged("stream larger than the file");
-  std::vector<uint8_t> out(static_cast<size_t>(e.size));
+  // Filled by appending: zeroing the buffer first costs as much as the copy.
+  std::vector<uint8_t> out;
+  out.reserve(static_cast<size_t>(e.size));
+  const size_t size = static_cast<size_t>(e.size);
+  auto append = [&](uint32_t sector, uint32_t offset, uint32_t n) {
+    const uint64_t start = (static_cast<uint64_t>(sector) + 1) * geo_.sector_size + offset;
+    const uint64_t have = start < image_->size() ? image_->size() - start : 0;
+    const size_t take = static_cast<size_t>(std::min<uint64_t>(have, n));
+    out.insert(out.end(), image_->data() + start, image_->data() + start + take);
+    out.resize(out.size() + (n - take));  // a file cut short reads as zeros
+  };
   if (e.size < mini_cutoff_) {
     const uint64_t mini_capacity =
         static_cast<uint64_t>(mini_stream_sectors_.size()) * geo_.sector_size / kMiniSectorSize;
     const uint32_t limit = static_cast<uint32_t>(std::min<uint64_t>(mini_capacity, mini_fat_.size()));
     uint32_t cur = e.start_sector;
-    size_t done = 0;
-    std::vector<uint8_t> seen(limit, 0);  // a sector met twice means a loop
-    while (done < out.size()) {
-      if (cur >= limit || seen[cur]++) return Damaged("mini stream chain");
+    std::vector<bool> seen(limit);  // a sector met twice means a loop
+    while (out.size() < size) {
+      if (cur >= limit || seen[cur]) return Damaged("mini stream chain");
+      seen[cur] = true;
       const uint64_t off = static_cast<uint64_t>(cur) * kMiniSectorSize;
-      const uint32_t n = static_cast<uint32_t>(std::min<size_t>(kMiniSectorSize, out.size() - done));
-      const uint32_t sector = mini_stream_sectors_[off / geo_.sector_size];
-      CopySector(sector, static_cast<uint32_t>(off % geo_.sector_size), out.data() + done, n);
-      done += n;
+      const uint32_t n = static_cast<uint32_t>(std::min<size_t>(kMiniSectorSize, size - out.size()));
+      append(mini_stream_sectors_[off / geo_.sector_size], static_cast<uint32_t>(off % geo_.sector_size), n);
       cur = mini_fat_[cur];
     }
     return out;
   }
   uint32_t cur = e.start_sector;
-  size_t done = 0;
   const uint32_t limit = std::min<uint32_t>(static_cast<uint32_t>(fat_.size()), geo_.sector_count);
-  std::vector<uint8_t> seen(limit, 0);  // a sector met twice means a loop
-  while (done < out.size()) {
-    if (cur >= limit || seen[cur]++) return Damaged("stream chain");
-    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(geo_.sector_size, out.size() - done));
-    CopySector(cur, 0, out.data() + done, n);
-    done += n;
+  std::vector<bool> seen(limit);  // a sector met twice means a loop
+  while (out.size() < size) {
+    if (cur >= limit || seen[cur]) return Damaged("stream chain");
+    seen[cur] = true;
+    append(cur, 0, static_cast<uint32_t>(std::min<size_t>(geo_.sector_size, size - out.size())));
     cur = fat_[cur];
   }
   return out;
+}
+
+std::optional<uint64_t> CompoundFileReader::ContiguousOffset(const DirectoryEntry& e) const {
+  const uint64_t sector_size = geo_.sector_size;
+  auto file_offset = [&](uint32_t sector, uint64_t within) { return (sector + 1ull) * sector_size + within; };
+  std::optional<uint64_t> start;
+  if (e.size < mini_cutoff_) {
+    const uint64_t mini_capacity = mini_stream_sectors_.size() * sector_size / kMiniSectorSize;
+    const uint64_t limit = std::min<uint64_t>(mini_capacity, mini_fat_.size());
+    const uint64_t count = (e.size + kMiniSectorSize - 1) / kMiniSectorSize;
+    uint32_t cur = e.start_sector;
+    uint64_t expected = 0;
+    for (uint64_t i = 0; i < count; ++i) {
+      if (cur >= limit) return std::nullopt;
+      const uint64_t off = static_cast<uint64_t>(cur) * kMiniSectorSize;
+      const uint64_t here = file_offset(mini_stream_sectors_[off / sector_size], off % sector_size);
+      if (i == 0) start = here;
+      else if (here != expected) return std::nullopt;
+      expected = here + kMiniSectorSize;
+      cur = mini_fat_[cur];
+    }
+  } else {
+    const uint64_t limit = std::min<uint64_t>(fat_.size(), geo_.sector_count);
+    const uint64_t count = (e.size + sector_size - 1) / sector_size;
+    uint32_t cur = e.start_sector;
+    for (uint64_t i = 0; i < count; ++i) {
+      if (cur >= limit || (i > 0 && cur != e.start_sector + i)) return std::nullopt;
+      cur = fat_[cur];
+    }
+    start = file_offset(e.start_sector, 0);
+  }
+  // Strictly ascending sectors cannot loop; the bytes must all be there.
+  if (!start || *start > image_->size() || image_->size() - *start < e.size) return std::nullopt;
+  return start;
+}
+
+Result<Bytes> CompoundFileReader::ShareStream(uint32_t id) const {
+  if (id < entries_.size() && entries_[id].type == EntryType::kStream && entries_[id].size > 0) {
+    if (auto offset = ContiguousOffset(entries_[id])) {
+      return Bytes(image_, image_->data() + *offset, static_cast<size_t>(entries_[id].size));
+    }
+  }
+  auto copy = ReadStream(id);
+  if (!copy.ok()) return copy.status();
+  return Bytes(std::make_shared<const std::vector<uint8_t>>(std::move(*copy)));
 }
 
 }  // namespace msi::cfb

@@ -50,6 +50,11 @@ class CompoundFileReader {
   std::optional<uint32_t> FindChild(uint32_t storage_id, std::u16string_view name) const;
   // The whole contents of a stream entry.
   Result<std::vector<uint8_t>> ReadStream(uint32_t id) const;
+  // The same bytes, shared with the file image when the stream's sectors
+  // lie in order inside the file (as writers lay them out), so that large
+  // streams are neither copied nor paged in before they are read; a copy
+  // otherwise.
+  Result<Bytes> ShareStream(uint32_t id) const;
   // The size a stream's chain really holds (its declared size was checked
   // against its chain at open).
   uint64_t StreamSize(uint32_t id) const { return entries_[id].size; }
@@ -71,6 +76,9 @@ class CompoundFileReader {
   // Copies `size` bytes of sector `sector` starting at `offset`; bytes past
   // the end of a short last sector read as zero.
   void CopySector(uint32_t sector, uint32_t offset, uint8_t* out, uint32_t size) const;
+  // Where in the image the stream's bytes lie in one piece; nullopt when
+  // its sectors are out of order or the file ends before its last byte.
+  std::optional<uint64_t> ContiguousOffset(const DirectoryEntry& e) const;
 
   std::shared_ptr<const FileImage> image_;
   unsigned major_version_ = 3;

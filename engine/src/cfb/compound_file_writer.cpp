@@ -38,7 +38,7 @@ struct Entry {
   std::u16string_view name;
   uint8_t type = kTypeStream;
   const StorageTree* storage = nullptr;        // storages and the root
-  const std::vector<uint8_t>* data = nullptr;  // streams
+  const Bytes* data = nullptr;  // streams
   uint32_t left = kNoStream;
   uint32_t right = kNoStream;
   uint32_t child = kNoStream;
@@ -122,10 +122,6 @@ Status CollectEntries(const StorageTree& root, std::vector<Entry>& entries) {
     }
     for (const Sibling& s : siblings) {
       MSI_RETURN_IF_ERROR(CheckEntryName(s.name));
-      if (s.stream && !s.stream->data) {
-        return Status::Error(kErrorInvalidParameter,
-                             "compound file stream without contents");
-      }
     }
     std::sort(siblings.begin(), siblings.end(),
               [](const Sibling& a, const Sibling& b) {
@@ -148,7 +144,7 @@ Status CollectEntries(const StorageTree& root, std::vector<Entry>& entries) {
       e.name = s.name;
       if (s.stream) {
         e.type = kTypeStream;
-        e.data = s.stream->data.get();
+        e.data = &s.stream->data;
         e.size = e.data->size();
       } else {
         e.type = kTypeStorage;

@@ -1,6 +1,7 @@
 #include "sql/row_editor.h"
 
 #include <algorithm>
+#include <array>
 
 #include "sql/stored_value.h"
 
@@ -119,6 +120,30 @@ Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamVa
     return Status::Error(1627, "system tables cannot be changed with rows");
   }
   const bool temporary = table_.row_temporary(row);
+  // The common case of a bulk UPDATE: no key and no stream involved, so
+  // the cells change in place with nothing to allocate per row.
+  bool in_place = changes.size() <= kMaxInPlace && !HasBinaryColumn();
+  for (const auto& change : changes) in_place = in_place && !cols[change.first].is_key();
+  if (in_place) {
+    std::array<uint32_t, kMaxInPlace> values{};
+    for (size_t i = 0; i < changes.size(); ++i) {
+      const auto& [col, value] = changes[i];
+      auto v = ToStored(db_, cols[col], value, persistent(col, temporary), nullptr);
+      if (!v.ok()) return v.status();
+      values[i] = *v;
+    }
+    for (size_t i = 0; i < changes.size(); ++i) {
+      const size_t col = changes[i].first;
+      const uint32_t old = table_.cell(row, col);
+      if (cols[col].kind() == ValueKind::kString && old != 0 && old != values[i]) {
+        db_.strings().Release(old, persistent(col, temporary));
+      }
+      table_.row_data(row)[col] = values[i];
+    }
+    table_.Touch();
+    if (!temporary) db_.MarkChanged();
+    return Status();
+  }
   std::vector<uint32_t> stored(table_.row_data(row), table_.row_data(row) + cols.size());
   std::vector<StreamBytes> streams(cols.size());
   std::vector<uint8_t> stream_set(cols.size(), 0);

@@ -38,6 +38,7 @@ class RowEditor {
   std::vector<ParamValue> Read(size_t row);
 
  private:
+  static constexpr size_t kMaxInPlace = 32;
   bool persistent(size_t col, bool temporary_row) const;
   bool IsStreamsTable() const { return table_.schema().name == "_Streams"; }
   bool HasBinaryColumn() const;

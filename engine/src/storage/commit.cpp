@@ -1,22 +1,25 @@
-// Commit: the whole database re-encoded into a new compound file that
-// replaces the package atomically. String ids of strings that stay are
-// kept (ORDER BY results depend on them); reference counts are recounted
-// from every table; rows are written in primary key order; every stream
-// and storage that is not table data is carried over byte for byte.
+// Commit: a new compound file that replaces the package atomically. String
+// ids of strings that stay are kept (ORDER BY results depend on them);
+// reference counts are recounted from every table; the rows of changed
+// tables are written in primary key order, and unchanged tables keep their
+// streams; every stream and storage that is not table data is carried over
+// byte for byte.
 #include <algorithm>
 
 #include "cfb/compound_file.h"
 #include "storage/atomic_file.h"
 #include "storage/database.h"
 #include "storage/summary_info.h"
+#include "storage/table_stream.h"
 #include "stream_name.h"
 #include "text.h"
 
 namespace msi {
 namespace {
 
-void Put(std::vector<uint8_t>& out, uint32_t v, unsigned width) {
-  for (unsigned i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+uint8_t* Put(uint8_t* out, uint32_t v, unsigned width) {
+  for (unsigned i = 0; i < width; ++i) *out++ = static_cast<uint8_t>(v >> (8 * i));
+  return out;
 }
 
 cfb::Bytes MakeBytes(std::vector<uint8_t> v) {
@@ -36,13 +39,20 @@ std::vector<size_t> PersistentRows(const Table& t) {
 }
 
 std::vector<uint8_t> EncodeTable(const Table& t, unsigned ref_width) {
-  const std::vector<size_t> rows = PersistentRows(t);
-  std::vector<uint8_t> out;
+  // Rows kept in key order with none temporary are written as they are.
+  bool as_they_are = t.sorted();
+  for (size_t r = 0; as_they_are && r < t.row_count(); ++r) as_they_are = !t.row_temporary(r);
+  const std::vector<size_t> rows = as_they_are ? std::vector<size_t>() : PersistentRows(t);
+  const size_t n = as_they_are ? t.row_count() : rows.size();
   const auto& cols = t.schema().columns;
+  size_t size = 0;
+  for (const Column& c : cols) size += c.temporary() ? 0 : c.StoredWidth(ref_width) * n;
+  std::vector<uint8_t> out(size);
+  uint8_t* p = out.data();
   for (size_t c = 0; c < cols.size(); ++c) {
     if (cols[c].temporary()) continue;
     const unsigned w = cols[c].StoredWidth(ref_width);
-    for (size_t r : rows) Put(out, t.cell(r, c), w);
+    for (size_t i = 0; i < n; ++i) p = Put(p, t.cell(as_they_are ? i : rows[i], c), w);
   }
   return out;
 }
@@ -68,9 +78,9 @@ Status Database::CopyStorage(uint32_t entry, cfb::StorageTree* out) const {
   for (uint32_t child : cfb_->Children(entry)) {
     const auto& c = cfb_->entry(child);
     if (c.type == cfb::EntryType::kStream) {
-      auto bytes = cfb_->ReadStream(child);
+      auto bytes = cfb_->ShareStream(child);
       if (!bytes.ok()) return bytes.status();
-      out->streams.push_back({c.name, MakeBytes(std::move(*bytes))});
+      out->streams.push_back({c.name, std::move(*bytes)});
     } else if (c.type == cfb::EntryType::kStorage) {
       cfb::StorageTree sub;
       MSI_RETURN_IF_ERROR(CopyStorage(child, &sub));
@@ -80,15 +90,53 @@ Status Database::CopyStorage(uint32_t entry, cfb::StorageTree* out) const {
   return Status();
 }
 
+bool Database::UnchangedSinceLoad(const std::string& name) const {
+  auto loaded = as_loaded_.find(name);
+  auto table = tables_.find(name);
+  return loaded != as_loaded_.end() && table != tables_.end() &&
+         loaded->second.table == table->second.get() &&
+         loaded->second.generation == table->second->generation();
+}
+
 Result<cfb::StorageTree> Database::BuildFileTree() {
-  // Every table must be in memory to count its strings.
-  std::vector<Table*> persistent;
+  // A table nobody changed keeps its stream: its references are counted
+  // from the stored bytes, and the bytes are written again as they were
+  // (re-widened only when the pool's reference width changes). Changed
+  // tables are encoded from memory.
+  struct Output {
+    std::string name;
+    Table* table = nullptr;  // encoded from memory, or...
+    const TableSchema* schema = nullptr;  // ...carried over as stored
+    cfb::Bytes stored;
+    unsigned stored_width = 2;
+  };
+  std::vector<Output> outputs;
   for (const std::string& name : table_names_) {
     const TableSchema* schema = Schema(name);
     if (schema == nullptr || schema->temporary || IsCatalogTable(name)) continue;
+    Output out;
+    out.name = name;
+    if (tables_.count(name) == 0 || UnchangedSinceLoad(name)) {
+      bool present = false;
+      auto data = ReadTableStream(name, &present);
+      if (!data.ok()) return data.status();
+      const unsigned width = StreamRefWidth(*schema, data->size(), ref_width_);
+      const size_t row = StoredRowWidth(*schema, width);
+      if (row != 0 && data->size() % row == 0) {
+        if (data->empty()) continue;
+        out.schema = schema;
+        out.stored = std::move(*data);
+        out.stored_width = width;
+        outputs.push_back(std::move(out));
+        continue;
+      }
+      // Stray bytes after the last row: decoded, so they are dropped as
+      // the rows are written afresh.
+    }
     auto t = GetTable(name);
     if (!t.ok()) return t.status();
-    persistent.push_back(*t);
+    out.table = *t;
+    outputs.push_back(std::move(out));
   }
   Table& tables = *tables_.at("_Tables");
   Table& columns = *tables_.at("_Columns");
@@ -105,7 +153,17 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
     count(columns.cell(r, 0));
     count(columns.cell(r, 2));
   }
-  for (Table* t : persistent) {
+  for (const Output& out : outputs) {
+    if (out.table == nullptr) {
+      bool missing = false;
+      ForEachStringRef(*out.schema, out.stored, out.stored_width, [&](uint32_t id) {
+        if (strings_->IsUsed(id)) ++counts[id];
+        else missing = true;
+      });
+      if (missing) return Status::Error(13, "table " + out.name + " refers to a missing string");
+      continue;
+    }
+    const Table* t = out.table;
     const auto& cols = t->schema().columns;
     for (size_t r = 0; r < t->row_count(); ++r) {
       if (t->row_temporary(r)) continue;
@@ -123,23 +181,31 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
   }
   const unsigned ref_width = max_id > 0xFFFF ? 3 : 2;
 
-  std::vector<uint8_t> pool, data;
-  Put(pool, static_cast<uint32_t>(strings_->codepage()) | (ref_width == 3 ? 0x80000000u : 0), 4);
+  size_t data_size = 0, pool_size = 4 + 4 * static_cast<size_t>(max_id);
+  for (uint32_t id = 1; id <= max_id; ++id) {
+    if (counts[id] == 0) continue;
+    const size_t n = strings_->Bytes(id).size();
+    data_size += n;
+    if (n > 0xFFFF) pool_size += 4;
+  }
+  std::vector<uint8_t> pool(pool_size), data(data_size);
+  uint8_t* p = Put(pool.data(), static_cast<uint32_t>(strings_->codepage()) | (ref_width == 3 ? 0x80000000u : 0), 4);
+  uint8_t* d = data.data();
   for (uint32_t id = 1; id <= max_id; ++id) {
     if (counts[id] == 0) {
-      Put(pool, 0, 4);
+      p = Put(p, 0, 4);
       continue;
     }
     const std::string_view bytes = strings_->Bytes(id);
     const uint32_t refs = std::min<uint32_t>(counts[id], 0xFFFF);
     if (bytes.size() > 0xFFFF) {
       // Long strings take two entries: the high word, then the low word.
-      Put(pool, 0, 2);
-      Put(pool, static_cast<uint32_t>(bytes.size() >> 16), 2);
+      p = Put(p, 0, 2);
+      p = Put(p, static_cast<uint32_t>(bytes.size() >> 16), 2);
     }
-    Put(pool, static_cast<uint32_t>(bytes.size() & 0xFFFF), 2);
-    Put(pool, refs, 2);
-    data.insert(data.end(), bytes.begin(), bytes.end());
+    p = Put(p, static_cast<uint32_t>(bytes.size() & 0xFFFF), 2);
+    p = Put(p, refs, 2);
+    if (!bytes.empty()) d = std::copy(bytes.begin(), bytes.end(), d);
   }
 
   cfb::StorageTree root;
@@ -151,16 +217,19 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
     root.created = r.created;
     root.modified = r.modified;
   }
-  auto add_table_stream = [&](const std::string& name, std::vector<uint8_t> bytes) {
-    root.streams.push_back({EncodeStreamName(Utf8ToUtf16(name), true), MakeBytes(std::move(bytes))});
+  auto add_table_stream = [&](const std::string& name, cfb::Bytes bytes) {
+    root.streams.push_back({EncodeStreamName(Utf8ToUtf16(name), true), std::move(bytes)});
   };
-  add_table_stream("_StringPool", std::move(pool));
-  add_table_stream("_StringData", std::move(data));
-  add_table_stream("_Tables", EncodeTable(tables, ref_width));
-  add_table_stream("_Columns", EncodeTable(columns, ref_width));
-  for (Table* t : persistent) {
-    std::vector<uint8_t> bytes = EncodeTable(*t, ref_width);
-    if (!bytes.empty()) add_table_stream(t->schema().name, std::move(bytes));
+  add_table_stream("_StringPool", MakeBytes(std::move(pool)));
+  add_table_stream("_StringData", MakeBytes(std::move(data)));
+  add_table_stream("_Tables", MakeBytes(EncodeTable(tables, ref_width)));
+  add_table_stream("_Columns", MakeBytes(EncodeTable(columns, ref_width)));
+  for (Output& out : outputs) {
+    cfb::Bytes bytes;
+    if (out.table != nullptr) bytes = MakeBytes(EncodeTable(*out.table, ref_width));
+    else if (out.stored_width == ref_width) bytes = std::move(out.stored);
+    else bytes = MakeBytes(RewidthTableStream(*out.schema, out.stored, out.stored_width, ref_width));
+    if (!bytes.empty()) add_table_stream(out.name, std::move(bytes));
   }
 
   if (cfb_) {
@@ -185,9 +254,9 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
       } else if (ReplacedByChange(name, e.name)) {
         continue;
       }
-      auto bytes = cfb_->ReadStream(id);
+      auto bytes = cfb_->ShareStream(id);
       if (!bytes.ok()) return bytes.status();
-      root.streams.push_back({e.name, MakeBytes(std::move(*bytes))});
+      root.streams.push_back({e.name, std::move(*bytes)});
     }
   }
   for (const auto& [name, bytes] : stream_changes_) {
@@ -198,7 +267,6 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
                             MakeBytes(DefaultSummaryInformation(NewGuid()))});
   }
   strings_->SetCounts(counts);
-  ref_width_ = ref_width;
   return root;
 }
 

@@ -130,15 +130,14 @@ Result<std::shared_ptr<Database>> Database::Open(const std::string& path,
   return db;
 }
 
-Result<std::vector<uint8_t>> Database::ReadTableStream(const std::string& table,
-                                                       bool* present) const {
+Result<cfb::Bytes> Database::ReadTableStream(const std::string& table, bool* present) const {
   *present = false;
-  if (!cfb_) return std::vector<uint8_t>();
+  if (!cfb_) return cfb::Bytes();
   const std::u16string name = EncodeStreamName(Utf8ToUtf16(table), true);
   auto id = cfb_->FindChild(cfb::CompoundFileReader::kRootId, name);
-  if (!id || cfb_->entry(*id).type != cfb::EntryType::kStream) return std::vector<uint8_t>();
+  if (!id || cfb_->entry(*id).type != cfb::EntryType::kStream) return cfb::Bytes();
   *present = true;
-  return cfb_->ReadStream(*id);
+  return cfb_->ShareStream(*id);
 }
 
 Status Database::LoadCatalog() {
@@ -224,6 +223,7 @@ Result<Table*> Database::GetTable(const std::string& name) {
   }
   Table* raw = table.get();
   tables_.emplace(name, std::move(table));
+  if (!read_only() && !IsCatalogTable(name)) as_loaded_[name] = {raw, raw->generation()};
   return raw;
 }
 

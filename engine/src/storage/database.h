@@ -101,7 +101,7 @@ class Database {
  private:
   Database() = default;
   Status LoadCatalog();
-  Result<std::vector<uint8_t>> ReadTableStream(const std::string& table, bool* present) const;
+  Result<cfb::Bytes> ReadTableStream(const std::string& table, bool* present) const;
   std::unique_ptr<Table> BuildStreamsTable(bool storages);
   std::unique_ptr<Table> BuildTablesTable();
   std::unique_ptr<Table> BuildColumnsTable();
@@ -112,11 +112,23 @@ class Database {
   // Everything Commit writes, as a tree of storages and streams.
   Result<cfb::StorageTree> BuildFileTree();
   Status CopyStorage(uint32_t entry, cfb::StorageTree* out) const;
+  // Whether the table's rows and columns are still the ones its stream
+  // holds, so that a commit can carry the stream over.
+  bool UnchangedSinceLoad(const std::string& name) const;
+
+  // Tables decoded from the file, with their generation then.
+  struct Loaded {
+    const Table* table = nullptr;
+    uint64_t generation = 0;
+  };
+  std::map<std::string, Loaded> as_loaded_;
 
   std::string path_;
   OpenOptions options_;
   std::shared_ptr<const cfb::CompoundFileReader> cfb_;  // null for a new database
   std::unique_ptr<StringPool> strings_;
+  // The string reference width of the file read (cfb_), which commits
+  // do not change: tables decoded later still come from that file.
   unsigned ref_width_ = 2;
   std::vector<std::string> table_names_;
   std::map<std::string, TableSchema> schemas_;

@@ -2,36 +2,42 @@
 
 #include <algorithm>
 
+#include "storage/table_stream.h"
+
 namespace msi {
 
-Result<std::unique_ptr<Table>> Table::Decode(TableSchema schema, const std::vector<uint8_t>& data,
+Result<std::unique_ptr<Table>> Table::Decode(TableSchema schema, std::span<const uint8_t> data,
                                              unsigned ref_width_hint) {
   auto table = std::make_unique<Table>(std::move(schema));
   const auto& cols = table->schema_.columns;
   if (cols.empty() || data.empty()) return table;
-  auto row_width = [&](unsigned ref) {
-    size_t w = 0;
-    for (const Column& c : cols) w += c.StoredWidth(ref);
-    return w;
-  };
-  unsigned ref = ref_width_hint == 3 ? 3 : 2;
-  const unsigned other = ref == 3 ? 2 : 3;
-  if (data.size() % row_width(ref) != 0 && data.size() % row_width(other) == 0) ref = other;
-  const size_t width = row_width(ref);
+  const unsigned ref = StreamRefWidth(table->schema_, data.size(), ref_width_hint);
+  const size_t width = StoredRowWidth(table->schema_, ref);
   const size_t rows = data.size() / width;
-  table->cells_.resize(rows * cols.size());
-  table->temporary_.assign(rows, 0);
+  // Row by row, reading each column where it starts: the cells are written
+  // once, in order, with no zeroing pass before.
+  struct Source {
+    const uint8_t* p;
+    unsigned w;
+  };
+  std::vector<Source> sources;
   size_t offset = 0;
-  for (size_t c = 0; c < cols.size(); ++c) {
-    const unsigned w = cols[c].StoredWidth(ref);
-    const uint8_t* p = data.data() + offset;
-    for (size_t r = 0; r < rows; ++r, p += w) {
-      uint32_t v = p[0] | (static_cast<uint32_t>(p[1]) << 8);
-      if (w >= 3) v |= static_cast<uint32_t>(p[2]) << 16;
-      if (w == 4) v |= static_cast<uint32_t>(p[3]) << 24;
-      table->cells_[r * cols.size() + c] = v;
-    }
+  for (const Column& c : cols) {
+    const unsigned w = c.StoredWidth(ref);
+    sources.push_back({data.data() + offset, w});
     offset += static_cast<size_t>(w) * rows;
+  }
+  table->cells_.reserve(rows * cols.size());
+  table->temporary_.assign(rows, 0);
+  for (size_t r = 0; r < rows; ++r) {
+    for (Source& s : sources) {
+      const uint8_t* p = s.p;
+      uint32_t v = p[0] | (static_cast<uint32_t>(p[1]) << 8);
+      if (s.w >= 3) v |= static_cast<uint32_t>(p[2]) << 16;
+      if (s.w == 4) v |= static_cast<uint32_t>(p[3]) << 24;
+      table->cells_.push_back(v);
+      s.p += s.w;
+    }
   }
   table->CheckSorted();
   return table;

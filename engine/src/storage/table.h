@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -58,7 +59,7 @@ class Table {
   // Decodes a column-major table stream. `ref_width_hint` is the string
   // pool's request (2 or 3); a stream whose size only fits the other width
   // is read with that one, as the installer does.
-  static Result<std::unique_ptr<Table>> Decode(TableSchema schema, const std::vector<uint8_t>& data,
+  static Result<std::unique_ptr<Table>> Decode(TableSchema schema, std::span<const uint8_t> data,
                                                unsigned ref_width_hint);
 
   const TableSchema& schema() const { return schema_; }
@@ -97,6 +98,8 @@ class Table {
   // Sorts rows by key, keeping the order of equal keys. Rows move without
   // telling observers: only for a table no cursor reads yet.
   void SortByKey();
+  // Whether the rows are known to be in key order.
+  bool sorted() const { return sorted_; }
   // Adds a column at the end; every row gets null.
   void AddColumn(const Column& column);
 
