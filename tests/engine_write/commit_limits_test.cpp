@@ -55,6 +55,42 @@ TEST(CommitLimits, MoreThan65535StringsSwitchToWideReferences) {
   EXPECT_EQ(OracleSelect(p, {"SELECT * FROM `Property`"}), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\n");
 }
 
+// A table nobody touched is written as it was stored, and one first read
+// after a commit still comes from the file that was opened: neither may
+// take the new reference width for the old one.
+TEST(CommitLimits, UntouchedTablesSurviveAWideningCommitInTheSameSession) {
+  TempDir dir;
+  fs::path p = dir / "p.msi";
+  MakeSmallPackage(p);
+  Handle db;
+  ASSERT_EQ(Open(p, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
+  ASSERT_EQ(Exec(db, "CREATE TABLE `Many` (`K` CHAR(20) NOT NULL, `V` CHAR(20) PRIMARY KEY `K`)"), ERROR_SUCCESS);
+  Handle view;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db, "INSERT INTO `Many` (`K`, `V`) VALUES (?, ?)", view.out()), ERROR_SUCCESS);
+  Handle rec(MsiCreateRecord(2));
+  for (int i = 0; i < 33000; ++i) {
+    MsiRecordSetStringA(rec, 1, ("k" + std::to_string(i)).c_str());
+    MsiRecordSetStringA(rec, 2, ("v" + std::to_string(i)).c_str());
+    ASSERT_EQ(MsiViewExecute(view, rec), ERROR_SUCCESS) << i;
+  }
+  MsiViewClose(view);
+  ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  const std::string property = "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\n";
+  EXPECT_EQ(Rows(p, "SELECT * FROM `Property`"), property) << "carried over at the new width";
+  EXPECT_EQ(Select(db, "SELECT * FROM `Property`"), property) << "first read after the commit";
+  ASSERT_EQ(Exec(db, "UPDATE `Property` SET `Value` = 'uno' WHERE `Property` = 'Alpha'"), ERROR_SUCCESS);
+  ASSERT_EQ(Exec(db, "DELETE FROM `Many` WHERE `V` = 'v7'"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  db.reset();
+  EXPECT_EQ(Rows(p, "SELECT * FROM `Property`"), "Property\tValue\nAlpha\tuno\nBeta\ttwo\nGamma\tthree\n");
+  EXPECT_EQ(Rows(p, "SELECT `V` FROM `Many` WHERE `K` = 'k32999' OR `K` = 'k7'"), "V\nv32999\n");
+  StoredPackage stored;
+  ASSERT_EQ(DecodePackage(ReadBytes(p), stored), "");
+  EXPECT_TRUE(stored.wide_refs);
+  auto faults = WriterRuleFaults(stored);
+  EXPECT_TRUE(faults.empty()) << faults.size() << " faults, first: " << faults.front();
+}
+
 TEST(CommitLimits, StringLongerThan65535BytesKeepsTheStringsAfterIt) {
   TempDir dir;
   fs::path p = dir / "p.msi";

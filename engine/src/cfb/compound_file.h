@@ -40,6 +40,8 @@ class Bytes {
   bool empty() const { return size_ == 0; }
   const uint8_t* begin() const { return data_; }
   const uint8_t* end() const { return data_ + size_; }
+  // `n` bytes from `offset`, sharing the owner.
+  Bytes Slice(size_t offset, size_t n) const { return Bytes(owner_, data_ + offset, n); }
   bool operator==(const Bytes& other) const {
     return size_ == other.size_ && (size_ == 0 || std::memcmp(data_, other.data_, size_) == 0);
   }
@@ -51,8 +53,19 @@ class Bytes {
 };
 
 struct StreamEntry {
+  StreamEntry() = default;
+  StreamEntry(std::u16string name_, Bytes data_, std::vector<Bytes> more_ = {})
+      : name(std::move(name_)), data(std::move(data_)), more(std::move(more_)) {}
   std::u16string name;  // stored name (already encoded), at most 31 units
   Bytes data;           // may be empty
+  // Further pieces, written after `data` as one stream: a stream made
+  // mostly of ranges of the old file need not be copied together first.
+  std::vector<Bytes> more;
+  uint64_t size() const {
+    uint64_t n = data.size();
+    for (const Bytes& b : more) n += b.size();
+    return n;
+  }
 };
 
 struct StorageTree {

@@ -38,7 +38,7 @@ struct Entry {
   std::u16string_view name;
   uint8_t type = kTypeStream;
   const StorageTree* storage = nullptr;        // storages and the root
-  const Bytes* data = nullptr;  // streams
+  const StreamEntry* stream = nullptr;
   uint32_t left = kNoStream;
   uint32_t right = kNoStream;
   uint32_t child = kNoStream;
@@ -144,8 +144,8 @@ Status CollectEntries(const StorageTree& root, std::vector<Entry>& entries) {
       e.name = s.name;
       if (s.stream) {
         e.type = kTypeStream;
-        e.data = &s.stream->data;
-        e.size = e.data->size();
+        e.stream = s.stream;
+        e.size = s.stream->size();
       } else {
         e.type = kTypeStorage;
         e.storage = s.storage;
@@ -356,8 +356,16 @@ Status WriteCompoundFile(const StorageTree& root, const WriteOptions& options,
   std::vector<uint8_t> mini_stream(mini_stream_sectors * sector_size, 0);
   for (const Entry& e : entries) {
     if (e.type == kTypeStream && e.size > 0 && e.size < kMiniStreamCutoff) {
-      std::memcpy(&mini_stream[e.start * kMiniSectorSize], e.data->data(),
-                  e.size);
+      uint8_t* out = &mini_stream[e.start * kMiniSectorSize];
+      if (!e.stream->data.empty()) {
+        std::memcpy(out, e.stream->data.data(), e.stream->data.size());
+        out += e.stream->data.size();
+      }
+      for (const Bytes& piece : e.stream->more) {
+        if (piece.empty()) continue;
+        std::memcpy(out, piece.data(), piece.size());
+        out += piece.size();
+      }
     }
   }
 
@@ -370,7 +378,12 @@ Status WriteCompoundFile(const StorageTree& root, const WriteOptions& options,
   static constexpr uint8_t kZeros[4096] = {};
   for (const Entry& e : entries) {
     if (e.type != kTypeStream || e.size < kMiniStreamCutoff) continue;
-    MSI_RETURN_IF_ERROR(sink.Write(e.data->data(), e.data->size()));
+    if (!e.stream->data.empty()) {
+      MSI_RETURN_IF_ERROR(sink.Write(e.stream->data.data(), e.stream->data.size()));
+    }
+    for (const Bytes& piece : e.stream->more) {
+      if (!piece.empty()) MSI_RETURN_IF_ERROR(sink.Write(piece.data(), piece.size()));
+    }
     const uint64_t tail = e.size % sector_size;
     if (tail != 0) {
       MSI_RETURN_IF_ERROR(sink.Write(kZeros, sector_size - tail));

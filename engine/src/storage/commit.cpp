@@ -57,6 +57,42 @@ std::vector<uint8_t> EncodeTable(const Table& t, unsigned ref_width) {
   return out;
 }
 
+// The string data as pieces: runs of strings that lie in the loaded data
+// in the same order are written from it, the rest from copies.
+class StringDataWriter {
+ public:
+  explicit StringDataWriter(const cfb::Bytes& loaded) : loaded_(loaded) {}
+  void Add(std::string_view bytes, std::optional<size_t> loaded_at) {
+    if (bytes.empty()) return;
+    if (loaded_at) {
+      if (!run_ || *loaded_at != run_->second) {
+        Flush();
+        run_.emplace(*loaded_at, *loaded_at);
+      }
+      run_->second += bytes.size();
+      return;
+    }
+    if (run_) Flush();
+    copied_.insert(copied_.end(), bytes.begin(), bytes.end());
+  }
+  std::vector<cfb::Bytes> Finish() {
+    Flush();
+    return std::move(pieces_);
+  }
+
+ private:
+  void Flush() {
+    if (run_) pieces_.push_back(loaded_.Slice(run_->first, run_->second - run_->first));
+    run_.reset();
+    if (!copied_.empty()) pieces_.push_back(MakeBytes(std::move(copied_)));
+    copied_.clear();
+  }
+  const cfb::Bytes& loaded_;
+  std::optional<std::pair<size_t, size_t>> run_;  // [begin, end) in the loaded data
+  std::vector<uint8_t> copied_;
+  std::vector<cfb::Bytes> pieces_;
+};
+
 Status UnencodableText(int codepage, std::string_view text) {
   const std::string shown = text.size() > 40 ? std::string(text.substr(0, 40)) + "..." : std::string(text);
   return Status::Error(1627, "the package's codepage " + std::to_string(codepage) +
@@ -181,16 +217,13 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
   }
   const unsigned ref_width = max_id > 0xFFFF ? 3 : 2;
 
-  size_t data_size = 0, pool_size = 4 + 4 * static_cast<size_t>(max_id);
+  size_t pool_size = 4 + 4 * static_cast<size_t>(max_id);
   for (uint32_t id = 1; id <= max_id; ++id) {
-    if (counts[id] == 0) continue;
-    const size_t n = strings_->Bytes(id).size();
-    data_size += n;
-    if (n > 0xFFFF) pool_size += 4;
+    if (counts[id] != 0 && strings_->Bytes(id).size() > 0xFFFF) pool_size += 4;
   }
-  std::vector<uint8_t> pool(pool_size), data(data_size);
+  std::vector<uint8_t> pool(pool_size);
   uint8_t* p = Put(pool.data(), static_cast<uint32_t>(strings_->codepage()) | (ref_width == 3 ? 0x80000000u : 0), 4);
-  uint8_t* d = data.data();
+  StringDataWriter data(strings_->loaded_data());
   for (uint32_t id = 1; id <= max_id; ++id) {
     if (counts[id] == 0) {
       p = Put(p, 0, 4);
@@ -205,7 +238,7 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
     }
     p = Put(p, static_cast<uint32_t>(bytes.size() & 0xFFFF), 2);
     p = Put(p, refs, 2);
-    if (!bytes.empty()) d = std::copy(bytes.begin(), bytes.end(), d);
+    data.Add(bytes, strings_->LoadedOffset(id));
   }
 
   cfb::StorageTree root;
@@ -221,7 +254,7 @@ Result<cfb::StorageTree> Database::BuildFileTree() {
     root.streams.push_back({EncodeStreamName(Utf8ToUtf16(name), true), std::move(bytes)});
   };
   add_table_stream("_StringPool", MakeBytes(std::move(pool)));
-  add_table_stream("_StringData", MakeBytes(std::move(data)));
+  root.streams.push_back({EncodeStreamName(Utf8ToUtf16("_StringData"), true), cfb::Bytes(), data.Finish()});
   add_table_stream("_Tables", MakeBytes(EncodeTable(tables, ref_width)));
   add_table_stream("_Columns", MakeBytes(EncodeTable(columns, ref_width)));
   for (Output& out : outputs) {

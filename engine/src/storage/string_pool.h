@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -39,6 +40,20 @@ class StringPool {
     return IsUsed(id) ? entries_[id].bytes() : std::string_view();
   }
   uint32_t RefCount(uint32_t id) const { return IsUsed(id) ? entries_[id].refs : 0; }
+  // The string data as loaded, and where in it an id's bytes lie (nullopt
+  // for strings added or re-encoded since), so that a commit can write
+  // the strings that stayed without copying them.
+  const cfb::Bytes& loaded_data() const { return loaded_; }
+  std::optional<size_t> LoadedOffset(uint32_t id) const {
+    if (!IsUsed(id) || loaded_.empty()) return std::nullopt;
+    const char* base = reinterpret_cast<const char*>(loaded_.data());
+    const char* p = entries_[id].data;
+    // std::less orders pointers into different objects too.
+    if (std::less<const char*>()(p, base) || std::less<const char*>()(base + loaded_.size(), p)) {
+      return std::nullopt;
+    }
+    return static_cast<size_t>(p - base);
+  }
   // The string as UTF-8; empty for unused ids. ASCII text is the stored
   // bytes themselves; other text is converted once, then cached. The view
   // stays valid while the id keeps its string.
