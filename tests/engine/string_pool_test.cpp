@@ -103,5 +103,41 @@ TEST(StringPool, AddingReusesTextAndFreeIds) {
   EXPECT_FALSE(p->SetCodepage(9999));
 }
 
+// Lookups are answered by a scan at first and by an index later, and the
+// last text looked up or stored is remembered: every path must give the
+// lowest id holding the text, and none may outlive a change of the pool.
+TEST(StringPool, RememberedLookupsFollowEveryChange) {
+  std::vector<uint8_t> pool, data = {'d', 'u', 'p', 'x', 'd', 'u', 'p'};
+  Put16(pool, 1252); Put16(pool, 0);
+  Put16(pool, 3); Put16(pool, 1);  // 1: "dup"
+  Put16(pool, 1); Put16(pool, 1);  // 2: "x"
+  Put16(pool, 3); Put16(pool, 1);  // 3: "dup" again, as some writers leave it
+  Put16(pool, 0); Put16(pool, 0);  // 4: free
+  auto sp = StringPool::Load(pool, data);
+  ASSERT_TRUE(sp.ok());
+  StringPool& p = **sp;
+  EXPECT_EQ(p.Find("dup"), 1u);
+  EXPECT_EQ(p.Find("new"), 0u);
+  EXPECT_EQ(*p.AddRef("new", true), 4u) << "the free id";
+  EXPECT_EQ(p.Find("new"), 4u) << "a remembered miss outlived the new string";
+  EXPECT_EQ(*p.AddRef("new", true), 4u);
+  EXPECT_EQ(p.RefCount(4), 2u);
+  p.SetCounts({0, 1, 1, 1, 0});
+  EXPECT_FALSE(p.IsUsed(4));
+  EXPECT_EQ(p.Find("new"), 0u) << "a remembered hit outlived the freed string";
+  EXPECT_EQ(*p.AddRef("new", true), 4u);
+  EXPECT_TRUE(p.IsUsed(4)) << "a remembered id was handed out without its string";
+  for (const char* other : {"a", "b", "c", "d", "e", "f"}) EXPECT_EQ(p.Find(other), 0u);
+  EXPECT_EQ(p.Find("dup"), 1u) << "the index, built by now, answers as the scan did";
+  // A temporary reference keeps its string through a commit's recount.
+  auto t = p.AddRef("temp", false);
+  ASSERT_TRUE(t.has_value());
+  p.SetCounts({0, 1, 1, 1, 1});
+  EXPECT_EQ(p.Find("temp"), *t);
+  p.Release(*t, false);
+  p.SetCounts({0, 1, 1, 1, 1});
+  EXPECT_EQ(p.Find("temp"), 0u);
+}
+
 }  // namespace
 }  // namespace msi
