@@ -11,7 +11,7 @@
 
 namespace msi::sql {
 
-class RowWalk : public RowObserver {
+class RowWalk final : public RowObserver {
  public:
   // `params` must outlive the walk.
   RowWalk(Database& db, const SelectQuery& query, const std::vector<ParamValue>& params);

@@ -15,7 +15,7 @@
 
 namespace msi::sql {
 
-class SelectCursor : public RowObserver {
+class SelectCursor final : public RowObserver {
  public:
   SelectCursor(Database& db, const SelectQuery& query, std::vector<ParamValue> params);
   ~SelectCursor();
