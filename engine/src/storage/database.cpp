@@ -8,6 +8,7 @@
 #include "cfb/compound_file_writer_names.h"
 #include "stream_name.h"
 #include "text.h"
+#include "vector_growth.h"
 
 namespace msi {
 namespace {
@@ -448,7 +449,7 @@ Status Database::DropTable(const std::string& name) {
   Table& t = **table;
   // Everything that needs memory first, then the changes, which need none:
   // running out of memory leaves the table as it was.
-  dropped_.reserve(dropped_.size() + 1);
+  ReserveOneMore(dropped_);
   std::vector<size_t> all(t.row_count());  // every row, taken out in one pass
   for (size_t r = 0; r < all.size(); ++r) all[r] = r;
   dropped_tables_.insert(name);  // harmless while the table still exists

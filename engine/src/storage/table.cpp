@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "storage/table_stream.h"
+#include "vector_growth.h"
 
 namespace msi {
 
@@ -118,7 +119,7 @@ size_t Table::InsertRow(const std::vector<uint32_t>& values, bool temporary) {
     std::copy(flags + 1, flags + static_cast<long>(pos + 1), flags);
     flags[static_cast<long>(pos)] = temporary ? 1 : 0;
   } else {
-    temporary_.reserve(temporary_.size() + 1);  // so that no half row can stay behind
+    ReserveOneMore(temporary_);  // so that no half row can stay behind
     cells_.insert(cells_.begin() + static_cast<long>((front_ + pos) * w), values.begin(), values.end());
     temporary_.insert(temporary_.begin() + static_cast<long>(front_ + pos), temporary ? 1 : 0);
   }

@@ -11,6 +11,7 @@
 
 #include "status.h"
 #include "storage/column_type.h"
+#include "vector_growth.h"
 
 namespace msi {
 
@@ -72,7 +73,7 @@ class Table {
   const uint32_t* row_data(size_t row) const { return &cells_[(front_ + row) * column_count()]; }
   // Appends without regard to key order (virtual tables, loading).
   void AppendRow(const std::vector<uint32_t>& values, bool temporary = false) {
-    temporary_.reserve(temporary_.size() + 1);  // so that no half row can stay behind
+    ReserveOneMore(temporary_);  // so that no half row can stay behind
     cells_.insert(cells_.end(), values.begin(), values.end());
     temporary_.push_back(temporary ? 1 : 0);
     sorted_ = false;
