@@ -132,7 +132,7 @@ class StringPool {
   void IndexRebuild(size_t capacity);
   bool indexed_ = false;
   // Lookups answered by a scan before the index is worth building.
-  unsigned scans_left_ = 4;
+  unsigned scans_left_ = 2;
   uint32_t ScanFind(std::string_view bytes) const;
   uint32_t LookUp(std::string_view bytes);
   // The last Find and the last AddRef, for statements that look up or
