@@ -102,10 +102,7 @@ const Case kCases[] = {
     {"Modify UPDATE of every fetched row",
      [](MSIHANDLE db) {
        return ForEachRecord(db, "SELECT K, T FROM Item", [](MSIHANDLE view, MSIHANDLE rec) {
-         char key[32];
-         DWORD n = sizeof key;
-         MsiRecordGetStringA(rec, 1, key, &n);
-         MsiRecordSetStringA(rec, 2, (std::string("m") + key).c_str());
+         MsiRecordSetStringA(rec, 2, ("m" + FieldText(rec, 1)).c_str());
          return MsiViewModify(view, MSIMODIFY_UPDATE, rec);
        });
      },
@@ -123,10 +120,7 @@ const Case kCases[] = {
     {"Modify DELETE of rows fetched in another order",
      [](MSIHANDLE db) {
        return ForEachRecord(db, "SELECT K, G FROM Item ORDER BY G", [](MSIHANDLE view, MSIHANDLE rec) {
-         char g[16];
-         DWORD n = sizeof g;
-         MsiRecordGetStringA(rec, 2, g, &n);
-         return std::string(g) == "g4" ? ERROR_SUCCESS : MsiViewModify(view, MSIMODIFY_DELETE, rec);
+         return FieldText(rec, 2) == "g4" ? ERROR_SUCCESS : MsiViewModify(view, MSIMODIFY_DELETE, rec);
        });
      },
      [](Fields f) -> std::optional<Fields> {

@@ -12,6 +12,8 @@ MSIHANDLE ParamRecord(const std::vector<std::string>& params) {
   return rec;
 }
 
+}  // namespace
+
 std::string FieldText(MSIHANDLE rec, UINT field) {
   if (MsiRecordIsNull(rec, field)) return "~";
   DWORD len = 0;
@@ -25,8 +27,6 @@ std::string FieldText(MSIHANDLE rec, UINT field) {
   out.resize(size);
   return out;
 }
-
-}  // namespace
 
 UINT Exec(MSIHANDLE db, const std::string& sql, const std::vector<std::string>& params) {
   Handle view, rec(ParamRecord(params));

@@ -48,6 +48,9 @@ class Handle {
 // the first failing step.
 UINT Exec(MSIHANDLE db, const std::string& sql, const std::vector<std::string>& params = {});
 
+// A field as text: null as "~", a stream as "<N>".
+std::string FieldText(MSIHANDLE rec, UINT field);
+
 // SELECT results: one string per row, fields joined with '|', null as
 // "~", streams as "<N>". On failure, one element "error N".
 std::vector<std::string> Rows(MSIHANDLE db, const std::string& sql,
