@@ -1,4 +1,4 @@
-// Runs the same statements through msisql and through libmsi (libmsi_sql)
+// Runs the same statements through msisql and through libmsi (libmsi_oracle)
 // on every corpus package and every fixture package, and requires identical
 // standard output and identical result codes.
 #include <gtest/gtest.h>
@@ -147,7 +147,7 @@ class PackageFacts {
 
   // The names in _Tables; false when libmsi cannot list them.
   bool read_tables(std::vector<std::string>& tables) {
-    auto run = run_tool(oracle_, {package_, "SELECT `Name` FROM `_Tables`"});
+    auto run = run_tool(oracle_, {"select", package_, "SELECT `Name` FROM `_Tables`"});
     if (run.exit_code != 0) return false;
     for (auto& row : rows_of(run.out)) tables.push_back(row.at(0));
     return true;
@@ -159,7 +159,7 @@ class PackageFacts {
   };
   std::map<std::string, std::vector<Column>> columns() {
     std::map<std::string, std::vector<Column>> result;
-    auto run = run_tool(oracle_, {package_, "SELECT `Table`,`Number`,`Name`,`Type` FROM `_Columns`"
+    auto run = run_tool(oracle_, {"select", package_, "SELECT `Table`,`Number`,`Name`,`Type` FROM `_Columns`"
                                             " ORDER BY `Table`,`Number`"});
     for (auto& row : rows_of(run.out))
       if (row.size() == 4) result[row[0]].push_back({row[2], std::atoi(row[3].c_str())});
@@ -171,7 +171,7 @@ class PackageFacts {
     auto cached = values_.find(key);
     if (cached != values_.end()) return cached->second;
     std::vector<std::string> found;
-    auto run = run_tool(oracle_, {package_, "SELECT " + quoted(column) + " FROM " + quoted(table)});
+    auto run = run_tool(oracle_, {"select", package_, "SELECT " + quoted(column) + " FROM " + quoted(table)});
     if (run.exit_code == 0)
       for (auto& row : rows_of(run.out))
         if (!row.at(0).empty()) found.push_back(row[0]);
@@ -286,7 +286,7 @@ TEST_P(Differential, SameOutputAsLibmsi) {
   int compared = 0, failed = 0, excused = 0;
   auto compare_one = [&](const std::string& statement) {
     auto ours = run_tool(settings.msisql, {package, statement});
-    auto theirs = run_tool(settings.oracle, {package, statement});
+    auto theirs = run_tool(settings.oracle, {"select", package, statement});
     ++compared;
     if (same_result(ours, theirs)) return;
     if (known.covers(name, statement)) {
@@ -307,7 +307,9 @@ TEST_P(Differential, SameOutputAsLibmsi) {
     std::vector<std::string> args{package};
     for (size_t i = 0; i < count; ++i) args.push_back(statements[first + i]);
     auto ours = run_tool(settings.msisql, args);
-    auto theirs = run_tool(settings.oracle, args);
+    std::vector<std::string> oracle_args{"select"};
+    oracle_args.insert(oracle_args.end(), args.begin(), args.end());
+    auto theirs = run_tool(settings.oracle, oracle_args);
     size_t stopped = theirs.exit_code == 0 ? count : failing_statement(theirs);
     if (stopped != 0 && stopped <= count) {
       size_t covered = std::min(count, stopped);

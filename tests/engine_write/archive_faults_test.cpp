@@ -2,7 +2,7 @@
 // only the package's codepage (the SDK's MsiDatabaseExport page).
 #include "support.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 TEST(ArchiveFaults, ForceCodepageExportsTheCodepage) {
@@ -24,4 +24,4 @@ TEST(ArchiveFaults, ForceCodepageExportsTheCodepage) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <sstream>
 
-namespace ew {
+namespace ts {
 namespace {
 
 std::vector<std::string> SortedLines(const std::string& text) {
@@ -39,13 +39,13 @@ void ExpectRoundTrip(const fs::path& package) {
   TempDir dir;
   const fs::path out = dir / "tables";
   fs::create_directory(out);
-  RunResult e = ew::Run({Msisql(), "--export", package.string(), out.string()});
+  RunResult e = ts::Run({Msisql(), "--export", package.string(), out.string()});
   ASSERT_EQ(e.exit_code, 0) << e.err;
   std::vector<std::string> args{Msisql(), "--import", (dir / "again.msi").string()};
   for (const auto& name : FolderEntries(out)) {
     if (name.size() > 4 && name.substr(name.size() - 4) == ".idt") args.push_back((out / name).string());
   }
-  RunResult i = ew::Run(args);
+  RunResult i = ts::Run(args);
   ASSERT_EQ(i.exit_code, 0) << i.err;
   Handle a, b;
   ASSERT_EQ(Open(package, MSIDBOPEN_READONLY_A, a), ERROR_SUCCESS);
@@ -69,7 +69,7 @@ void ExpectRoundTrip(const fs::path& package) {
 }
 
 TEST(ArchiveRoundTrip, EveryCorpusPackage) {
-  EW_REQUIRE_CORPUS();
+  REQUIRE_CORPUS();
   for (const auto& package : CorpusPackages()) ExpectRoundTrip(package);
 }
 
@@ -148,4 +148,4 @@ TEST(ArchiveRoundTrip, ImportIntoAnotherCodepageSaysWhy) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-namespace ew {
+namespace ts {
 namespace {
 
 std::vector<std::string> SortedRows(const fs::path& p, const std::string& sql) {
@@ -72,7 +72,7 @@ TEST(Archive, ExportImportRoundTripKeepsControlCharactersAndStreams) {
   EXPECT_TRUE(stored.streams["Item.5.g"] == blob);
   auto faults = WriterRuleFaults(stored);
   EXPECT_TRUE(faults.empty()) << faults.front();
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   EXPECT_EQ(OracleSelect(q, {"SELECT * FROM `Property` WHERE `Property` = 'Tricky'"}),
             "Property\tValue\nTricky\ttab\\there\\r\\nline two\\nend\\\\slash\n");
 }
@@ -115,16 +115,16 @@ TEST(Archive, MsisqlWriteIsAllOrNothing) {
   fs::path p = dir / "p.msi";
   MakeSmallPackage(p);
   Bytes before = ReadBytes(p);
-  RunResult r = ew::Run({Msisql(), "--write", p.string(), "DELETE FROM `Property` WHERE `Property` = 'Alpha'",
+  RunResult r = ts::Run({Msisql(), "--write", p.string(), "DELETE FROM `Property` WHERE `Property` = 'Alpha'",
                      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Beta', 'duplicate')"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_TRUE(ReadBytes(p) == before);
   EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"p.msi"});
-  r = ew::Run({Msisql(), "--write", p.string(), "DELETE FROM `Property` WHERE `Property` = 'Alpha'",
+  r = ts::Run({Msisql(), "--write", p.string(), "DELETE FROM `Property` WHERE `Property` = 'Alpha'",
            "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Delta', 'four')"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(Rows(p, "SELECT * FROM `Property`"), "Property\tValue\nBeta\ttwo\nGamma\tthree\nDelta\tfour\n");
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace ew {
+namespace ts {
 namespace {
 
 TEST(AtomicCommitFaults, CommitThroughASymbolicLinkChangesTheTarget) {
@@ -32,4 +32,4 @@ TEST(AtomicCommitFaults, CommitThroughASymbolicLinkChangesTheTarget) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

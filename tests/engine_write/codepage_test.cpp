@@ -7,7 +7,7 @@
 // letters, and one row holds a single letter of the script alone.
 #include "support.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 struct CodepageCase {
@@ -90,9 +90,9 @@ std::string OracleRows(const fs::path& package) {
 }
 
 TEST(Codepages, EveryCodepageWholeBothWaysAgainstLibmsi) {
-  if (MsiBuild().empty() || LibmsiSql().empty()) {
-    if (RunningInCi()) FAIL() << "msibuild or libmsi_sql missing and CI is true";
-    GTEST_SKIP() << "msibuild (msitools) or libmsi_sql is not available";
+  if (MsiBuild().empty() || LibmsiOracle().empty()) {
+    if (RunningInCi()) FAIL() << "msibuild or libmsi_oracle missing and CI is true";
+    GTEST_SKIP() << "msibuild (msitools) or libmsi_oracle is not available";
   }
   for (const CodepageCase& c : kCases) {
     SCOPED_TRACE(CaseName(c));
@@ -142,4 +142,4 @@ TEST(Codepages, EveryCodepageWholeBothWaysAgainstLibmsi) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -4,7 +4,7 @@
 #include "package_bytes.h"
 #include "statement_support.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 // A table `Many` (K, V, N) of 33,000 rows with two new strings each:
@@ -52,7 +52,7 @@ TEST(CommitLimits, MoreThan65535StringsSwitchToWideReferences) {
   EXPECT_EQ(Rows(p, "SELECT `V`, `N` FROM `Many` WHERE `K` = 'k32999' OR `K` = 'k7'"), "V\tN\nv32999\t32999\n");
   const std::string changed = "Property\tValue\nAlpha\tuno\nBeta\ttwo\nGamma\tthree\n";
   EXPECT_EQ(Rows(p, "SELECT * FROM `Property`"), changed);
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   EXPECT_EQ(OracleSelect(p, {"SELECT `V`, `N` FROM `Many` WHERE `K` = 'k32999'", "SELECT * FROM `Property`"}),
             "V\tN\nv32999\t32999\n" + changed);
   // Back under the limit: references may narrow again, data stays.
@@ -89,7 +89,7 @@ TEST(CommitLimits, StringLongerThan65535BytesKeepsTheStringsAfterIt) {
   EXPECT_TRUE(faults.empty()) << faults.front();
   EXPECT_EQ(Rows(p, "SELECT `Value` FROM `Property` WHERE `Property` = 'Long'"), "Value\n" + long_text + "\n");
   EXPECT_EQ(Rows(p, "SELECT `Value` FROM `Property` WHERE `Property` = 'After'"), "Value\nlater string\n");
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   EXPECT_EQ(OracleSelect(p, {"SELECT `Value` FROM `Property` WHERE `Property` = 'After'"}), "Value\nlater string\n");
 }
 
@@ -151,4 +151,4 @@ TEST(CommitLimits, SeveralCommitsInOneSession) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

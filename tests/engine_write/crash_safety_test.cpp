@@ -14,7 +14,7 @@
 #include <chrono>
 #include <random>
 
-namespace ew {
+namespace ts {
 namespace {
 
 // A package big enough that a commit takes a while: the sample with many
@@ -379,4 +379,4 @@ TEST(CommitFailure, CommitKeepsTheOwnerOfThePackage) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

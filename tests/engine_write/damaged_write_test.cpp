@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace ew {
+namespace ts {
 namespace {
 
 void CheckDamagedCopies(const fs::path& original, int count, uint64_t seed_base) {
@@ -59,11 +59,11 @@ TEST(DamagedPackages, CommitToNewPathOfTheSamplePackage) {
 }
 
 TEST(DamagedPackages, CommitToNewPathOfACorpusPackage) {
-  EW_REQUIRE_CORPUS();
+  REQUIRE_CORPUS();
   fs::path p = CorpusDir() / "example.msi";
   if (!fs::exists(p)) p = CorpusPackages().front();
   CheckDamagedCopies(p, 200, 9000);
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

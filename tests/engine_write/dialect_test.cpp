@@ -4,7 +4,7 @@
 #include "package_bytes.h"
 #include "statement_support.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 struct Case {
@@ -272,11 +272,11 @@ TEST(Dialect, TextTheCodepageCannotHold) {
   EXPECT_EQ(Rows(p, select_ring), "foo\tbaz\n" + ring + "\tC\n");
 
   // msisql --write says why and leaves the package alone.
-  RunResult r = ew::Run({Msisql(), "--write", (dir / "cp1252.msi").string(), insert_ring});
+  RunResult r = ts::Run({Msisql(), "--write", (dir / "cp1252.msi").string(), insert_ring});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("codepage 1252"), std::string::npos) << r.err;
   EXPECT_TRUE(ReadBytes(dir / "cp1252.msi") == before);
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -3,7 +3,7 @@
 
 #include "statement_support.h"
 
-namespace ew {
+namespace ts {
 
 class ModifyTest : public ::testing::Test {
  protected:
@@ -25,4 +25,4 @@ class ModifyTest : public ::testing::Test {
   Handle db_;
 };
 
-}  // namespace ew
+}  // namespace ts

@@ -3,7 +3,7 @@
 #include "package_bytes.h"
 #include "modify_fixture.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 TEST_F(ModifyTest, InsertAddsANewKeyAndRefusesAnExistingOne) {
@@ -173,10 +173,10 @@ TEST_F(ModifyTest, BinaryStreamsFromFileAndMemoryAndDeletedWithTheirRow) {
   EXPECT_EQ(stored.streams.count("Item.20.big"), 0u) << "the stream of a deleted row stayed";
   EXPECT_EQ(stored.streams.count("Item.21.small"), 0u) << "the stream of a row deleted by Modify stayed";
   if (!MsiInfo().empty()) {
-    RunResult list = ew::Run({MsiInfo(), "streams", path_.string()});
+    RunResult list = ts::Run({MsiInfo(), "streams", path_.string()});
     EXPECT_EQ(list.out.find("Item.2"), std::string::npos) << list.out;
   }
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace ew {
+namespace ts {
 
 namespace {
 
@@ -286,4 +286,4 @@ std::vector<std::string> WriterRuleFaults(const StoredPackage& p) {
   return faults;
 }
 
-}  // namespace ew
+}  // namespace ts

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace ew {
+namespace ts {
 
 struct StoredColumn {
   std::string name;
@@ -55,4 +55,4 @@ std::u16string EncodeStreamName(const std::string& name, bool table);
 // A cell as text (strings by value, integers in decimal, "" for null).
 std::string CellText(const StoredPackage& package, const StoredTable& table, size_t row, size_t column);
 
-}  // namespace ew
+}  // namespace ts

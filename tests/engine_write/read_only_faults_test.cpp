@@ -3,7 +3,7 @@
 #include "package_bytes.h"
 #include "modify_fixture.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 TEST(PersistModes, ReadOnlyDatabaseNeverWritesAChange) {
@@ -43,4 +43,4 @@ TEST_F(ModifyTest, ModifyThroughAReadOnlyDatabaseStaysInMemory) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -12,7 +12,7 @@
 #include <functional>
 #include <sstream>
 
-namespace ew {
+namespace ts {
 namespace {
 
 std::vector<fs::path> PackagesUnderTest() {
@@ -85,7 +85,7 @@ timespec ModifiedTime(const fs::path& p) {
 }
 
 TEST(RoundTrip, CommitWithNothingChangedLeavesEveryPackageAlone) {
-  EW_REQUIRE_CORPUS();
+  REQUIRE_CORPUS();
   for (const auto& original : PackagesUnderTest()) {
     SCOPED_TRACE(original.filename().string());
     TempDir dir;
@@ -169,9 +169,9 @@ void CheckChange(const fs::path& original, const std::vector<std::string>& state
     for (const auto& s : statements) ASSERT_EQ(Exec(db, s), ERROR_SUCCESS) << s;
     ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
   }
-  std::vector<std::string> args{LibmsiWrite(), original.string(), theirs.string()};
+  std::vector<std::string> args{"write", original.string(), theirs.string()};
   args.insert(args.end(), statements.begin(), statements.end());
-  RunResult oracle = Run(args);
+  RunResult oracle = Oracle(args);
   bool oracle_ok = oracle.exit_code == 0 && oracle.out.find("commit 0") != std::string::npos &&
                    oracle.out.find_first_not_of("0\ncommit ") == std::string::npos;
 
@@ -237,8 +237,8 @@ void CheckChange(const fs::path& original, const std::vector<std::string>& state
 }
 
 TEST(RoundTrip, UpdateInsertAndDeleteChangeOnlyTheirRows) {
-  EW_REQUIRE_CORPUS();
-  EW_REQUIRE_ORACLE();
+  REQUIRE_CORPUS();
+  REQUIRE_ORACLE();
   for (const auto& original : PackagesUnderTest()) {
     SCOPED_TRACE(original.filename().string());
     Target t;
@@ -275,8 +275,8 @@ TEST(RoundTrip, UpdateInsertAndDeleteChangeOnlyTheirRows) {
 
 // The first row of a table with a binary column gets new bytes.
 TEST(RoundTrip, ReplacedBinaryStreamIsTheOnlyStreamThatChanges) {
-  EW_REQUIRE_CORPUS();
-  EW_REQUIRE_ORACLE();
+  REQUIRE_CORPUS();
+  REQUIRE_ORACLE();
   int checked = 0;
   for (const auto& original : PackagesUnderTest()) {
     SCOPED_TRACE(original.filename().string());
@@ -346,7 +346,7 @@ TEST(RoundTrip, ReplacedBinaryStreamIsTheOnlyStreamThatChanges) {
 // The compound file's frame stays: version (sector size), root CLSID,
 // storages, and every stream that is not table data, byte for byte.
 TEST(RoundTrip, CommitKeepsSectorSizeClsidStoragesAndForeignStreams) {
-  EW_REQUIRE_CORPUS();
+  REQUIRE_CORPUS();
   for (const auto& original : PackagesUnderTest()) {
     SCOPED_TRACE(original.filename().string());
     TempDir dir;
@@ -400,4 +400,4 @@ TEST(RoundTrip, CommitKeepsSectorSizeClsidStoragesAndForeignStreams) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -3,13 +3,13 @@
 #include "package_bytes.h"
 #include "statement_support.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 // The SDK's SQL page: UPDATE works on columns that are not primary key
 // columns; changing a key is refused.
 TEST(StatementFaults, UpdateOfAPrimaryKeyColumnIsRefused) {
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   CompareWithLibmsi({"update a key column", {"UPDATE `Property` SET `Property` = 'Omega' WHERE `Property` = 'Gamma'"}});
   TempDir dir;
   fs::path p = dir / "p.msi";
@@ -22,7 +22,7 @@ TEST(StatementFaults, UpdateOfAPrimaryKeyColumnIsRefused) {
 
 // Creating a table that exists is a bad query (1615), as in libmsi.
 TEST(StatementFaults, CreatingAnExistingTableIsABadQuery) {
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   CompareWithLibmsi({"create an existing table", {"CREATE TABLE `Property` (`K` CHAR(10) NOT NULL PRIMARY KEY `K`)"}});
 }
 
@@ -51,4 +51,4 @@ TEST(StatementFaults, TableWhoseNameCannotBeStoredIsRefusedAtCreate) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

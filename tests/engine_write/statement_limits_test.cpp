@@ -5,7 +5,7 @@
 
 #include "statement_support.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 std::string Repeat(const std::string& s, size_t n) {
@@ -85,7 +85,7 @@ UINT EngineAnswer(MSIHANDLE db, const std::string& sql) {
 }
 
 UINT LibmsiAnswer(const fs::path& package, const std::string& sql) {
-  RunResult r = Run({LibmsiSql(), package.string(), sql});
+  RunResult r = Oracle({"select", package.string(), sql});
   if (r.exit_code == 0) return ERROR_SUCCESS;
   const size_t at = r.err.find("error ");
   if (r.exit_code == 1 && at != std::string::npos) {
@@ -95,7 +95,7 @@ UINT LibmsiAnswer(const fs::path& package, const std::string& sql) {
 }
 
 TEST(StatementLimits, DeepOrLongStatementsGiveResultCodes) {
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   TempDir dir;
   const fs::path package = dir / "small.msi";
   MakeSmallPackage(package);
@@ -118,4 +118,4 @@ TEST(StatementLimits, DeepOrLongStatementsGiveResultCodes) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -3,7 +3,7 @@
 
 #include "support.h"
 
-namespace ew {
+namespace ts {
 
 // A small package made from nothing: Property (string key) and Item (key
 // Id, Group; a binary column Data) with a few rows.
@@ -18,4 +18,4 @@ struct Script {
 // package; result codes and every table must agree.
 void CompareWithLibmsi(const Script& script);
 
-}  // namespace ew
+}  // namespace ts

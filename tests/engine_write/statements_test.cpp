@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-namespace ew {
+namespace ts {
 
 // A small package made from nothing: a table with a string key, a table
 // with an integer key and a binary column.
@@ -58,7 +58,7 @@ TEST(CreatePackage, NewPackageHasSystemTablesSummaryAndDefaults) {
   // precedes (1, 'a').
   EXPECT_EQ(Rows(p, "SELECT * FROM `Item`"),
             "Id\tGroup\tSize\tNote\tData\n-2\ta\t-20\t\t\n1\tb\t11\tfirst b\t\n1\ta\t10\tfirst\t\n3\tb\t30\tthird\t\n");
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   EXPECT_EQ(OracleSelect(p, {"SELECT * FROM `Property`", "SELECT `Id`, `Size` FROM `Item`"}),
             "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\nId\tSize\n-2\t-20\n1\t11\n1\t10\n3\t30\n");
   std::string summary = OracleSummary(p);
@@ -282,7 +282,7 @@ TEST(Statements, AlterTableAddKeepsRowsAndHoldFreeWork) {
   ASSERT_EQ(DecodePackage(ReadBytes(p), stored), "");
   auto faults = WriterRuleFaults(stored);
   EXPECT_TRUE(faults.empty()) << faults.front();
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   EXPECT_EQ(OracleSelect(p, {"SELECT * FROM `Property`"}),
             "Property\tValue\tExtra\tLabel\nAlpha\tone\t\t\nBeta\ttwo\t5\tx\nGamma\tthree\t\t\n");
 }
@@ -331,10 +331,10 @@ void CompareWithLibmsi(const Script& script) {
       for (const auto& s : script.statements) codes += std::to_string(Exec(db, s)) + "\n";
       codes += "commit " + std::to_string(MsiDatabaseCommit(db)) + "\n";
     }
-    std::vector<std::string> args{LibmsiWrite(), original.string(), theirs.string()};
+    std::vector<std::string> args{"write", original.string(), theirs.string()};
     args.insert(args.end(), script.statements.begin(), script.statements.end());
-    RunResult oracle = ew::Run(args);
-    ASSERT_EQ(oracle.exit_code, 0) << "libmsi failed: " << oracle.err;
+    RunResult oracle = ts::Oracle(args);
+    ASSERT_EQ(oracle.exit_code, 0) << oracle.Describe();
     EXPECT_EQ(codes, oracle.out);
     std::vector<std::string> tables;
     {
@@ -361,7 +361,7 @@ void CompareWithLibmsi(const Script& script) {
 namespace {
 
 TEST(StatementsAgainstLibmsi, CodesAndTablesAgree) {
-  EW_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   for (const auto& script : kScripts) CompareWithLibmsi(script);
 }
 
@@ -382,4 +382,4 @@ TEST(Statements, DeleteOfManyRowsRemovesExactlyTheMatchingOnes) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

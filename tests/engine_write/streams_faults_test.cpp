@@ -3,7 +3,7 @@
 #include "modify_fixture.h"
 #include "package_bytes.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 TEST_F(ModifyTest, StreamsTableRowsCanBeInsertedReplacedAndDeleted) {
@@ -39,10 +39,10 @@ TEST_F(ModifyTest, StreamsTableRowsCanBeInsertedReplacedAndDeleted) {
   auto faults = WriterRuleFaults(stored);
   EXPECT_TRUE(faults.empty()) << faults.front();
   if (!MsiInfo().empty()) {
-    RunResult data = ew::Run({MsiInfo(), "extract", path_.string(), "extra.cab"});
+    RunResult data = ts::Run({MsiInfo(), "extract", path_.string(), "extra.cab"});
     EXPECT_EQ(data.out, "replaced");
   }
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

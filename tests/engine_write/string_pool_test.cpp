@@ -3,7 +3,7 @@
 #include "package_bytes.h"
 #include "statement_support.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 // The string pool after many changes: ids of strings that stay keep their
@@ -42,4 +42,4 @@ TEST(Statements, StringIdsOfRemainingStringsStayAndCountsAreExact) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

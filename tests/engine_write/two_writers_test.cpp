@@ -13,7 +13,7 @@
 
 #include "statement_support.h"
 
-namespace ew {
+namespace ts {
 namespace {
 
 // A writer in a child process of its own, doing one step per command.
@@ -420,4 +420,4 @@ TEST(TwoWriters, RacingMsisqlProcessesNeverLoseACommittedChange) {
 }
 
 }  // namespace
-}  // namespace ew
+}  // namespace ts

@@ -47,14 +47,14 @@ bool HasOneByteIntegers(MSIHANDLE db, const std::string& table) {
     return false;
   }
   for (UINT i = 1; i <= MsiRecordGetFieldCount(types); ++i) {
-    const std::string type = ew::FieldText(types, i);
+    const std::string type = ts::FieldText(types, i);
     if (type == "i1" || type == "I1") return true;
   }
   return false;
 }
 
 void RunAll(MSIHANDLE db, const Statements& statements) {
-  for (const std::string& s : statements) ASSERT_EQ(ew::Exec(db, s), ERROR_SUCCESS) << s;
+  for (const std::string& s : statements) ASSERT_EQ(ts::Exec(db, s), ERROR_SUCCESS) << s;
 }
 
 TEST(Merge, AnswersAsWindowsGivesThem) {
@@ -115,29 +115,29 @@ TEST(Merge, AnswersAsWindowsGivesThem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ew::TempDir dir;
+    ts::TempDir dir;
     Handle target, source;
     ASSERT_EQ(MsiOpenDatabaseA((dir / "t.msi").c_str(), MSIDBOPEN_CREATE_A, target.out()), 0u);
     ASSERT_EQ(MsiOpenDatabaseA((dir / "s.msi").c_str(), MSIDBOPEN_CREATE_A, source.out()), 0u);
     RunAll(target, c.target);
     RunAll(source, c.source);
     EXPECT_EQ(MsiDatabaseMergeA(target, source, "MergeErrors"), c.result);
-    EXPECT_EQ(ew::Select(target, "SELECT * FROM `One`"), c.rows_after);
-    EXPECT_EQ(ew::Select(target, "SELECT * FROM `MergeErrors`"), c.errors_after);
+    EXPECT_EQ(ts::Select(target, "SELECT * FROM `One`"), c.rows_after);
+    EXPECT_EQ(ts::Select(target, "SELECT * FROM `MergeErrors`"), c.errors_after);
     if (std::string(c.name) == "mismatch in one table changes no other") {
-      EXPECT_EQ(ew::Select(target, "SELECT * FROM `Two`"), "error 1615");
+      EXPECT_EQ(ts::Select(target, "SELECT * FROM `Two`"), "error 1615");
     }
     if (c.errors_after[0] != 'e') {
       Handle view, types;
       ASSERT_EQ(MsiDatabaseOpenViewA(target, "SELECT * FROM `MergeErrors`", view.out()), 0u);
       ASSERT_EQ(MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, types.out()), 0u);
-      EXPECT_EQ(ew::FieldText(types, 1) + " " + ew::FieldText(types, 2), "s255 i2");
+      EXPECT_EQ(ts::FieldText(types, 1) + " " + ts::FieldText(types, 2), "s255 i2");
     }
   }
 }
 
 TEST(Merge, ArgumentsAndStreams) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   Handle target, source;
   ASSERT_EQ(MsiOpenDatabaseA((dir / "t.msi").c_str(), MSIDBOPEN_CREATE_A, target.out()), 0u);
   ASSERT_EQ(MsiOpenDatabaseA((dir / "s.msi").c_str(), MSIDBOPEN_CREATE_A, source.out()), 0u);
@@ -151,7 +151,7 @@ TEST(Merge, ArgumentsAndStreams) {
   RunAll(source, {"CREATE TABLE `Bin` (`A` INT, `B` OBJECT PRIMARY KEY `A`)"});
   Handle rec(MsiCreateRecord(1));
   ASSERT_EQ(MsiExtRecordSetStreamData(rec, 1, "binary.dat\n", 11), 0u);
-  ASSERT_EQ(ew::Exec(source, "INSERT INTO `Bin` (`A`, `B`) VALUES (1, ?)", rec), 0u);
+  ASSERT_EQ(ts::Exec(source, "INSERT INTO `Bin` (`A`, `B`) VALUES (1, ?)", rec), 0u);
   ASSERT_EQ(MsiDatabaseMergeA(target, source, "E"), ERROR_SUCCESS);
   ASSERT_EQ(MsiDatabaseCommit(target), ERROR_SUCCESS);
   target.reset();
@@ -160,18 +160,17 @@ TEST(Merge, ArgumentsAndStreams) {
   ASSERT_EQ(MsiDatabaseOpenViewA(reread, "SELECT `B` FROM `Bin`", view.out()), 0u);
   ASSERT_EQ(MsiViewExecute(view, 0), 0u);
   ASSERT_EQ(MsiViewFetch(view, row.out()), 0u);
-  const ew::Bytes bytes = ew::FieldStream(row, 1);
+  const ts::Bytes bytes = ts::FieldStream(row, 1);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "binary.dat\n");
 }
 
 // The same pair merged by the engine and by libmsi, both results read
 // back through libmsi: the same result code and the same tables.
 TEST(Merge, CorpusPairsMatchLibmsi) {
-  EW_REQUIRE_CORPUS();
-  SUMMARY_REQUIRE_ORACLE();
-  EW_REQUIRE_ORACLE();
-  const fs::path corpus = ew::CorpusDir();
-  ew::TempDir dir;
+  REQUIRE_CORPUS();
+  REQUIRE_ORACLE();
+  const fs::path corpus = ts::CorpusDir();
+  ts::TempDir dir;
   const fs::path empty = dir / "empty.msi";
   {
     Handle db;
@@ -192,8 +191,8 @@ TEST(Merge, CorpusPairsMatchLibmsi) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path ours = dir / "ours.msi", theirs = dir / "theirs.msi";
-    ew::CopyPackage(c.target, ours);
-    ew::CopyPackage(c.target, theirs);
+    ts::CopyPackage(c.target, ours);
+    ts::CopyPackage(c.target, theirs);
     UINT result;
     {
       Handle target, source;
@@ -204,7 +203,7 @@ TEST(Merge, CorpusPairsMatchLibmsi) {
     }
     // libmsi now and then dies merging after a conflict (a use after
     // free): the engine's own checks below still apply then.
-    ew::RunResult r = Oracle({"merge", theirs.string(), c.source.string(), "MergeErrors"});
+    ts::RunResult r = ts::Oracle({"merge", theirs.string(), c.source.string(), "MergeErrors"});
     const bool oracle_ran = r.exit_code == 0;
     if (oracle_ran) {
       EXPECT_EQ("merge " + std::to_string(result) + "\n", r.out);
@@ -213,11 +212,11 @@ TEST(Merge, CorpusPairsMatchLibmsi) {
     }
     Handle merged;
     ASSERT_EQ(MsiOpenDatabaseA(ours.c_str(), MSIDBOPEN_READONLY_A, merged.out()), 0u);
-    const std::vector<std::string> tables = ew::TableNames(merged);
+    const std::vector<std::string> tables = ts::TableNames(merged);
     if (result == ERROR_SUCCESS && oracle_ran) {
-      const std::string engine = SortedTables(ew::OracleDumpTables(ours, tables));
-      const std::string oracle = SortedTables(ew::OracleDumpTables(theirs, tables));
-      EXPECT_EQ(engine, oracle) << ew::FirstDifference(engine, oracle);
+      const std::string engine = SortedTables(ts::OracleDumpTables(ours, tables));
+      const std::string oracle = SortedTables(ts::OracleDumpTables(theirs, tables));
+      EXPECT_EQ(engine, oracle) << ts::FirstDifference(engine, oracle);
       continue;
     }
     // After a conflict libmsi stops with the tables it has not reached
@@ -232,23 +231,23 @@ TEST(Merge, CorpusPairsMatchLibmsi) {
       if (table == "MergeErrors") continue;
       SCOPED_TRACE(table);
       const std::string sql = "SELECT * FROM `" + table + "`";
-      const auto engine_rows = RowSet(ew::Select(merged, sql));
+      const auto engine_rows = RowSet(ts::Select(merged, sql));
       // libmsi misreads 1-byte integer columns (known difference 1).
       if (oracle_ran && !HasOneByteIntegers(merged, table)) {
-        for (const std::string& row : RowSet(ew::Select(libmsi_merged, sql))) {
+        for (const std::string& row : RowSet(ts::Select(libmsi_merged, sql))) {
           EXPECT_EQ(engine_rows.count(row), 1u) << "libmsi has " << row;
         }
       }
-      auto inputs = RowSet(ew::Select(target, sql));
+      auto inputs = RowSet(ts::Select(target, sql));
       for (const std::string& row : inputs) {
         EXPECT_EQ(engine_rows.count(row), 1u) << "lost " << row;
       }
-      inputs.merge(RowSet(ew::Select(source, sql)));
+      inputs.merge(RowSet(ts::Select(source, sql)));
       for (const std::string& row : engine_rows) {
         EXPECT_EQ(inputs.count(row), 1u) << row;
       }
     }
-    EXPECT_NE(ew::Select(merged, "SELECT * FROM `MergeErrors`").find("\t"), std::string::npos);
+    EXPECT_NE(ts::Select(merged, "SELECT * FROM `MergeErrors`").find("\t"), std::string::npos);
   }
 }
 

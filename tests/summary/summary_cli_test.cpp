@@ -5,14 +5,14 @@
 namespace summary_test {
 namespace {
 
-ew::RunResult Msisql(const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {ew::Msisql()};
+ts::RunResult Msisql(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {ts::Msisql()};
   argv.insert(argv.end(), args.begin(), args.end());
-  return ew::Run(argv);
+  return ts::Run(argv);
 }
 
 TEST(SummaryCli, PrintsEveryPropertySet) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   {
@@ -24,7 +24,7 @@ TEST(SummaryCli, PrintsEveryPropertySet) {
     ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CREATE_DTM, VT_FILETIME, 0, &ft, nullptr), 0u);
     ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
   }
-  ew::RunResult r = Msisql({"--summary", package.string()});
+  ts::RunResult r = Msisql({"--summary", package.string()});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out,
             "Codepage\t1252\n"
@@ -68,26 +68,26 @@ TEST(SummaryCli, SetsByNameAndRefusesWhatItCannotStore) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ew::TempDir dir;
+    ts::TempDir dir;
     const fs::path package = dir / "p.msi";
     MakePackage(package);
-    const ew::Bytes before = ew::ReadBytes(package);
+    const ts::Bytes before = ts::ReadBytes(package);
     std::vector<std::string> args = {"--summary-set", package.string()};
     args.insert(args.end(), c.assignments.begin(), c.assignments.end());
-    ew::RunResult r = Msisql(args);
+    ts::RunResult r = Msisql(args);
     EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     if (c.line_after == nullptr) {
-      EXPECT_EQ(ew::ReadBytes(package), before) << "a failed run must write nothing";
+      EXPECT_EQ(ts::ReadBytes(package), before) << "a failed run must write nothing";
       continue;
     }
-    ew::RunResult shown = Msisql({"--summary", package.string()});
+    ts::RunResult shown = Msisql({"--summary", package.string()});
     EXPECT_NE(shown.out.find(c.line_after), std::string::npos) << shown.out;
   }
 }
 
 TEST(SummaryCli, UsageAndFileErrors) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path readonly = dir / "ro.msi";
   MakePackage(readonly);
   fs::permissions(readonly, fs::perms::owner_read);
@@ -103,11 +103,11 @@ TEST(SummaryCli, UsageAndFileErrors) {
       {{"--summary-set", readonly.string(), "Title=x"}, 1, "error 110"},
   };
   for (const auto& c : cases) {
-    ew::RunResult r = Msisql(c.args);
+    ts::RunResult r = Msisql(c.args);
     EXPECT_EQ(r.exit_code, c.exit_code) << c.args[0];
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
-  ew::RunResult help = Msisql({"--help"});
+  ts::RunResult help = Msisql({"--help"});
   EXPECT_NE(help.out.find("--summary-set PACKAGE NAME=VALUE"), std::string::npos);
 }
 

@@ -71,16 +71,8 @@ std::string EngineProperties(const fs::path& package) {
   return EngineProperties(si);
 }
 
-ew::RunResult Oracle(const std::vector<std::string>& args) {
-  // libmsi's summary and merge paths leak small strings of their own: not
-  // this project's leaks for a sanitizer build to report.
-  std::vector<std::string> argv = {"/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0", SUMMARY_ORACLE};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return ew::Run(argv);
-}
-
 std::string OracleProperties(const fs::path& package) {
-  ew::RunResult r = Oracle({"show", package.string()});
+  ts::RunResult r = ts::Oracle({"summary", package.string()});
   if (r.exit_code != 0) return "exit " + std::to_string(r.exit_code) + ": " + r.err;
   return r.out;
 }
@@ -88,10 +80,10 @@ std::string OracleProperties(const fs::path& package) {
 void MakePackage(const fs::path& path) {
   Handle db;
   ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_CREATE_A, db.out()), ERROR_SUCCESS);
-  ASSERT_EQ(ew::Exec(db, "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, "
+  ASSERT_EQ(ts::Exec(db, "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, "
                          "`Value` CHAR(0) NOT NULL LOCALIZABLE PRIMARY KEY `Property`)"),
             ERROR_SUCCESS);
-  ASSERT_EQ(ew::Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('A', 'x')"),
+  ASSERT_EQ(ts::Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('A', 'x')"),
             ERROR_SUCCESS);
   ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
 }

@@ -10,7 +10,7 @@
 namespace summary_test {
 
 namespace fs = std::filesystem;
-using ew::Handle;
+using ts::Handle;
 
 // Properties 1..19 that are set, one a line: "PID<TAB>KIND<TAB>VALUE" with
 // KIND I (integer), S (text, escaped as msisql does) or F (file time
@@ -20,8 +20,6 @@ std::string EngineProperties(MSIHANDLE summary);
 std::string EngineProperties(const fs::path& package);
 // libmsi's answer, or "exit N: ..." when it fails.
 std::string OracleProperties(const fs::path& package);
-// Runs the oracle program with these arguments.
-ew::RunResult Oracle(const std::vector<std::string>& args);
 
 // A new package made by the engine, committed, with one table.
 void MakePackage(const fs::path& path);
@@ -38,10 +36,3 @@ FILETIME MakeFileTime(uint64_t ticks);
 
 }  // namespace summary_test
 
-#define SUMMARY_REQUIRE_ORACLE()                                                   \
-  do {                                                                             \
-    if (!fs::exists(SUMMARY_ORACLE)) {                                             \
-      if (::ew::RunningInCi()) FAIL() << "libmsi_summary missing and CI is true";  \
-      GTEST_SKIP() << "libmsi_summary is not built";                               \
-    }                                                                              \
-  } while (0)

@@ -17,9 +17,9 @@ namespace {
 constexpr uint64_t kTicks2009 = 128943864000000000;  // 2009-08-10T14:00:00Z
 
 TEST(SummaryCorpus, EveryPropertyMatchesLibmsi) {
-  EW_REQUIRE_CORPUS();
-  SUMMARY_REQUIRE_ORACLE();
-  for (const fs::path& package : ew::CorpusPackages()) {
+  REQUIRE_CORPUS();
+  REQUIRE_ORACLE();
+  for (const fs::path& package : ts::CorpusPackages()) {
     SCOPED_TRACE(package.filename().string());
     const std::string engine = EngineProperties(package);
     EXPECT_EQ(engine, OracleProperties(package));
@@ -46,7 +46,7 @@ UINT Apply(MSIHANDLE si, const Assignment& a) {
 }
 
 TEST(SummaryPersist, ChangesReachLibmsiThroughEitherForm) {
-  SUMMARY_REQUIRE_ORACLE();
+  REQUIRE_ORACLE();
   const std::vector<Assignment> common = {
       {PID_TITLE, VT_LPSTR, 0, 0, "New title", "2\tS\tNew title"},
       {PID_AUTHOR, VT_LPSTR, 0, 0, "Tab\there", "4\tS\tTab\\there"},
@@ -64,7 +64,7 @@ TEST(SummaryPersist, ChangesReachLibmsiThroughEitherForm) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ew::TempDir dir;
+    ts::TempDir dir;
     const fs::path package = dir / "p.msi";
     MakePackage(package);
     {
@@ -93,11 +93,11 @@ TEST(SummaryPersist, ChangesReachLibmsiThroughEitherForm) {
 }
 
 TEST(SummaryPersist, EngineReadsWhatLibmsiWrites) {
-  SUMMARY_REQUIRE_ORACLE();
-  ew::TempDir dir;
+  REQUIRE_ORACLE();
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
-  ew::RunResult r = Oracle({"set", package.string(), "2=S:From libmsi", "14=I:300",
+  ts::RunResult r = ts::Oracle({"set-summary", package.string(), "2=S:From libmsi", "14=I:300",
                             "13=F:130000000000000000", "19=I:4"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::string engine = EngineProperties(package);
@@ -106,7 +106,7 @@ TEST(SummaryPersist, EngineReadsWhatLibmsiWrites) {
 }
 
 TEST(SummaryPersist, StreamKeepsItsOwnCodepage) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   {
@@ -131,7 +131,7 @@ TEST(SummaryPersist, StreamKeepsItsOwnCodepage) {
   EXPECT_EQ(type, static_cast<UINT>(VT_LPSTR));
   EXPECT_EQ(std::u16string(title, size), u"\u0416");
   // The database's own codepage is untouched.
-  EXPECT_EQ(ew::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
+  EXPECT_EQ(ts::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
 }
 
 // Text that the stream's codepage cannot hold is refused, not mangled.
@@ -150,7 +150,7 @@ TEST(SummaryPersist, TextMustFitTheStreamCodepage) {
        ERROR_INVALID_PARAMETER},
       {"UTF-8 holds anything", 65001, "\xe2\x98\x83", nullptr, ERROR_SUCCESS, ERROR_SUCCESS},
   };
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   for (const auto& c : cases) {
@@ -172,7 +172,7 @@ TEST(SummaryPersist, TextMustFitTheStreamCodepage) {
 
 // Windows' answers as the installer's conformance tests record them.
 TEST(SummaryApi, AnswersAsWindowsGivesThem) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path path = dir / "new.msi";
   Handle db, si;
   FILETIME ft = MakeFileTime(kTicks2009);
@@ -248,7 +248,7 @@ TEST(SummaryApi, AnswersAsWindowsGivesThem) {
 }
 
 TEST(SummaryApi, WideFormsConvertText) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   const std::string narrow = package.string();
@@ -271,10 +271,10 @@ TEST(SummaryApi, WideFormsConvertText) {
 // Persisting through a database handle is one of the database's changes:
 // it reaches the file with the commit, and only then.
 TEST(SummaryPersist, ThroughTheDatabaseOnlyWithItsCommit) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
-  const ew::Bytes before = ew::ReadBytes(package);
+  const ts::Bytes before = ts::ReadBytes(package);
   for (const bool commit : {false, true}) {
     SCOPED_TRACE(commit ? "committed" : "closed without commit");
     Handle db, si;
@@ -282,7 +282,7 @@ TEST(SummaryPersist, ThroughTheDatabaseOnlyWithItsCommit) {
     ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_SUCCESS);
     ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, "Committed"), 0u);
     ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
-    ASSERT_EQ(ew::Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('B', 'y')"), 0u);
+    ASSERT_EQ(ts::Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('B', 'y')"), 0u);
     // Reopened through the same database, the change is visible at once.
     Handle again;
     ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 0, again.out()), ERROR_SUCCESS);
@@ -293,12 +293,12 @@ TEST(SummaryPersist, ThroughTheDatabaseOnlyWithItsCommit) {
     si.reset();
     db.reset();
     if (!commit) {
-      EXPECT_EQ(ew::ReadBytes(package), before);
+      EXPECT_EQ(ts::ReadBytes(package), before);
     } else {
       EXPECT_NE(EngineProperties(package).find("2\tS\tCommitted\n"), std::string::npos);
       Handle check;
       ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY_A, check.out()), 0u);
-      EXPECT_EQ(ew::Select(check, "SELECT `Property` FROM `Property` ORDER BY `Property`"),
+      EXPECT_EQ(ts::Select(check, "SELECT `Property` FROM `Property` ORDER BY `Property`"),
                 "Property\nA\nB\n");
     }
   }
@@ -307,7 +307,7 @@ TEST(SummaryPersist, ThroughTheDatabaseOnlyWithItsCommit) {
 // Some packages carry a second copy of the stream under the encoded
 // name; the system reads the plain one, and a commit keeps the other.
 TEST(SummaryPersist, SecondCopyUnderTheEncodedNameIsKept) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   const std::vector<uint8_t> copy = SummaryStream(package);
@@ -330,16 +330,16 @@ TEST(SummaryPersist, SecondCopyUnderTheEncodedNameIsKept) {
 }
 
 TEST(SummaryPersist, ThroughAPathOnlyTheSummaryStreamChanges) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   std::vector<fs::path> sources;
-  if (ew::CorpusPresent()) sources = ew::CorpusPackages();
+  if (ts::CorpusPresent()) sources = ts::CorpusPackages();
   const fs::path made = dir / "made.msi";
   MakePackage(made);
   sources.push_back(made);
   for (const fs::path& source : sources) {
     SCOPED_TRACE(source.filename().string());
     const fs::path package = dir / ("copy-" + source.filename().string());
-    ew::CopyPackage(source, package);
+    ts::CopyPackage(source, package);
     const auto others = OtherEntries(package);
     ASSERT_FALSE(others.empty());
     Handle si;
@@ -352,7 +352,7 @@ TEST(SummaryPersist, ThroughAPathOnlyTheSummaryStreamChanges) {
 }
 
 TEST(SummaryPersist, ReadOnlyFileFailsAtOpenForUpdate) {
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   fs::permissions(package, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -376,24 +376,24 @@ TEST(SummaryDamage, DamagedStreamsGiveInvalidData) {
       {"section beyond the stream", [&] { auto b = good; b[47] = 0x7F; return b; }()},
       {"value of unknown type", [&] { auto b = good; b[128] = 0x42; return b; }()},
   };
-  ew::TempDir dir;
+  ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     PutSummaryStream(package, c.bytes);
-    const ew::Bytes before = ew::ReadBytes(package);
+    const ts::Bytes before = ts::ReadBytes(package);
     Handle db, si;
     EXPECT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 1, si.out()), ERROR_INVALID_DATA);
     EXPECT_EQ(si.get(), 0u);
     ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
     EXPECT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_INVALID_DATA);
-    EXPECT_EQ(ew::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
-    ew::RunResult r = ew::Run({ew::Msisql(), "--summary", package.string()});
+    EXPECT_EQ(ts::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
+    ts::RunResult r = ts::Run({ts::Msisql(), "--summary", package.string()});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("error 13:"), std::string::npos) << r.err;
     db.reset();
-    EXPECT_EQ(ew::ReadBytes(package), before);
+    EXPECT_EQ(ts::ReadBytes(package), before);
   }
 }
 

@@ -156,7 +156,7 @@ TEST_F(TransformFixture, DamagedTransformsFailAndChangeNothing) {
 }
 
 TEST(Patch, CorpusPatchListsTransformsAndEachCanBeViewed) {
-  EW_REQUIRE_CORPUS();
+  REQUIRE_CORPUS();
   const fs::path patch = CorpusDir() / "WPF2_32.msp";
   Handle db;
   ASSERT_EQ(Open(patch, reinterpret_cast<LPCSTR>(MSIDBOPEN_PATCHFILE), db), ERROR_SUCCESS);
@@ -226,9 +226,9 @@ TEST_F(TransformFixture, MsisqlMakesAppliesShowsAndDiffs) {
       "~ [ProductVersion] Value: 1.0 -> 1.1\n";
   const std::string base = (dir_ / "base.msi").string(), changed = (dir_ / "changed.msi").string();
   const std::string out = (dir_ / "made.mst").string(), target = (dir_ / "target.msi").string();
-  EXPECT_EQ(ew::Run({m, "--diff", base, changed}).out, report);
-  ASSERT_EQ(ew::Run({m, "--make-transform", base, changed, out}).exit_code, 0);
-  EXPECT_EQ(ew::Run({m, "--show-transform", base, out}).out, report);
+  EXPECT_EQ(ts::Run({m, "--diff", base, changed}).out, report);
+  ASSERT_EQ(ts::Run({m, "--make-transform", base, changed, out}).exit_code, 0);
+  EXPECT_EQ(ts::Run({m, "--show-transform", base, out}).out, report);
   // The summary names both products (read back through libmsi).
   EXPECT_NE(OracleSummary(out).find("Revision number (UUID): {11111111-2222-3333-4444-555555555555}1.0;"
                                     "{11111111-2222-3333-4444-555555555555}1.1;"
@@ -236,19 +236,19 @@ TEST_F(TransformFixture, MsisqlMakesAppliesShowsAndDiffs) {
             std::string::npos)
       << OracleSummary(out);
   CopyPackage(dir_ / "base.msi", target);
-  ASSERT_EQ(ew::Run({m, "--apply-transform", target, out}).exit_code, 0);
+  ASSERT_EQ(ts::Run({m, "--apply-transform", target, out}).exit_code, 0);
   EXPECT_EQ(Contents(target), Contents(dir_ / "changed.msi"));
   // A second time every change conflicts: nothing is written, unless the
   // conditions are suppressed.
   const Bytes applied = ReadBytes(target);
-  const RunResult again = ew::Run({m, "--apply-transform", target, out, out});
+  const RunResult again = ts::Run({m, "--apply-transform", target, out, out});
   EXPECT_EQ(again.exit_code, 1);
   EXPECT_NE(again.err.find("error 1624"), std::string::npos) << again.err;
   EXPECT_EQ(ReadBytes(target), applied);
   const std::vector<std::pair<std::string, int>> suppress = {
       {"bogus", 2}, {"0x40", 2}, {"addexistingrow", 1}, {"all", 0}, {"0x3F", 0}};
   for (const auto& [flags, status] : suppress) {
-    EXPECT_EQ(ew::Run({m, "--apply-transform", "--suppress", flags, target, out}).exit_code, status) << flags;
+    EXPECT_EQ(ts::Run({m, "--apply-transform", "--suppress", flags, target, out}).exit_code, status) << flags;
   }
 }
 

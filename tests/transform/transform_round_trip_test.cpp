@@ -102,7 +102,7 @@ void MakeChangedCopy(const fs::path& original, const fs::path& changed) {
 
 
 TEST(TransformRoundTrip, EveryCorpusPackageThroughEngineAndLibmsi) {
-  EW_REQUIRE_CORPUS();
+  REQUIRE_CORPUS();
   for (const fs::path& package : CorpusPackages()) {
     SCOPED_TRACE(package.filename().string());
     TempDir dir;
@@ -125,7 +125,7 @@ TEST(TransformRoundTrip, EveryCorpusPackageThroughEngineAndLibmsi) {
 }
 
 TEST(TransformRoundTrip, IdenticalDatabasesGiveAnEmptyTransform) {
-  EW_REQUIRE_CORPUS();
+  REQUIRE_CORPUS();
   for (const fs::path& package : CorpusPackages()) {
     SCOPED_TRACE(package.filename().string());
     TempDir dir;

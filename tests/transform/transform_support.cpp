@@ -50,8 +50,8 @@ UINT EngineApply(const fs::path& package, const fs::path& transform, const fs::p
 }
 
 int OracleApply(const fs::path& package, const fs::path& transform, const fs::path& out) {
-  if (LibmsiWrite().empty()) return -1;
-  RunResult run = Run({LibmsiWrite(), package.string(), out.string(), "transform:" + transform.string()});
+  if (LibmsiOracle().empty()) return -1;
+  RunResult run = Oracle({"write", package.string(), out.string(), "transform:" + transform.string()});
   if (run.exit_code != 0) return -1;
   // "N\ncommit M\n"
   const int applied = std::atoi(run.out.c_str());

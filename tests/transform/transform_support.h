@@ -6,7 +6,7 @@
 
 namespace tf {
 
-using namespace ew;
+using namespace ts;
 
 // Every persistent table ("== NAME" then its header and its rows sorted,
 // so that row order does not matter) and every stream's size and bytes

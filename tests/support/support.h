@@ -1,5 +1,5 @@
-// Shared helpers of the write-side tests: files and folders, child
-// processes (libmsi's tools are the oracle), the packages to test, and
+// What the engine's tests share: files and folders, the corpus, the oracle
+// (libmsi and msitools, run as outside programs under a time limit) and
 // thin wrappers over the C API.
 #pragma once
 
@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace ew {
+#include "program.h"
+
+namespace ts {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -26,7 +28,8 @@ void WriteText(const fs::path& path, const std::string& text);
 // A writable copy (the corpus files are read-only).
 void CopyPackage(const fs::path& from, const fs::path& to);
 
-// A fresh folder under the system's temporary folder, removed at the end.
+// A fresh folder of the test's own under the system's temporary folder,
+// removed at the end (permissions a test took away are restored first).
 class TempDir {
  public:
   TempDir();
@@ -43,20 +46,14 @@ class TempDir {
 // Names in a folder (no sub-folders), sorted.
 std::vector<std::string> FolderEntries(const fs::path& folder);
 
-struct RunResult {
-  int exit_code = -1;  // -1 when killed by a signal
-  int signal = 0;
-  std::string out;
-  std::string err;
-};
-RunResult Run(const std::vector<std::string>& argv);
 
 // The oracle programs; empty when not available.
-std::string LibmsiSql();
+std::string LibmsiOracle();  // tests/oracle/libmsi_oracle.c
 std::string MsiInfo();
 std::string MsiBuild();  // libmsi's package builder (msitools)
-std::string LibmsiWrite();
 std::string Msisql();
+// Runs libmsi_oracle COMMAND ARGS... under the time limit.
+RunResult Oracle(const std::vector<std::string>& args);
 
 // Corpus packages (sorted) and whether the corpus folder exists.
 bool CorpusPresent();
@@ -66,23 +63,23 @@ fs::path CorpusDir();
 fs::path SamplePackage();
 
 // Skips the test (or fails it when CI is "true") when the corpus is absent.
-#define EW_REQUIRE_CORPUS()                                                  \
+#define REQUIRE_CORPUS()                                                  \
   do {                                                                       \
-    if (!::ew::CorpusPresent()) {                                            \
-      if (::ew::RunningInCi()) {                                             \
-        FAIL() << "corpus folder " << ::ew::CorpusDir()                      \
+    if (!::ts::CorpusPresent()) {                                            \
+      if (::ts::RunningInCi()) {                                             \
+        FAIL() << "corpus folder " << ::ts::CorpusDir()                      \
                << " is missing and CI is true";                             \
       }                                                                      \
-      GTEST_SKIP() << "corpus folder " << ::ew::CorpusDir()                  \
+      GTEST_SKIP() << "corpus folder " << ::ts::CorpusDir()                  \
                    << " is absent (a fresh clone has no ../shared)";         \
     }                                                                        \
   } while (0)
 
-#define EW_REQUIRE_ORACLE()                                                  \
+#define REQUIRE_ORACLE()                                                     \
   do {                                                                       \
-    if (::ew::LibmsiSql().empty() || ::ew::MsiInfo().empty()) {              \
-      if (::ew::RunningInCi()) FAIL() << "libmsi tools missing and CI is true"; \
-      GTEST_SKIP() << "libmsi_sql or msiinfo is not available";              \
+    if (::ts::LibmsiOracle().empty() || ::ts::MsiInfo().empty()) {           \
+      if (::ts::RunningInCi()) FAIL() << "libmsi tools missing and CI is true"; \
+      GTEST_SKIP() << "libmsi_oracle or msiinfo is not available";           \
     }                                                                        \
   } while (0)
 
@@ -148,4 +145,4 @@ std::string OracleSummary(const fs::path& package);
 // First difference of two texts, for failure messages.
 std::string FirstDifference(const std::string& a, const std::string& b);
 
-}  // namespace ew
+}  // namespace ts

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace ew {
+namespace ts {
 
 Bytes ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -44,15 +44,9 @@ void CopyPackage(const fs::path& from, const fs::path& to) {
 }
 
 TempDir::TempDir() {
-  static std::atomic<unsigned> counter{0};
-  fs::path base = fs::temp_directory_path();
-  for (;;) {
-    fs::path p = base / ("engine_write." + std::to_string(getpid()) + "." + std::to_string(counter++));
-    if (fs::create_directory(p)) {
-      path_ = p;
-      break;
-    }
-  }
+  std::string pattern = (fs::temp_directory_path() / "msitest.XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -73,67 +67,38 @@ std::vector<std::string> FolderEntries(const fs::path& folder) {
   return names;
 }
 
-RunResult Run(const std::vector<std::string>& argv) {
-  RunResult result;
-  char out_name[] = "/tmp/ew_out_XXXXXX";
-  char err_name[] = "/tmp/ew_err_XXXXXX";
-  int out_fd = mkstemp(out_name);
-  int err_fd = mkstemp(err_name);
-  if (out_fd < 0 || err_fd < 0) throw std::runtime_error("mkstemp failed");
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out_fd, 1);
-    dup2(err_fd, 2);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  close(out_fd);
-  close(err_fd);
-  result.out = ReadText(out_name);
-  result.err = ReadText(err_name);
-  unlink(out_name);
-  unlink(err_name);
-  if (WIFEXITED(status)) {
-    result.exit_code = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status)) {
-    result.signal = WTERMSIG(status);
-  }
-  return result;
-}
-
-std::string LibmsiSql() {
-  std::string p = EW_LIBMSI_SQL;
+std::string LibmsiOracle() {
+  std::string p = TS_LIBMSI_ORACLE;
   return fs::exists(p) ? p : std::string();
 }
 
+RunResult Oracle(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{TS_LIBMSI_ORACLE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  // libmsi leaks; in the sanitizer build that is not ours to report.
+  RunOptions options;
+  options.env = {"ASAN_OPTIONS=detect_leaks=0"};
+  return Run(argv, options);
+}
+
 std::string MsiInfo() {
-  std::string p = EW_MSIINFO;
+  std::string p = TS_MSIINFO;
   return (!p.empty() && fs::exists(p)) ? p : std::string();
 }
 
 std::string MsiBuild() {
-  std::string p = EW_MSIBUILD;
+  std::string p = TS_MSIBUILD;
   return (!p.empty() && fs::exists(p)) ? p : std::string();
 }
 
-std::string LibmsiWrite() {
-  std::string p = EW_LIBMSI_WRITE;
-  return fs::exists(p) ? p : std::string();
-}
-
-std::string Msisql() { return EW_MSISQL; }
+std::string Msisql() { return TS_MSISQL; }
 
 bool RunningInCi() {
   const char* ci = std::getenv("CI");
   return ci != nullptr && std::string(ci) == "true";
 }
 
-fs::path CorpusDir() { return fs::path(EW_CORPUS_DIR); }
+fs::path CorpusDir() { return fs::path(TS_CORPUS_DIR); }
 
 bool CorpusPresent() { return fs::is_directory(CorpusDir()); }
 
@@ -150,7 +115,7 @@ std::vector<fs::path> CorpusPackages() {
   return result;
 }
 
-fs::path SamplePackage() { return fs::path(EW_SAMPLE_PACKAGE); }
+fs::path SamplePackage() { return fs::path(TS_SAMPLE_PACKAGE); }
 
 UINT Open(const fs::path& path, LPCSTR persist, Handle& db) {
   return MsiOpenDatabaseA(path.c_str(), persist, db.out());
@@ -301,9 +266,9 @@ std::map<std::string, Bytes> EngineStreams(MSIHANDLE db) {
 
 std::string OracleSelect(const fs::path& package, const std::vector<std::string>& statements,
                          int* exit_code) {
-  std::vector<std::string> argv{LibmsiSql(), package.string()};
-  argv.insert(argv.end(), statements.begin(), statements.end());
-  RunResult r = Run(argv);
+  std::vector<std::string> args{"select", package.string()};
+  args.insert(args.end(), statements.begin(), statements.end());
+  RunResult r = Oracle(args);
   if (exit_code != nullptr) *exit_code = r.exit_code;
   if (r.exit_code != 0) return r.out + r.err;
   return r.out;
@@ -342,4 +307,4 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
          b.substr(from, 200);
 }
 
-}  // namespace ew
+}  // namespace ts
