@@ -6,10 +6,12 @@
 #   checks.sh man PAGE...
 #   checks.sh lintian DEB_FOLDER
 set -uo pipefail
+# shellcheck source-path=SCRIPTDIR source=limits.sh
+source "$(dirname "$0")/limits.sh"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 need() {  # need PROGRAM DEBIAN_PACKAGE
-  command -v "$1" >/dev/null 2>&1 && return 0
+  type -P "$1" >/dev/null 2>&1 && return 0
   echo "SKIP: $1 is not installed (Debian package $2)"
   exit 77
 }

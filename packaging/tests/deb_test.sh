@@ -7,10 +7,12 @@
 #               --sample=PACKAGE.msi --version=DEBIAN_VERSION
 #               [--built-pellacor=PROGRAM] --program=NAME...
 set -uo pipefail
+# shellcheck source-path=SCRIPTDIR source=limits.sh
+source "$(dirname "$0")/limits.sh"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 need() {  # need PROGRAM DEBIAN_PACKAGE
-  command -v "$1" >/dev/null 2>&1 && return 0
+  type -P "$1" >/dev/null 2>&1 && return 0
   echo "SKIP: $1 is not installed (Debian package $2)"
   exit 77
 }
@@ -45,7 +47,7 @@ rm -rf "$scratch" && mkdir -p "$scratch" || exit 1
 out=$scratch/out root=$scratch/root run=$scratch/run
 
 echo "== building the packages"
-"$cpack" --config "$config" -G DEB -B "$out" >"$scratch/cpack.log" 2>&1 || {
+limited 300 "$cpack" --config "$config" -G DEB -B "$out" >"$scratch/cpack.log" 2>&1 || {
   cat "$scratch/cpack.log"
   fail "cpack failed"
 }
@@ -181,14 +183,14 @@ fi
 if has_program msisql; then
   echo "== msisql on the sample"
   msisql=$root/usr/bin/msisql
-  rows=$("$msisql" "$sample" \
+  rows=$(limited 60 "$msisql" "$sample" \
          "SELECT \`Property\`, \`Value\` FROM \`Property\` WHERE \`Property\` = 'ProductName'") ||
     fail "msisql exited with $?"
   [ "$rows" = $'Property\tValue\nProductName\tBrimble Notes' ] ||
     fail "msisql printed: $rows"
-  "$msisql" --help | grep -q '^Usage: msisql' || fail "msisql --help"
+  limited 60 "$msisql" --help | grep -q '^Usage: msisql' || fail "msisql --help"
   # A failure must show in the status and name the result code.
-  err=$("$msisql" "$sample" "SELECT * FROM \`NoSuchTable\`" 2>&1 >/dev/null)
+  err=$(limited 60 "$msisql" "$sample" "SELECT * FROM \`NoSuchTable\`" 2>&1 >/dev/null)
   status=$?
   [ $status -eq 1 ] || fail "msisql on a bad statement exited with $status"
   grep -q '^msisql: error [0-9]' <<<"$err" || fail "msisql error text: $err"

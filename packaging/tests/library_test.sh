@@ -8,10 +8,12 @@
 #   library_test.sh --debs=DIR --scratch=DIR --version=DEBIAN_VERSION
 #                   --package=CORPUS.msi [--cc=COMPILER] [--client-flag=FLAG]...
 set -uo pipefail
+# shellcheck source-path=SCRIPTDIR source=limits.sh
+source "$(dirname "$0")/limits.sh"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 need() {  # need PROGRAM DEBIAN_PACKAGE
-  command -v "$1" >/dev/null 2>&1 && return 0
+  type -P "$1" >/dev/null 2>&1 && return 0
   echo "SKIP: $1 is not installed (Debian package $2)"
   exit 77
 }
@@ -113,14 +115,14 @@ flags=$(pkg-config --cflags --libs msiengine) || fail "pkg-config does not know 
 echo "pkg-config --cflags --libs msiengine: $flags"
 client=$scratch/msi-tables
 # shellcheck disable=SC2086  # the flags are words
-"$cc" -std=c11 -Wall -Wextra -Wpedantic -Werror "${client_flags[@]}" \
+limited 120 "$cc" -std=c11 -Wall -Wextra -Wpedantic -Werror "${client_flags[@]}" \
   -o "$client" "$root/usr/share/doc/libmsiengine-dev/examples/msi-tables.c" $flags ||
   fail "the example does not build"
 needed=$(objdump -p "$client" | awk '$1 == "NEEDED" { print $2 }')
 grep -qx libmsiengine.so.1 <<<"$needed" || fail "the program does not need libmsiengine.so.1: $needed"
 
 export LD_LIBRARY_PATH=$root/$libdir
-err=$("$client" "$scratch/none.msi" 2>&1 >/dev/null)
+err=$(limited 60 "$client" "$scratch/none.msi" 2>&1 >/dev/null)
 status=$?
 [ $status -eq 1 ] || fail "the program on a missing package exited with $status"
 grep -Eq "^msi-tables: .*none\.msi: error [0-9]+: .+" <<<"$err" || fail "error text: $err"
@@ -131,17 +133,17 @@ if [ ! -f "$package" ]; then
   exit 77
 fi
 echo "== on $(basename "$package")"
-"$client" "$package" >"$scratch/tables.txt" || fail "the program exited with $?"
+limited 60 "$client" "$package" >"$scratch/tables.txt" || fail "the program exited with $?"
 # What it must print, found by the packaged msisql (the engine linked in).
 msisql=$root/usr/bin/msisql
 {
-  "$msisql" "$package" 'SELECT `Name` FROM `_Tables`' | tail -n +2 |
+  limited 60 "$msisql" "$package" 'SELECT `Name` FROM `_Tables`' | tail -n +2 |
     while IFS= read -r table; do
-      rows=$("$msisql" "$package" "SELECT * FROM \`$table\`" | tail -n +2 | wc -l)
+      rows=$(limited 60 "$msisql" "$package" "SELECT * FROM \`$table\`" | tail -n +2 | wc -l)
       printf '%s\t%s\n' "$table" "$rows"
     done
   for property in ProductName ProductVersion; do
-    "$msisql" "$package" "SELECT \`Value\` FROM \`Property\` WHERE \`Property\` = '$property'" |
+    limited 60 "$msisql" "$package" "SELECT \`Value\` FROM \`Property\` WHERE \`Property\` = '$property'" |
       tail -n +2 | sed "s/^/$property: /"
   done
 } >"$scratch/expected.txt"
