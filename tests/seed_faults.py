@@ -168,7 +168,7 @@ def run(args):
                 test = subprocess.run(ctest,
                     capture_output=True, text=True,
                     env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
-                failed = re.findall(r"\d+ - (\S+) \(([^)]*)\)", test.stdout)
+                failed = re.findall(r"^\s*\d+ - (\S+).*?\(([A-Za-z ]+)\)\s*$", test.stdout, re.M)
                 if test.returncode != 0:
                     verdict = "caught"
                     detail = [f"{n} ({why})" for n, why in failed] or ["ctest failed"]
