@@ -1,141 +1,100 @@
 #include "package_reader.h"
 
-#include <msiquery.h>
-
-#include <string>
 #include <vector>
+
+#include "support.h"
 
 namespace {
 
-// Closes the handle when the scope ends, as the tools' wrappers do.
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(MSIHANDLE h) : h_(h) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { MsiCloseHandle(h_); }
-  MSIHANDLE* out() { return &h_; }
-  MSIHANDLE get() const { return h_; }
-
- private:
-  MSIHANDLE h_ = 0;
-};
+using ts::Handle;
 
 class Reader {
  public:
   explicit Reader(ReadOutcome& outcome) : outcome_(outcome) {}
 
   // Records the first failure; true when `code` is a success.
-  bool check(unsigned code, const std::string& step) {
-    if (code == ERROR_SUCCESS) return true;
-    if (outcome_.first_error == 0) {
-      outcome_.first_error = code;
-      outcome_.step = step;
-    }
-    return false;
+  bool Check(unsigned code, const std::string& step) {
+    if (code != ERROR_SUCCESS && outcome_.first_error == 0) outcome_ = {code, step, outcome_.fields, outcome_.stream_bytes};
+    return code == ERROR_SUCCESS;
   }
 
-  std::string text(MSIHANDLE record, unsigned field, const std::string& step) {
+  std::string Text(MSIHANDLE record, unsigned field, const std::string& step) {
     std::vector<char> buffer(16);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      DWORD size = static_cast<DWORD>(buffer.size());
-      unsigned code = MsiRecordGetStringA(record, field, buffer.data(), &size);
-      if (code == ERROR_MORE_DATA) {
-        buffer.resize(size + 1);
-        continue;
-      }
-      // a stream field has no text: that answer is part of reading it
-      if (code != ERROR_INVALID_DATATYPE) check(code, step);
-      return code == ERROR_SUCCESS ? std::string(buffer.data(), size) : std::string();
+    DWORD size = static_cast<DWORD>(buffer.size());
+    unsigned code = MsiRecordGetStringA(record, field, buffer.data(), &size);
+    if (code == ERROR_MORE_DATA) {
+      buffer.resize(size + 1);
+      size = static_cast<DWORD>(buffer.size());
+      code = MsiRecordGetStringA(record, field, buffer.data(), &size);
     }
-    check(ERROR_MORE_DATA, step + " (length changed between calls)");
-    return {};
+    if (code != ERROR_INVALID_DATATYPE) Check(code, step);  // a stream field has no text
+    return code == ERROR_SUCCESS ? std::string(buffer.data(), size) : std::string();
   }
 
-  void stream(MSIHANDLE record, unsigned field, const std::string& step) {
-    if (MsiRecordIsNull(record, field)) return;  // no stream to read
+  void Stream(MSIHANDLE record, unsigned field, const std::string& step) {
     char buffer[4096];
-    for (;;) {
-      DWORD size = sizeof buffer;
-      unsigned code = MsiRecordReadStream(record, field, buffer, &size);
-      if (code != ERROR_SUCCESS) {
-        // text and integer fields are no streams; that is not damage
-        if (code != ERROR_INVALID_DATATYPE && code != ERROR_INVALID_PARAMETER) check(code, step);
-        return;
-      }
-      if (size == 0) return;
+    for (DWORD size = sizeof buffer; !MsiRecordIsNull(record, field); size = sizeof buffer) {
+      const unsigned code = MsiRecordReadStream(record, field, buffer, &size);
+      // text and integer fields are no streams; that is not damage
+      if (code != ERROR_INVALID_DATATYPE && code != ERROR_INVALID_PARAMETER) Check(code, step);
+      if (code != ERROR_SUCCESS || size == 0) return;
       outcome_.stream_bytes += size;
     }
   }
 
-  void rows(MSIHANDLE database, const std::string& table) {
-    std::string statement = "SELECT * FROM `" + table + "`";
-    Handle view;
-    if (!check(MsiDatabaseOpenViewA(database, statement.c_str(), view.out()), "view " + table)) return;
-    if (!check(MsiViewExecute(view.get(), 0), "execute " + table)) return;
-    Handle names, types;
-    check(MsiViewGetColumnInfo(view.get(), MSICOLINFO_NAMES, names.out()), "names " + table);
-    check(MsiViewGetColumnInfo(view.get(), MSICOLINFO_TYPES, types.out()), "types " + table);
+  // Every row of a SELECT; each field read as every type.
+  void Rows(MSIHANDLE database, const std::string& sql, std::vector<std::string>* first_fields = nullptr) {
+    Handle view, names, types;
+    if (!Check(MsiDatabaseOpenViewA(database, sql.c_str(), view.out()), "view " + sql)) return;
+    if (!Check(MsiViewExecute(view, 0), "execute " + sql)) return;
+    Check(MsiViewGetColumnInfo(view, MSICOLINFO_NAMES, names.out()), "names " + sql);
+    Check(MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, types.out()), "types " + sql);
     for (;;) {
       Handle row;
-      unsigned code = MsiViewFetch(view.get(), row.out());
-      if (code == ERROR_NO_MORE_ITEMS) break;
-      if (!check(code, "fetch " + table)) break;
-      unsigned count = MsiRecordGetFieldCount(row.get());
-      for (unsigned field = 1; field <= count; ++field) {
+      const unsigned code = MsiViewFetch(view, row.out());
+      if (code == ERROR_NO_MORE_ITEMS || !Check(code, "fetch " + sql)) break;
+      for (unsigned field = 1; field <= MsiRecordGetFieldCount(row); ++field) {
         ++outcome_.fields;
-        MsiRecordIsNull(row.get(), field);
-        MsiRecordGetInteger(row.get(), field);
-        MsiRecordDataSize(row.get(), field);
-        text(row.get(), field, "text of " + table);
-        stream(row.get(), field, "stream of " + table);
+        MsiRecordIsNull(row, field);
+        MsiRecordGetInteger(row, field);
+        MsiRecordDataSize(row, field);
+        const std::string text = Text(row, field, "text of " + sql);
+        if (first_fields != nullptr && field == 1) first_fields->push_back(text);
+        Stream(row, field, "stream of " + sql);
       }
     }
-    check(MsiViewClose(view.get()), "close " + table);
-  }
-
-  void everything(const std::string& path) {
-    Handle database;
-    if (!check(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY_A, database.out()), "open")) return;
-    std::vector<std::string> tables;
-    {
-      Handle view;
-      if (check(MsiDatabaseOpenViewA(database.get(), "SELECT `Name` FROM `_Tables`", view.out()),
-                "view _Tables") &&
-          check(MsiViewExecute(view.get(), 0), "execute _Tables")) {
-        for (;;) {
-          Handle row;
-          unsigned code = MsiViewFetch(view.get(), row.out());
-          if (code == ERROR_NO_MORE_ITEMS || !check(code, "fetch _Tables")) break;
-          tables.push_back(text(row.get(), 1, "name in _Tables"));
-        }
-      }
-    }
-    for (const auto& table : tables) rows(database.get(), table);
-    rows(database.get(), "_Streams");
-    summary(database.get());
+    Check(MsiViewClose(view), "close " + sql);
   }
 
   // Every summary property, its text read with a short buffer first.
-  void summary(MSIHANDLE database) {
+  void Summary(MSIHANDLE database) {
     Handle si;
-    if (!check(MsiGetSummaryInformationA(database, nullptr, 0, si.out()), "summary")) return;
+    if (!Check(MsiGetSummaryInformationA(database, nullptr, 0, si.out()), "summary")) return;
     for (unsigned pid = 0; pid <= PID_SECURITY; ++pid) {
       UINT type = 0;
       INT number = 0;
       FILETIME time{};
-      char small[2];
-      DWORD size = sizeof small;
-      unsigned code = MsiSummaryInfoGetPropertyA(si.get(), pid, &type, &number, &time, small, &size);
+      std::vector<char> buffer(2);
+      DWORD size = 2;
+      unsigned code = MsiSummaryInfoGetPropertyA(si, pid, &type, &number, &time, buffer.data(), &size);
       if (code == ERROR_MORE_DATA) {
-        std::vector<char> buffer(size + 1);
+        buffer.resize(size + 1);
         size = static_cast<DWORD>(buffer.size());
-        code = MsiSummaryInfoGetPropertyA(si.get(), pid, &type, &number, &time, buffer.data(), &size);
+        code = MsiSummaryInfoGetPropertyA(si, pid, &type, &number, &time, buffer.data(), &size);
       }
-      if (!check(code, "summary property " + std::to_string(pid))) return;
+      if (!Check(code, "summary property " + std::to_string(pid))) return;
       ++outcome_.fields;
     }
+  }
+
+  void Everything(const std::string& path) {
+    Handle database;
+    if (!Check(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY_A, database.out()), "open")) return;
+    std::vector<std::string> tables;
+    Rows(database, "SELECT `Name` FROM `_Tables`", &tables);
+    for (const auto& table : tables) Rows(database, "SELECT * FROM `" + table + "`");
+    Rows(database, "SELECT * FROM `_Streams`");
+    Summary(database);
   }
 
  private:
@@ -146,23 +105,14 @@ class Reader {
 
 ReadOutcome read_whole_package(const std::string& path) {
   ReadOutcome outcome;
-  Reader(outcome).everything(path);
+  Reader(outcome).Everything(path);
   return outcome;
 }
 
 bool is_expected_result(unsigned code) {
-  switch (code) {
-    case ERROR_SUCCESS:
-    case ERROR_INVALID_DATA:
-    case ERROR_OPEN_FAILED:
-    case ERROR_BAD_QUERY_SYNTAX:
-    case ERROR_INSTALL_PACKAGE_INVALID:
-    case ERROR_FUNCTION_FAILED:
-    case ERROR_INVALID_TABLE:
-    case ERROR_DATATYPE_MISMATCH:
-    case ERROR_UNSUPPORTED_TYPE:
-      return true;
-    default:
-      return false;
-  }
+  for (unsigned ok : {ERROR_SUCCESS, ERROR_INVALID_DATA, ERROR_OPEN_FAILED, ERROR_BAD_QUERY_SYNTAX,
+                      ERROR_INSTALL_PACKAGE_INVALID, ERROR_FUNCTION_FAILED, ERROR_INVALID_TABLE,
+                      ERROR_DATATYPE_MISMATCH, ERROR_UNSUPPORTED_TYPE})
+    if (code == ok) return true;
+  return false;
 }

@@ -1,6 +1,6 @@
 // Reads a whole package through the C API the way the tools do: every table
 // named in _Tables and _Streams, every field as text, as integer, its size,
-// and every stream to its end. Reports the first failure's result code.
+// and every stream to its end, then the summary. Reports the first failure.
 #pragma once
 
 #include <string>
