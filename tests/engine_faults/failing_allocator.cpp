@@ -14,27 +14,21 @@ bool g_counting = false;
 int64_t g_count = 0;
 int g_paused = 0;
 
-bool ShouldFail() {
-  if (g_paused > 0) return false;
-  if (g_counting) ++g_count;
-  if (g_remaining < 0) return false;
-  if (g_remaining == 0) {
-    g_failed = true;
-    return true;
-  }
-  --g_remaining;
-  return false;
-}
-
 void* Allocate(std::size_t size, std::size_t alignment, bool nothrow) {
-  if (ShouldFail()) {
-    if (nothrow) return nullptr;
-    throw std::bad_alloc();
+  bool fail = false;
+  if (g_paused == 0) {
+    g_count += g_counting ? 1 : 0;
+    fail = g_remaining == 0;
+    g_failed = g_failed || fail;
+    if (g_remaining > 0) --g_remaining;
   }
-  if (size == 0) size = 1;
-  void* p = alignment > alignof(std::max_align_t)
-                ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
-                : std::malloc(size);
+  void* p = nullptr;
+  if (!fail) {
+    size = size == 0 ? 1 : size;
+    p = alignment > alignof(std::max_align_t)
+            ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
+            : std::malloc(size);
+  }
   if (p == nullptr && !nothrow) throw std::bad_alloc();
   return p;
 }
@@ -66,33 +60,24 @@ Paused::~Paused() { --g_paused; }
 
 }  // namespace faults
 
-void* operator new(std::size_t size) { return faults::Allocate(size, 0, false); }
-void* operator new[](std::size_t size) { return faults::Allocate(size, 0, false); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return faults::Allocate(size, 0, true);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return faults::Allocate(size, 0, true);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-  return faults::Allocate(size, static_cast<std::size_t>(a), false);
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-  return faults::Allocate(size, static_cast<std::size_t>(a), false);
-}
-void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
-  return faults::Allocate(size, static_cast<std::size_t>(a), true);
-}
-void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
-  return faults::Allocate(size, static_cast<std::size_t>(a), true);
-}
+using std::align_val_t;
+using std::nothrow_t;
+using std::size_t;
+void* operator new(size_t n) { return faults::Allocate(n, 0, false); }
+void* operator new[](size_t n) { return faults::Allocate(n, 0, false); }
+void* operator new(size_t n, const nothrow_t&) noexcept { return faults::Allocate(n, 0, true); }
+void* operator new[](size_t n, const nothrow_t&) noexcept { return faults::Allocate(n, 0, true); }
+void* operator new(size_t n, align_val_t a) { return faults::Allocate(n, size_t(a), false); }
+void* operator new[](size_t n, align_val_t a) { return faults::Allocate(n, size_t(a), false); }
+void* operator new(size_t n, align_val_t a, const nothrow_t&) noexcept { return faults::Allocate(n, size_t(a), true); }
+void* operator new[](size_t n, align_val_t a, const nothrow_t&) noexcept { return faults::Allocate(n, size_t(a), true); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, size_t, align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t, align_val_t) noexcept { std::free(p); }
