@@ -136,193 +136,142 @@ void MakePackage(const fs::path& path) {
 }
 
 struct Env {
-  fs::path dir;
-  fs::path package;
-  MSIHANDLE db = 0;
-  MSIHANDLE view = 0;
-  MSIHANDLE rec = 0;
+  fs::path dir, package;
+  MSIHANDLE db = 0, view = 0, rec = 0;
   std::string out;  // what the operation read
 };
 
 struct Operation {
   const char* name;
-  LPCSTR mode;  // how the package is opened before the operation; "none" not at all
-  std::function<void(Env&)> prepare;
+  LPCSTR mode;  // how the package is opened before the operation (kNoOpen: not at all)
   std::function<UINT(Env&)> run;
   // Answers a repeat may give once a first, failed attempt had already done
   // its part (a row inserted, a table created).
-  std::set<UINT> repeat_ok;
-  // The state that must match the clean run's.
-  std::function<std::string(Env&)> state;
+  std::set<UINT> repeat_ok = {};
+  std::function<void(Env&)> prepare = [](Env&) {};
+  // The state that must match the clean run's: by default what the
+  // operation read and the whole database.
+  std::function<std::string(Env&)> state = [](Env& e) { return e.out + Dump(e.db); };
 };
 
 const LPCSTR kNoOpen = reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(0xFFFF));
 
-std::string DbState(Env& e) { return e.out + Dump(e.db); }
+std::function<UINT(Env&)> Statement(const char* sql) {
+  return [sql](Env& e) { return Exec(e.db, sql, e.rec); };
+}
+
+std::function<UINT(Env&)> Read(const char* sql) {
+  return [sql](Env& e) { return Fetch(e.db, sql, &e.out); };
+}
+
+std::function<void(Env&)> OpenView(const char* sql) {
+  return [sql](Env& e) {
+    MsiDatabaseOpenViewA(e.db, sql, &e.view);
+    MsiViewExecute(e.view, 0);
+  };
+}
 
 std::vector<Operation> Operations() {
-  auto nothing = [](Env&) {};
+  const auto open = [](LPCSTR mode) {
+    return [mode](Env& e) {
+      MsiCloseHandle(e.db);
+      e.db = 0;
+      const UINT r = MsiOpenDatabaseA(e.package.c_str(), mode, &e.db);
+      return r != ERROR_SUCCESS && e.db != 0 ? 0xBADu : r;  // no handle on failure
+    };
+  };
   return {
-      {"open read-only", kNoOpen, nothing,
-       [](Env& e) {
-         MsiCloseHandle(e.db);
-         e.db = 0;
-         const UINT r = MsiOpenDatabaseA(e.package.c_str(), MSIDBOPEN_READONLY_A, &e.db);
-         if (r != ERROR_SUCCESS && e.db != 0) return 0xBADu;  // a handle on failure
-         return r;
-       },
-       {}, DbState},
-      {"open for writing (the lock is released when the open fails)", kNoOpen, nothing,
-       [](Env& e) {
-         MsiCloseHandle(e.db);
-         e.db = 0;
-         return MsiOpenDatabaseA(e.package.c_str(), MSIDBOPEN_TRANSACT_A, &e.db);
-       },
-       {}, DbState},
-      {"SELECT with a join and ORDER BY, every row fetched", MSIDBOPEN_READONLY_A, nothing,
-       [](Env& e) {
-         return Fetch(e.db,
-                      "SELECT `Property`.`Value`, `Item`.`Id`, `Item`.`Data` FROM `Property`, "
-                      "`Item` WHERE `Item`.`Size` > 5 OR `Item`.`Id` = 4 ORDER BY `Item`.`Id`",
-                      &e.out);
-       },
-       {}, DbState},
+      {"open read-only", kNoOpen, open(MSIDBOPEN_READONLY_A)},
+      {"open for writing (the lock is released when the open fails)", kNoOpen, open(MSIDBOPEN_TRANSACT_A)},
+      {"SELECT with a join and ORDER BY, every row fetched", MSIDBOPEN_READONLY_A,
+       Read("SELECT `Property`.`Value`, `Item`.`Id`, `Item`.`Data` FROM `Property`, `Item` "
+            "WHERE `Item`.`Size` > 5 OR `Item`.`Id` = 4 ORDER BY `Item`.`Id`")},
+      {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A, Read("SELECT DISTINCT `Group` FROM `Item`")},
       {"fetching row by row, a failed fetch made again", MSIDBOPEN_READONLY_A,
        [](Env& e) {
-         MsiDatabaseOpenViewA(e.db, "SELECT `Property`, `Value` FROM `Property`", &e.view);
-         MsiViewExecute(e.view, 0);
-       },
-       [](Env& e) {
          // Goes on where a failed call left off: no row may be lost.
-         for (;;) {
-           if (e.rec == 0) {
-             const UINT r = MsiViewFetch(e.view, &e.rec);
-             if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
-             if (r != ERROR_SUCCESS) return r;
-           }
+         for (UINT r; e.rec != 0 || (r = MsiViewFetch(e.view, &e.rec)) != ERROR_NO_MORE_ITEMS;) {
+           if (e.rec == 0) return r;
            std::string key, value;
-           UINT r = FieldText(e.rec, 1, &key);
-           if (r == ERROR_SUCCESS) r = FieldText(e.rec, 2, &value);
-           if (r != ERROR_SUCCESS) return r;
+           if ((r = FieldText(e.rec, 1, &key)) != 0 || (r = FieldText(e.rec, 2, &value)) != 0) return r;
            faults::Paused paused;
            e.out += key + "\t" + value + "\n";
            MsiCloseHandle(e.rec);
            e.rec = 0;
          }
+         return 0u;
        },
-       {}, DbState},
-      {"answers that are no result codes", MSIDBOPEN_READONLY_A, nothing,
+       {}, OpenView("SELECT `Property`, `Value` FROM `Property`")},
+      {"answers that are no result codes", MSIDBOPEN_READONLY_A,
        [](Env& e) {
-         if (MsiDatabaseIsTablePersistentW(e.db, u"Item") != MSICONDITION_TRUE) {
-           return ERROR_NOT_ENOUGH_MEMORY;
-         }
          const MSIHANDLE rec = MsiCreateRecord(3);
-         if (rec == 0) return ERROR_NOT_ENOUGH_MEMORY;
+         const bool ok = MsiDatabaseIsTablePersistentW(e.db, u"Item") == MSICONDITION_TRUE && rec != 0;
          MsiCloseHandle(rec);
-         return ERROR_SUCCESS;
-       },
-       {}, DbState},
-      {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A, nothing,
-       [](Env& e) { return Fetch(e.db, "SELECT DISTINCT `Group` FROM `Item`", &e.out); }, {},
-       DbState},
+         return ok ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+       }},
       {"INSERT with markers", MSIDBOPEN_TRANSACT_A,
-       [](Env& e) { MakeRecord({"Delta", "Äpfel und Öl"}, &e.rec); },
-       [](Env& e) {
-         return Exec(e.db, "INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)", e.rec);
-       },
-       {ERROR_FUNCTION_FAILED}, DbState},
-      {"UPDATE of every row", MSIDBOPEN_TRANSACT_A, nothing,
-       [](Env& e) { return Exec(e.db, "UPDATE `Property` SET `Value` = 'neu ü'"); }, {},
-       DbState},
-      {"DELETE by a WHERE", MSIDBOPEN_TRANSACT_A, nothing,
-       [](Env& e) { return Exec(e.db, "DELETE FROM `Item` WHERE `Group` = 'a'"); }, {},
-       DbState},
-      {"CREATE TABLE", MSIDBOPEN_TRANSACT_A, nothing,
-       [](Env& e) {
-         return Exec(e.db, "CREATE TABLE `Colour` (`Name` CHAR(20) NOT NULL, `Wert` SHORT "
-                           "PRIMARY KEY `Name`)");
-       },
-       {ERROR_BAD_QUERY_SYNTAX}, DbState},
-      {"ALTER TABLE ADD", MSIDBOPEN_TRANSACT_A, nothing,
-       [](Env& e) { return Exec(e.db, "ALTER TABLE `Item` ADD `Note` CHAR(30)"); },
-       {ERROR_BAD_QUERY_SYNTAX}, DbState},  // the column exists already
-      {"DROP TABLE", MSIDBOPEN_TRANSACT_A, nothing,
-       [](Env& e) { return Exec(e.db, "DROP TABLE `Item`"); }, {ERROR_BAD_QUERY_SYNTAX},
-       DbState},
+       Statement("INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)"), {ERROR_FUNCTION_FAILED},
+       [](Env& e) { MakeRecord({"Delta", "Äpfel und Öl"}, &e.rec); }},
+      {"UPDATE of every row", MSIDBOPEN_TRANSACT_A, Statement("UPDATE `Property` SET `Value` = 'neu ü'")},
+      {"DELETE by a WHERE", MSIDBOPEN_TRANSACT_A, Statement("DELETE FROM `Item` WHERE `Group` = 'a'")},
+      {"CREATE TABLE", MSIDBOPEN_TRANSACT_A,
+       Statement("CREATE TABLE `Colour` (`Name` CHAR(20) NOT NULL, `Wert` SHORT PRIMARY KEY `Name`)"),
+       {ERROR_BAD_QUERY_SYNTAX}},
+      {"ALTER TABLE ADD", MSIDBOPEN_TRANSACT_A, Statement("ALTER TABLE `Item` ADD `Note` CHAR(30)"),
+       {ERROR_BAD_QUERY_SYNTAX}},  // the column exists already
+      {"DROP TABLE", MSIDBOPEN_TRANSACT_A, Statement("DROP TABLE `Item`"), {ERROR_BAD_QUERY_SYNTAX}},
       {"Modify: update a fetched row, insert, delete", MSIDBOPEN_TRANSACT_A,
        [](Env& e) {
-         MsiDatabaseOpenViewA(e.db, "SELECT `Property`, `Value` FROM `Property`", &e.view);
-         MsiViewExecute(e.view, 0);
-       },
-       [](Env& e) {
-         MSIHANDLE row = 0;
+         MSIHANDLE row = 0, add = 0, gone = 0;
          UINT r = MsiViewExecute(e.view, 0);
          if (r == ERROR_SUCCESS) r = MsiViewFetch(e.view, &row);
          if (r == ERROR_SUCCESS) r = MsiRecordSetStringA(row, 2, "geändert");
          if (r == ERROR_SUCCESS) r = MsiViewModify(e.view, MSIMODIFY_UPDATE, row);
-         MsiCloseHandle(row);
-         if (r != ERROR_SUCCESS) return r;
-         MSIHANDLE add = 0;
-         r = MakeRecord({"Epsilon", "Épsilon"}, &add);
+         if (r == ERROR_SUCCESS) r = MakeRecord({"Epsilon", "Épsilon"}, &add);
          if (r == ERROR_SUCCESS) r = MsiViewModify(e.view, MSIMODIFY_ASSIGN, add);
-         MsiCloseHandle(add);
-         if (r != ERROR_SUCCESS) return r;
-         MSIHANDLE gone = 0;
-         r = MakeRecord({"Beta", "two"}, &gone);
+         if (r == ERROR_SUCCESS) r = MakeRecord({"Beta", "two"}, &gone);
          if (r == ERROR_SUCCESS) r = MsiViewModify(e.view, MSIMODIFY_DELETE, gone);
-         MsiCloseHandle(gone);
+         for (MSIHANDLE h : {row, add, gone}) MsiCloseHandle(h);
          return r == ERROR_FUNCTION_FAILED ? ERROR_SUCCESS : r;  // deleted by a first try
        },
-       {}, DbState},
-      {"commit", MSIDBOPEN_TRANSACT_A,
+       {}, OpenView("SELECT `Property`, `Value` FROM `Property`")},
+      {"commit", MSIDBOPEN_TRANSACT_A, [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
        [](Env& e) {
          Exec(e.db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Zeta', 'Zêta')");
          Exec(e.db, "UPDATE `Item` SET `Size` = 99 WHERE `Id` = 2");
        },
-       [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
        [](Env& e) { return DumpFile(e.package) + Dump(e.db); }},
-      {"commit to an output path", kNoOpen,
+      {"commit to an output path", kNoOpen, [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
        [](Env& e) {
          MsiOpenDatabaseA(e.package.c_str(), (e.dir / "out.msi").c_str(), &e.db);
          Exec(e.db, "DELETE FROM `Property` WHERE `Property` = 'Alpha'");
        },
-       [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
        [](Env& e) { return DumpFile(e.dir / "out.msi") + DumpFile(e.package); }},
       {"import an archive", MSIDBOPEN_TRANSACT_A,
-       [](Env& e) {
-         std::ofstream(e.dir / "Extra.idt")
-             << "Key\tText\r\ns20\tL0\r\nExtra\tKey\r\nk1\tone\r\nk2\ttwo\r\n";
-       },
        [](Env& e) { return MsiDatabaseImportA(e.db, e.dir.c_str(), "Extra.idt"); }, {},
+       [](Env& e) { ts::WriteText(e.dir / "Extra.idt", "Key\tText\r\ns20\tL0\r\nExtra\tKey\r\nk1\tone\r\nk2\ttwo\r\n"); },
        [](Env& e) {
          std::string extra;
          Fetch(e.db, "SELECT * FROM `Extra`", &extra);
          return extra + Dump(e.db);
        }},
-      {"export a table", MSIDBOPEN_READONLY_A, nothing,
-       [](Env& e) { return MsiDatabaseExportA(e.db, "Item", e.dir.c_str(), "Item.idt"); }, {},
-       [](Env& e) {
-         std::ifstream in(e.dir / "Item.idt", std::ios::binary);
-         return std::string(std::istreambuf_iterator<char>(in), {}) + Dump(e.db);
-       }},
+      {"export a table", MSIDBOPEN_READONLY_A,
+       [](Env& e) { return MsiDatabaseExportA(e.db, "Item", e.dir.c_str(), "Item.idt"); }, {}, [](Env&) {},
+       [](Env& e) { return ts::ReadText(e.dir / "Item.idt") + Dump(e.db); }},
       {"records: text, integers, streams", kNoOpen,
-       [](Env& e) { e.rec = MsiCreateRecord(4); },
        [](Env& e) {
+         static const std::vector<char> blob(70000, 'q');
+         WCHAR wide[64];
+         char part[1000];
+         DWORD size = 64, got = sizeof part;
          UINT r = MsiRecordSetStringW(e.rec, 1, u"Ünïcødé text");
          if (r == ERROR_SUCCESS) r = MsiRecordSetInteger(e.rec, 2, 42);
-         static const std::vector<char> blob(70000, 'q');
-         if (r == ERROR_SUCCESS) {
-           r = MsiExtRecordSetStreamData(e.rec, 3, blob.data(), static_cast<DWORD>(blob.size()));
-         }
-         WCHAR wide[64];
-         DWORD size = 64;
+         if (r == ERROR_SUCCESS) r = MsiExtRecordSetStreamData(e.rec, 3, blob.data(), static_cast<DWORD>(blob.size()));
          if (r == ERROR_SUCCESS) r = MsiRecordGetStringW(e.rec, 1, wide, &size);
-         char part[1000];
-         DWORD got = sizeof part;
          if (r == ERROR_SUCCESS) r = MsiRecordReadStream(e.rec, 3, part, &got);
          return r;
        },
-       {},
+       {}, [](Env& e) { e.rec = MsiCreateRecord(4); },
        [](Env& e) {
          std::string text;
          FieldText(e.rec, 1, &text);
@@ -330,7 +279,6 @@ std::vector<Operation> Operations() {
                 std::to_string(MsiRecordDataSize(e.rec, 3));
        }},
       {"column information and primary keys", MSIDBOPEN_READONLY_A,
-       [](Env& e) { MsiDatabaseOpenViewA(e.db, "SELECT * FROM `Item`", &e.view); },
        [](Env& e) {
          e.out.clear();
          MSIHANDLE names = 0, types = 0, keys = 0;
@@ -348,7 +296,7 @@ std::vector<Operation> Operations() {
          }
          return r;
        },
-       {}, DbState},
+       {}, [](Env& e) { MsiDatabaseOpenViewA(e.db, "SELECT * FROM `Item`", &e.view); }},
   };
 }
 

@@ -1,23 +1,146 @@
-// Damaged copies of real packages must give result codes, never a crash, a
-// sanitizer report or a hang: each package is damaged in many fixed,
-// seed-determined ways and read whole through the C API.
+// Damaged packages must give result codes, never a crash, a sanitizer
+// report or a hang: copies of real packages damaged in many fixed,
+// seed-determined ways, and damaged summary information streams, each read
+// whole through the C API the way the tools read: every table named in
+// _Tables and _Streams, every field as text, as integer, its size, every
+// stream to its end, then the summary.
 //
-// Reproduce one case: MSI_MUTATION_ONLY=<package file name>:<case number>
-// runs just that case and keeps the damaged file (its path is printed).
+// Reproduce one package case: MSI_MUTATION_ONLY=<package file name>:<case
+// number> runs just that case and keeps the damaged file (its path is
+// printed).
 #include <csignal>
-#include <fstream>
 #include <cstring>
+#include <fstream>
+#include <set>
 #include <sstream>
 #include <time.h>
 #include <unistd.h>
 
+#include "cfb/compound_file_reader.h"
 #include "package_mutator.h"
-#include "package_reader.h"
+#include "storage/stream_replace.h"
+#include "storage/summary_info.h"
 #include "support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+struct ReadOutcome {
+  unsigned first_error = 0;  // 0 when everything read
+  std::string step;          // where the first error happened
+  unsigned long long fields = 0, stream_bytes = 0;
+};
+
+using ts::Handle;
+
+class Reader {
+ public:
+  explicit Reader(ReadOutcome& outcome) : outcome_(outcome) {}
+
+  // Records the first failure; true when `code` is a success.
+  bool Check(unsigned code, const std::string& step) {
+    if (code != ERROR_SUCCESS && outcome_.first_error == 0) outcome_ = {code, step, outcome_.fields, outcome_.stream_bytes};
+    return code == ERROR_SUCCESS;
+  }
+
+  std::string Text(MSIHANDLE record, unsigned field, const std::string& step) {
+    std::vector<char> buffer(16);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    unsigned code = MsiRecordGetStringA(record, field, buffer.data(), &size);
+    if (code == ERROR_MORE_DATA) {
+      buffer.resize(size + 1);
+      size = static_cast<DWORD>(buffer.size());
+      code = MsiRecordGetStringA(record, field, buffer.data(), &size);
+    }
+    if (code != ERROR_INVALID_DATATYPE) Check(code, step);  // a stream field has no text
+    return code == ERROR_SUCCESS ? std::string(buffer.data(), size) : std::string();
+  }
+
+  void Stream(MSIHANDLE record, unsigned field, const std::string& step) {
+    char buffer[4096];
+    for (DWORD size = sizeof buffer; !MsiRecordIsNull(record, field); size = sizeof buffer) {
+      const unsigned code = MsiRecordReadStream(record, field, buffer, &size);
+      // text and integer fields are no streams; that is not damage
+      if (code != ERROR_INVALID_DATATYPE && code != ERROR_INVALID_PARAMETER) Check(code, step);
+      if (code != ERROR_SUCCESS || size == 0) return;
+      outcome_.stream_bytes += size;
+    }
+  }
+
+  // Every row of a SELECT; each field read as every type.
+  void Rows(MSIHANDLE database, const std::string& sql, std::vector<std::string>* first_fields = nullptr) {
+    Handle view, names, types;
+    if (!Check(MsiDatabaseOpenViewA(database, sql.c_str(), view.out()), "view " + sql)) return;
+    if (!Check(MsiViewExecute(view, 0), "execute " + sql)) return;
+    Check(MsiViewGetColumnInfo(view, MSICOLINFO_NAMES, names.out()), "names " + sql);
+    Check(MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, types.out()), "types " + sql);
+    for (;;) {
+      Handle row;
+      const unsigned code = MsiViewFetch(view, row.out());
+      if (code == ERROR_NO_MORE_ITEMS || !Check(code, "fetch " + sql)) break;
+      for (unsigned field = 1; field <= MsiRecordGetFieldCount(row); ++field) {
+        ++outcome_.fields;
+        MsiRecordIsNull(row, field);
+        MsiRecordGetInteger(row, field);
+        MsiRecordDataSize(row, field);
+        const std::string text = Text(row, field, "text of " + sql);
+        if (first_fields != nullptr && field == 1) first_fields->push_back(text);
+        Stream(row, field, "stream of " + sql);
+      }
+    }
+    Check(MsiViewClose(view), "close " + sql);
+  }
+
+  // Every summary property, its text read with a short buffer first.
+  void Summary(MSIHANDLE database) {
+    Handle si;
+    if (!Check(MsiGetSummaryInformationA(database, nullptr, 0, si.out()), "summary")) return;
+    for (unsigned pid = 0; pid <= PID_SECURITY; ++pid) {
+      UINT type = 0;
+      INT number = 0;
+      FILETIME time{};
+      std::vector<char> buffer(2);
+      DWORD size = 2;
+      unsigned code = MsiSummaryInfoGetPropertyA(si, pid, &type, &number, &time, buffer.data(), &size);
+      if (code == ERROR_MORE_DATA) {
+        buffer.resize(size + 1);
+        size = static_cast<DWORD>(buffer.size());
+        code = MsiSummaryInfoGetPropertyA(si, pid, &type, &number, &time, buffer.data(), &size);
+      }
+      if (!Check(code, "summary property " + std::to_string(pid))) return;
+      ++outcome_.fields;
+    }
+  }
+
+  void Everything(const std::string& path) {
+    Handle database;
+    if (!Check(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY_A, database.out()), "open")) return;
+    std::vector<std::string> tables;
+    Rows(database, "SELECT `Name` FROM `_Tables`", &tables);
+    for (const auto& table : tables) Rows(database, "SELECT * FROM `" + table + "`");
+    Rows(database, "SELECT * FROM `_Streams`");
+    Summary(database);
+  }
+
+ private:
+  ReadOutcome& outcome_;
+};
+
+ReadOutcome ReadWholePackage(const fs::path& path) {
+  ReadOutcome outcome;
+  Reader(outcome).Everything(path.string());
+  return outcome;
+}
+
+// The result codes the engine may give for a damaged package.
+bool IsExpectedResult(unsigned code) {
+  for (unsigned ok : {ERROR_SUCCESS, ERROR_INVALID_DATA, ERROR_OPEN_FAILED, ERROR_BAD_QUERY_SYNTAX,
+                      ERROR_INSTALL_PACKAGE_INVALID, ERROR_FUNCTION_FAILED, ERROR_INVALID_TABLE,
+                      ERROR_DATATYPE_MISMATCH, ERROR_UNSUPPORTED_TYPE})
+    if (code == ok) return true;
+  return false;
+}
 
 constexpr int kTotalCases = 2400;  // shared out over the packages found
 
@@ -88,17 +211,109 @@ TEST_P(Mutation, DamagedCopiesGiveResultCodes) {
     std::snprintf(g_case, sizeof g_case, "%s, file %s", label.c_str(), damaged.c_str());
     const auto started = std::chrono::steady_clock::now();
     const auto cpu_started = ThreadCpuTime();
-    const ReadOutcome outcome = read_whole_package(damaged.string());
+    const ReadOutcome outcome = ReadWholePackage(damaged);
     const auto cpu = ThreadCpuTime() - cpu_started;
     EXPECT_LT(cpu, kCpuLimit) << label << " took " << cpu.count() / 1000000 << " ms of processor time";
     EXPECT_LT(std::chrono::steady_clock::now() - started, kWallLimit) << label;
-    EXPECT_TRUE(is_expected_result(outcome.first_error))
+    EXPECT_TRUE(IsExpectedResult(outcome.first_error))
         << label << ": result " << outcome.first_error << " at " << outcome.step;
     EXPECT_EQ(MsiCloseAllHandles(), 0u) << label << " left handles open";
     ++codes[outcome.first_error];
   }
   if (only != nullptr) std::cout << "damaged file kept: " << damaged << "\n";
   std::cout << name << ": " << cases << " cases; results:";
+  for (auto [code, count] : codes) std::cout << " " << code << "x" << count;
+  std::cout << "\n";
+}
+
+std::vector<uint8_t> SummaryStream(const fs::path& package) {
+  auto image = msi::cfb::FileImage::Map(package.string());
+  if (!image.ok()) return {};
+  auto file = msi::cfb::CompoundFileReader::Open(*image);
+  if (!file.ok()) return {};
+  auto id = (*file)->FindChild(msi::cfb::CompoundFileReader::kRootId, u"\005SummaryInformation");
+  auto bytes = id ? (*file)->ReadStream(*id) : std::vector<uint8_t>{};
+  return bytes.ok() ? *bytes : std::vector<uint8_t>{};
+}
+
+// Values that sizes, counts, offsets and type fields go wrong with.
+constexpr uint32_t kInteresting[] = {0, 1, 2, 3, 30, 64, 0xFFFF, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFC};
+
+std::vector<uint8_t> Damage(std::vector<uint8_t> bytes, SplitMix64& random, std::string& what) {
+  for (uint64_t steps = 1 + random.below(3); steps > 0; --steps) {
+    switch (random.below(4)) {
+      case 0: {  // a whole field of the header, section or a value
+        if (bytes.size() < 4) break;
+        const size_t at = random.below(bytes.size() / 4) * 4;
+        uint32_t v = kInteresting[random.below(std::size(kInteresting))];
+        if (random.below(4) == 0) v = static_cast<uint32_t>(bytes.size() - random.below(8));
+        for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<uint8_t>(v >> (8 * k));
+        what += " field@" + std::to_string(at) + "=" + std::to_string(v);
+        break;
+      }
+      case 1: {
+        if (bytes.empty()) break;
+        const size_t at = random.below(bytes.size());
+        bytes[at] ^= static_cast<uint8_t>(1 + random.below(255));
+        what += " byte@" + std::to_string(at);
+        break;
+      }
+      case 2:
+        bytes.resize(random.below(bytes.size() + 1));
+        what += " cut@" + std::to_string(bytes.size());
+        break;
+      default:
+        bytes.resize(bytes.size() + 1 + random.below(64), static_cast<uint8_t>(random.next()));
+        what += " grown";
+    }
+  }
+  return bytes;
+}
+
+TEST(SummaryMutation, DamagedStreamsGiveResultCodes) {
+  std::vector<std::vector<uint8_t>> seeds = {msi::DefaultSummaryInformation("{00000000-0000-0000-0000-000000000000}")};
+  std::set<fs::path> files;  // sorted: the same seeds in the same order everywhere
+  if (ts::CorpusPresent()) files.insert(fs::directory_iterator(ts::CorpusDir()), fs::directory_iterator());
+  for (const fs::path& file : files)
+    if (auto bytes = SummaryStream(file); !bytes.empty()) seeds.push_back(std::move(bytes));
+  const ts::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  {
+    ts::Handle db;
+    ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_CREATE_A, db.out()), ERROR_SUCCESS);
+    ASSERT_EQ(ts::Exec(db, "CREATE TABLE `T` (`K` CHAR(8) PRIMARY KEY `K`)"), ERROR_SUCCESS);
+    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+  }
+  std::map<unsigned, int> codes;
+  for (int number = 0; number < 600; ++number) {
+    SplitMix64 random(0x5EED0000u + static_cast<uint64_t>(number));
+    std::string what;
+    const auto damaged = Damage(seeds[static_cast<size_t>(number) % seeds.size()], random, what);
+    SCOPED_TRACE("case " + std::to_string(number) + ":" + what);
+    ASSERT_TRUE(msi::ReplaceRootStreamInFile(package.string(), u"\005SummaryInformation", damaged).ok());
+    const ReadOutcome outcome = ReadWholePackage(package);
+    EXPECT_TRUE(outcome.first_error == ERROR_SUCCESS || outcome.first_error == ERROR_INVALID_DATA)
+        << outcome.first_error << " at " << outcome.step;
+    ++codes[outcome.first_error];
+    ts::Handle si;
+    EXPECT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 2, si.out()), outcome.first_error);
+    if (si.get() != 0) {
+      EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_PAGECOUNT, VT_I4, 300, nullptr, nullptr), 0u);
+      // Texts whose bytes are no characters of the codepage cannot be
+      // written back without loss: refused, and the file left alone.
+      const std::vector<uint8_t> before = SummaryStream(package);
+      const UINT persisted = MsiSummaryInfoPersist(si);
+      if (persisted == ERROR_SUCCESS) {
+        EXPECT_EQ(ReadWholePackage(package).first_error, ERROR_SUCCESS);
+      } else {
+        EXPECT_EQ(persisted, static_cast<UINT>(ERROR_INVALID_PARAMETER));
+        EXPECT_EQ(SummaryStream(package), before);
+      }
+    }
+    si.reset();
+    EXPECT_EQ(MsiCloseAllHandles(), 0u);
+  }
+  std::cout << "600 damaged summary streams from " << seeds.size() << " seeds; results:";
   for (auto [code, count] : codes) std::cout << " " << code << "x" << count;
   std::cout << "\n";
 }
