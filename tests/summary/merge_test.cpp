@@ -6,10 +6,12 @@
 #include <set>
 #include <sstream>
 
-#include "summary_support.h"
+#include "support.h"
 
-namespace summary_test {
 namespace {
+
+namespace fs = std::filesystem;
+using ts::Handle;
 
 using Statements = std::vector<std::string>;
 
@@ -260,4 +262,3 @@ TEST(Merge, CorpusPairs) {
 }
 
 }  // namespace
-}  // namespace summary_test
