@@ -29,18 +29,16 @@ namespace fs = std::filesystem;
 struct ReadOutcome {
   unsigned first_error = 0;  // 0 when everything read
   std::string step;          // where the first error happened
-  unsigned long long fields = 0, stream_bytes = 0;
 };
 
 using ts::Handle;
 
-class Reader {
- public:
-  explicit Reader(ReadOutcome& outcome) : outcome_(outcome) {}
+struct Reader {
+  ReadOutcome outcome;
 
   // Records the first failure; true when `code` is a success.
   bool Check(unsigned code, const std::string& step) {
-    if (code != ERROR_SUCCESS && outcome_.first_error == 0) outcome_ = {code, step, outcome_.fields, outcome_.stream_bytes};
+    if (code != ERROR_SUCCESS && outcome.first_error == 0) outcome = {code, step};
     return code == ERROR_SUCCESS;
   }
 
@@ -64,7 +62,6 @@ class Reader {
       // text and integer fields are no streams; that is not damage
       if (code != ERROR_INVALID_DATATYPE && code != ERROR_INVALID_PARAMETER) Check(code, step);
       if (code != ERROR_SUCCESS || size == 0) return;
-      outcome_.stream_bytes += size;
     }
   }
 
@@ -80,7 +77,6 @@ class Reader {
       const unsigned code = MsiViewFetch(view, row.out());
       if (code == ERROR_NO_MORE_ITEMS || !Check(code, "fetch " + sql)) break;
       for (unsigned field = 1; field <= MsiRecordGetFieldCount(row); ++field) {
-        ++outcome_.fields;
         MsiRecordIsNull(row, field);
         MsiRecordGetInteger(row, field);
         MsiRecordDataSize(row, field);
@@ -109,7 +105,6 @@ class Reader {
         code = MsiSummaryInfoGetPropertyA(si, pid, &type, &number, &time, buffer.data(), &size);
       }
       if (!Check(code, "summary property " + std::to_string(pid))) return;
-      ++outcome_.fields;
     }
   }
 
@@ -122,15 +117,12 @@ class Reader {
     Rows(database, "SELECT * FROM `_Streams`");
     Summary(database);
   }
-
- private:
-  ReadOutcome& outcome_;
 };
 
 ReadOutcome ReadWholePackage(const fs::path& path) {
-  ReadOutcome outcome;
-  Reader(outcome).Everything(path.string());
-  return outcome;
+  Reader reader;
+  reader.Everything(path.string());
+  return reader.outcome;
 }
 
 // The result codes the engine may give for a damaged package.
