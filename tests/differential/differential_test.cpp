@@ -94,10 +94,13 @@ ts::RunResult Msisql(const fs::path& package, const std::vector<std::string>& st
   return ts::Run(argv);
 }
 
+// libmsi asked up to three times while it dies or hangs (known difference 16).
 ts::RunResult Libmsi(const fs::path& package, const std::vector<std::string>& statements) {
   std::vector<std::string> args{"select", package.string()};
   args.insert(args.end(), statements.begin(), statements.end());
-  return ts::Oracle(args);
+  ts::RunResult r = ts::Oracle(args);
+  for (int attempt = 1; attempt < 3 && r.exit_code < 0; ++attempt) r = ts::Oracle(args);
+  return r;
 }
 
 std::string Quoted(const std::string& name) { return "`" + name + "`"; }

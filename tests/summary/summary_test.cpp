@@ -164,7 +164,7 @@ TEST(SummaryPersist, EngineReadsWhatLibmsiWrites) {
   MakePackage(package);
   ts::RunResult r = ts::Oracle({"set-summary", package.string(), "2=S:From libmsi", "14=I:300",
                             "13=F:130000000000000000", "19=I:4"});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
+  ASSERT_EQ(r.exit_code, 0) << r.Describe() << " " << r.err;
   const std::string engine = EngineProperties(package);
   EXPECT_EQ(engine, OracleProperties(package));
   EXPECT_NE(engine.find("2\tS\tFrom libmsi\n"), std::string::npos) << engine;
@@ -371,9 +371,8 @@ TEST(SummaryPersist, SecondCopyUnderTheEncodedNameIsKept) {
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   const std::vector<uint8_t> copy = SummaryStream(package);
-  ASSERT_TRUE(msi::ReplaceRootStreamInFile(
-                  package.string(), msi::EncodeStreamName(u"\005SummaryInformation", false), copy)
-                  .ok());
+  const std::u16string encoded = msi::EncodeStreamName(kStreamName, false);
+  ASSERT_TRUE(msi::ReplaceRootStreamInFile(package.string(), encoded, copy).ok());
   Handle db, si;
   ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
   ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_SUCCESS);
@@ -384,7 +383,7 @@ TEST(SummaryPersist, SecondCopyUnderTheEncodedNameIsKept) {
   db.reset();
   EXPECT_NE(EngineProperties(package).find("2\tS\tNew\n"), std::string::npos);
   const auto others = OtherEntries(package);
-  auto kept = others.find(msi::Utf16ToUtf8(msi::EncodeStreamName(u"\005SummaryInformation", false)));
+  auto kept = others.find(msi::Utf16ToUtf8(encoded));
   ASSERT_NE(kept, others.end());
   EXPECT_EQ(kept->second, copy);
 }
@@ -450,7 +449,7 @@ TEST(SummaryDamage, DamagedStreamsGiveInvalidData) {
     EXPECT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_INVALID_DATA);
     EXPECT_EQ(ts::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
     ts::RunResult r = ts::Run({ts::Msisql(), "--summary", package.string()});
-    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.exit_code, 1) << r.Describe();
     EXPECT_NE(r.err.find("error 13:"), std::string::npos) << r.err;
     db.reset();
     EXPECT_EQ(ts::ReadBytes(package), before);
@@ -477,7 +476,7 @@ TEST(SummaryCli, PrintsEveryPropertySet) {
     ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
   }
   ts::RunResult r = Msisql({"--summary", package.string()});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
+  ASSERT_EQ(r.exit_code, 0) << r.Describe() << " " << r.err;
   EXPECT_EQ(r.out,
             "Codepage\t1252\n"
             "Title\tInstallation Database\n"
@@ -527,7 +526,7 @@ TEST(SummaryCli, SetsByNameAndRefusesWhatItCannotStore) {
     std::vector<std::string> args = {"--summary-set", package.string()};
     args.insert(args.end(), c.assignments.begin(), c.assignments.end());
     ts::RunResult r = Msisql(args);
-    EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe() << " " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     if (c.line_after == nullptr) {
       EXPECT_EQ(ts::ReadBytes(package), before) << "a failed run must write nothing";
@@ -556,7 +555,7 @@ TEST(SummaryCli, UsageAndFileErrors) {
   };
   for (const auto& c : cases) {
     ts::RunResult r = Msisql(c.args);
-    EXPECT_EQ(r.exit_code, c.exit_code) << c.args[0];
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.args[0] << ": " << r.Describe();
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
   ts::RunResult help = Msisql({"--help"});
