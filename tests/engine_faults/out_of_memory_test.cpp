@@ -9,7 +9,6 @@
 // 2. An address-space limit (setrlimit RLIMIT_AS) in a child process, waited
 //    for with a deadline: a sorted join far too big to hold, a stream field
 //    from a file of 4 GiB.
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -445,15 +444,14 @@ INSTANTIATE_TEST_SUITE_P(EntryPoints, FailingAllocator, ::testing::Range<size_t>
                          OperationName);
 
 // Runs `body` in a child process whose address space is limited to what it
-// uses now plus `headroom`, and returns what it printed. A child that does
-// not finish within `deadline` is killed and reported as a hang.
-std::string InLimitedChild(size_t headroom, std::chrono::seconds deadline, const std::function<void(FILE*)>& body) {
-  int fds[2];
-  if (pipe(fds) != 0) return "pipe failed";
+// uses now plus `headroom`, and returns what it wrote to `report`. A child
+// that does not finish within `deadline` is killed and reported as a hang.
+std::string InLimitedChild(const fs::path& report, size_t headroom, std::chrono::seconds deadline,
+                           const std::function<void(FILE*)>& body) {
+  ts::WriteText(report, "");
   const pid_t pid = fork();
   if (pid == 0) {
-    close(fds[0]);
-    FILE* out = fdopen(fds[1], "w");
+    FILE* out = std::fopen(report.c_str(), "w");
     long pages = 0;
     if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
       if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
@@ -461,41 +459,21 @@ std::string InLimitedChild(size_t headroom, std::chrono::seconds deadline, const
     }
     const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + headroom;
     const rlimit rl{limit, limit};
-    if (setrlimit(RLIMIT_AS, &rl) != 0) {
-      std::fprintf(out, "setrlimit failed\n");
-      _exit(1);
-    }
+    if (out == nullptr || setrlimit(RLIMIT_AS, &rl) != 0) _exit(1);
     body(out);
     std::fclose(out);
     _exit(0);
   }
-  close(fds[1]);
-  std::string text;
-  const auto end = std::chrono::steady_clock::now() + deadline;
-  bool hung = true;
-  for (pollfd p{fds[0], POLLIN, 0}; std::chrono::steady_clock::now() < end;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-    if (poll(&p, 1, static_cast<int>(left.count()) + 1) <= 0) continue;
-    char buf[4096];
-    const ssize_t n = read(fds[0], buf, sizeof buf);
-    if (n <= 0) {
-      hung = false;
-      break;
-    }
-    text.append(buf, static_cast<size_t>(n));
-  }
-  close(fds[0]);
   int status = 0;
-  while (!hung && waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= end) hung = true;
-    else usleep(10000);
+  for (const auto end = std::chrono::steady_clock::now() + deadline; waitpid(pid, &status, WNOHANG) == 0; usleep(10000)) {
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return ts::ReadText(report) + "hang: the child did not finish within " + std::to_string(deadline.count()) + " s (killed)\n";
+    }
   }
-  if (hung) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return text + "hang: the child did not finish within " + std::to_string(deadline.count()) + " s (killed)\n";
-  }
-  if (!WIFEXITED(status)) text += "child died with signal " + std::to_string(WTERMSIG(status)) + "\n";
+  std::string text = ts::ReadText(report);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) text += "child ended with status " + std::to_string(status) + "\n";
   return text;
 }
 
@@ -543,7 +521,7 @@ TEST(OutOfMemory, UnderAnAddressSpaceLimitBigResultsGiveNotEnoughMemory) {
     SCOPED_TRACE(c.name);
     const fs::path copy = dir / "copy.msi";
     fs::copy_file(package, copy, fs::copy_options::overwrite_existing);
-    const std::string report = InLimitedChild(256u << 20, std::chrono::seconds(120), [&](FILE* out) {
+    const std::string report = InLimitedChild(dir / "report.txt", 256u << 20, std::chrono::seconds(120), [&](FILE* out) {
       MSIHANDLE db = 0, rec = MsiCreateRecord(2);
       std::fprintf(out, "open %u\n", MsiOpenDatabaseA(copy.c_str(), MSIDBOPEN_TRANSACT_A, &db));
       std::fprintf(out, "big %u\n", c.big(db, rec));
