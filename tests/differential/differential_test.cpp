@@ -54,7 +54,7 @@ std::vector<fs::path> AllPackages() {
   };
   add_folder(ts::CorpusDir());
   for (const auto& p : Split(DIFF_FIXTURE_PACKAGES, ':')) packages.push_back(p);
-  // The other parts' test packages where the build made them, and further
+  // The other suites' test packages where the build made them, and further
   // real packages for runs outside the checked-in corpus.
   std::string dirs = DIFF_FIXTURE_DIRS;
   if (const char* extra = std::getenv("MSI_DIFF_EXTRA_DIRS")) dirs += std::string(":") + extra;
