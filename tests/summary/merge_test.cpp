@@ -1,56 +1,63 @@
 // MsiDatabaseMerge: the answers Windows gives (as the installer's
-// conformance tests record them) and the merged tables of corpus packages
-// compared with libmsi's merge of the same pair.
+// conformance tests record them), and corpus pairs merged: where libmsi's
+// merge is dependable its result is the reference, after a conflict the
+// engine's own invariants are.
 #include <algorithm>
 #include <set>
+#include <sstream>
 
-#include "summary_support.h"
+#include "support.h"
 
-namespace summary_test {
 namespace {
+
+namespace fs = std::filesystem;
+using ts::Handle;
 
 using Statements = std::vector<std::string>;
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return lines;
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  return parts;
 }
 
-// The rows of a SELECT's output (without its header line).
+// The rows of a SELECT's output, without its header line.
 std::set<std::string> RowSet(const std::string& select_output) {
-  std::vector<std::string> lines = Lines(select_output);
-  if (!lines.empty()) lines.erase(lines.begin());
-  return std::set<std::string>(lines.begin(), lines.end());
+  std::vector<std::string> lines = Split(select_output, '\n');
+  return std::set<std::string>(lines.begin() + (lines.empty() ? 0 : 1), lines.end());
 }
 
-// The lines of table dumps in sorted order: the engine writes rows in key
-// order, libmsi in the order it added them.
-std::string SortedTables(const std::string& dump) {
-  std::vector<std::string> lines = Lines(dump);
+// Table dumps compared as sorted lines: the engine writes rows in key
+// order, libmsi in the order it added them (known difference 8).
+std::string SortedLines(const std::string& dump) {
+  std::vector<std::string> lines = Split(dump, '\n');
   std::sort(lines.begin(), lines.end());
   std::string out;
   for (const std::string& line : lines) out += line + "\n";
   return out;
 }
 
-bool HasOneByteIntegers(MSIHANDLE db, const std::string& table) {
-  Handle view, types;
-  if (MsiDatabaseOpenViewA(db, ("SELECT * FROM `" + table + "`").c_str(), view.out()) != 0 ||
-      MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, types.out()) != 0) {
-    return false;
+// The primary key fields of each row of a table: key -> whole row.
+std::map<std::string, std::string> RowsByKey(MSIHANDLE db, const std::string& table) {
+  std::map<std::string, std::string> rows;
+  Handle keys;
+  if (MsiDatabaseGetPrimaryKeysA(db, table.c_str(), keys.out()) != ERROR_SUCCESS) return rows;
+  const std::string dump = ts::Select(db, "SELECT * FROM `" + table + "`");
+  const std::vector<std::string> lines = Split(dump, '\n');
+  if (lines.empty()) return rows;
+  const std::vector<std::string> names = Split(lines[0], '\t');
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> fields = Split(lines[i] + "\t", '\t');
+    std::string key;
+    for (UINT k = 1; k <= MsiRecordGetFieldCount(keys); ++k) {
+      const auto at = std::find(names.begin(), names.end(), ts::FieldText(keys, k)) - names.begin();
+      key += (static_cast<size_t>(at) < fields.size() ? fields[at] : "?") + "\t";
+    }
+    rows[key] = lines[i];
   }
-  for (UINT i = 1; i <= MsiRecordGetFieldCount(types); ++i) {
-    const std::string type = ts::FieldText(types, i);
-    if (type == "i1" || type == "I1") return true;
-  }
-  return false;
+  return rows;
 }
 
 void RunAll(MSIHANDLE db, const Statements& statements) {
@@ -59,59 +66,61 @@ void RunAll(MSIHANDLE db, const Statements& statements) {
 
 TEST(Merge, AnswersAsWindowsGivesThem) {
   const std::string two_ints = "CREATE TABLE `One` (`A` INT, `B` INT PRIMARY KEY `A`)";
-  const struct {
+  const auto insert = [](const char* values) {
+    return std::string("INSERT INTO `One` (`A`, `B`) VALUES ") + values;
+  };
+  struct Case {
     const char* name;
     Statements target, source;
     UINT result;
     const char* rows_after;    // SELECT * FROM One in the target
-    const char* errors_after;  // SELECT * FROM MergeErrors in the target
-  } cases[] = {
-      {"both empty", {}, {}, 0, "error 1615", "error 1615"},
+    const char* errors_after = "error 1615";  // SELECT * FROM MergeErrors in the target
+    const char* two_after = "error 1615";     // SELECT * FROM Two in the target
+  };
+  const Case cases[] = {
+      {"both empty", {}, {}, 0, "error 1615"},
       {"key column types differ", {"CREATE TABLE `One` (`A` INT PRIMARY KEY `A`)"},
        {"CREATE TABLE `One` (`A` CHAR(72) PRIMARY KEY `A`)", "INSERT INTO `One` (`A`) VALUES ('x')"},
-       ERROR_DATATYPE_MISMATCH, "A\n", "error 1615"},
+       ERROR_DATATYPE_MISMATCH, "A\n"},
       {"string widths and localization differ",
        {"CREATE TABLE `One` (`A` CHAR(72), `B` CHAR(56), `C` CHAR(64) LOCALIZABLE, `D` LONGCHAR "
         "PRIMARY KEY `A`)"},
        {"CREATE TABLE `One` (`A` CHAR(64), `B` CHAR(64), `C` CHAR(64), `D` CHAR(64) PRIMARY KEY `A`)",
         "INSERT INTO `One` (`A`, `B`) VALUES ('k', 'v')"},
-       0, "A\tB\tC\tD\nk\tv\t\t\n", "error 1615"},
-      {"column names differ", {two_ints},
-       {"CREATE TABLE `One` (`A` INT, `C` INT PRIMARY KEY `A`)"}, ERROR_DATATYPE_MISMATCH, "A\tB\n",
-       "error 1615"},
+       0, "A\tB\tC\tD\nk\tv\t\t\n"},
+      {"column names differ", {two_ints}, {"CREATE TABLE `One` (`A` INT, `C` INT PRIMARY KEY `A`)"},
+       ERROR_DATATYPE_MISMATCH, "A\tB\n"},
       {"primary keys differ", {two_ints}, {"CREATE TABLE `One` (`A` INT, `B` INT PRIMARY KEY `B`)"},
-       ERROR_DATATYPE_MISMATCH, "A\tB\n", "error 1615"},
+       ERROR_DATATYPE_MISMATCH, "A\tB\n"},
       {"number of primary keys differs", {two_ints},
        {"CREATE TABLE `One` (`A` INT, `B` INT PRIMARY KEY `A`, `B`)"}, ERROR_DATATYPE_MISMATCH,
-       "A\tB\n", "error 1615"},
-      {"mismatch in one table changes no other",
-       {two_ints},
+       "A\tB\n"},
+      {"mismatch in one table changes no other", {two_ints},
        {"CREATE TABLE `Two` (`K` INT PRIMARY KEY `K`)", "INSERT INTO `Two` (`K`) VALUES (1)",
         "CREATE TABLE `One` (`A` INT, `C` INT PRIMARY KEY `A`)"},
-       ERROR_DATATYPE_MISMATCH, "A\tB\n", "error 1615"},
+       ERROR_DATATYPE_MISMATCH, "A\tB\n"},
       {"target has more columns", {"CREATE TABLE `One` (`A` INT, `B` INT, `C` INT PRIMARY KEY `A`)"},
-       {two_ints, "INSERT INTO `One` (`A`, `B`) VALUES (1, 2)"}, 0, "A\tB\tC\n1\t2\t\n", "error 1615"},
+       {two_ints, insert("(1, 2)")}, 0, "A\tB\tC\n1\t2\t\n"},
       {"source has more columns", {two_ints},
        {"CREATE TABLE `One` (`A` INT, `B` INT, `C` INT PRIMARY KEY `A`)",
         "INSERT INTO `One` (`A`, `B`, `C`) VALUES (1, 2, 3)"},
-       0, "A\tB\n1\t2\n", "error 1615"},
-      {"conflicting rows",
-       {two_ints, "INSERT INTO `One` (`A`, `B`) VALUES (1, 1)",
-        "INSERT INTO `One` (`A`, `B`) VALUES (2, 2)"},
-       {two_ints, "INSERT INTO `One` (`A`, `B`) VALUES (1, 2)",
-        "INSERT INTO `One` (`A`, `B`) VALUES (2, 3)", "INSERT INTO `One` (`A`, `B`) VALUES (3, 3)"},
-       ERROR_FUNCTION_FAILED, "A\tB\n1\t1\n2\t2\n3\t3\n", "Table\tNumRowMergeConflicts\nOne\t2\n"},
-      {"identical rows are no conflict",
-       {two_ints, "INSERT INTO `One` (`A`, `B`) VALUES (1, 1)"},
-       {two_ints, "INSERT INTO `One` (`A`, `B`) VALUES (1, 1)"}, 0, "A\tB\n1\t1\n", "error 1615"},
+       0, "A\tB\n1\t2\n"},
+      {"conflicting rows, the other table still merged",
+       {two_ints, insert("(1, 1)"), insert("(2, 2)")},
+       {two_ints, insert("(1, 2)"), insert("(2, 3)"), insert("(3, 3)"),
+        "CREATE TABLE `Two` (`K` INT PRIMARY KEY `K`)", "INSERT INTO `Two` (`K`) VALUES (1)"},
+       ERROR_FUNCTION_FAILED, "A\tB\n1\t1\n2\t2\n3\t3\n", "Table\tNumRowMergeConflicts\nOne\t2\n",
+       "K\n1\n"},
+      {"identical rows are no conflict", {two_ints, insert("(1, 1)")}, {two_ints, insert("(1, 1)")},
+       0, "A\tB\n1\t1\n"},
       {"table only in the source", {},
        {"CREATE TABLE `One` (`A` INT, `B` CHAR(72) PRIMARY KEY `A`)",
         "INSERT INTO `One` (`A`, `B`) VALUES (1, 'hi')"},
-       0, "A\tB\n1\thi\n", "error 1615"},
+       0, "A\tB\n1\thi\n"},
       {"string key", {"CREATE TABLE `One` (`A` CHAR(72), `B` INT PRIMARY KEY `A`)"},
        {"CREATE TABLE `One` (`A` CHAR(72), `B` INT PRIMARY KEY `A`)",
         "INSERT INTO `One` (`A`, `B`) VALUES ('hi', 1)"},
-       0, "A\tB\nhi\t1\n", "error 1615"},
+       0, "A\tB\nhi\t1\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -124,9 +133,7 @@ TEST(Merge, AnswersAsWindowsGivesThem) {
     EXPECT_EQ(MsiDatabaseMergeA(target, source, "MergeErrors"), c.result);
     EXPECT_EQ(ts::Select(target, "SELECT * FROM `One`"), c.rows_after);
     EXPECT_EQ(ts::Select(target, "SELECT * FROM `MergeErrors`"), c.errors_after);
-    if (std::string(c.name) == "mismatch in one table changes no other") {
-      EXPECT_EQ(ts::Select(target, "SELECT * FROM `Two`"), "error 1615");
-    }
+    EXPECT_EQ(ts::Select(target, "SELECT * FROM `Two`"), c.two_after);
     if (c.errors_after[0] != 'e') {
       Handle view, types;
       ASSERT_EQ(MsiDatabaseOpenViewA(target, "SELECT * FROM `MergeErrors`", view.out()), 0u);
@@ -164,11 +171,14 @@ TEST(Merge, ArgumentsAndStreams) {
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "binary.dat\n");
 }
 
-// The same pair merged by the engine and by libmsi, both results read
-// back through libmsi: the same result code and the same tables.
-TEST(Merge, CorpusPairsMatchLibmsi) {
+// Corpus pairs merged by the engine. Without conflicts libmsi merges the
+// same pair and both results must hold the same rows. After a conflict
+// libmsi stops early and now and then crashes or loops (known difference
+// 7), so it is not asked: the engine keeps every target row, adds only
+// rows of the source, counts each table's conflicts in MergeErrors and
+// answers ERROR_FUNCTION_FAILED, as Windows documents.
+TEST(Merge, CorpusPairs) {
   REQUIRE_CORPUS();
-  REQUIRE_ORACLE();
   const fs::path corpus = ts::CorpusDir();
   ts::TempDir dir;
   const fs::path empty = dir / "empty.msi";
@@ -180,76 +190,76 @@ TEST(Merge, CorpusPairsMatchLibmsi) {
   const struct {
     const char* name;
     fs::path target, source;
+    UINT result;
   } cases[] = {
-      {"into an empty package", empty, corpus / "example.msi"},
-      {"a package into itself", corpus / "SequenceTables.msi", corpus / "SequenceTables.msi"},
-      {"two products (conflicts)", corpus / "NestedDirSearchUnderRegSearch.msi",
-       corpus / "SequenceTables.msi"},
-      {"two merge modules", corpus / "MergeModule1.msm", corpus / "Module401.msm"},
-      {"a merge module into a product", corpus / "example.msi", corpus / "MergeModule1.msm"},
+      {"into an empty package", empty, corpus / "example.msi", ERROR_SUCCESS},
+      {"a package into itself", corpus / "SequenceTables.msi", corpus / "SequenceTables.msi",
+       ERROR_SUCCESS},
+      {"a merge module into a product", corpus / "example.msi", corpus / "MergeModule1.msm",
+       ERROR_SUCCESS},
+      {"two products", corpus / "NestedDirSearchUnderRegSearch.msi", corpus / "SequenceTables.msi",
+       ERROR_FUNCTION_FAILED},
+      {"two merge modules", corpus / "MergeModule1.msm", corpus / "Module401.msm",
+       ERROR_FUNCTION_FAILED},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path ours = dir / "ours.msi", theirs = dir / "theirs.msi";
     ts::CopyPackage(c.target, ours);
-    ts::CopyPackage(c.target, theirs);
-    UINT result;
     {
       Handle target, source;
       ASSERT_EQ(MsiOpenDatabaseA(ours.c_str(), MSIDBOPEN_TRANSACT_A, target.out()), 0u);
       ASSERT_EQ(MsiOpenDatabaseA(c.source.c_str(), MSIDBOPEN_READONLY_A, source.out()), 0u);
-      result = MsiDatabaseMergeA(target, source, "MergeErrors");
+      ASSERT_EQ(MsiDatabaseMergeA(target, source, "MergeErrors"), c.result);
       ASSERT_EQ(MsiDatabaseCommit(target), 0u);
     }
-    // libmsi now and then dies merging after a conflict (a use after
-    // free): the engine's own checks below still apply then.
-    ts::RunResult r = ts::Oracle({"merge", theirs.string(), c.source.string(), "MergeErrors"});
-    const bool oracle_ran = r.exit_code == 0;
-    if (oracle_ran) {
-      EXPECT_EQ("merge " + std::to_string(result) + "\n", r.out);
-    } else {
-      EXPECT_EQ(result, ERROR_FUNCTION_FAILED) << "libmsi failed: " << r.err;
-    }
-    Handle merged;
+    Handle merged, target, source;
     ASSERT_EQ(MsiOpenDatabaseA(ours.c_str(), MSIDBOPEN_READONLY_A, merged.out()), 0u);
-    const std::vector<std::string> tables = ts::TableNames(merged);
-    if (result == ERROR_SUCCESS && oracle_ran) {
-      const std::string engine = SortedTables(ts::OracleDumpTables(ours, tables));
-      const std::string oracle = SortedTables(ts::OracleDumpTables(theirs, tables));
-      EXPECT_EQ(engine, oracle) << ts::FirstDifference(engine, oracle);
-      continue;
-    }
-    // After a conflict libmsi stops with the tables it has not reached
-    // unmerged; the engine merges them all. So each table libmsi wrote is
-    // contained in the engine's, which keeps every row of the target and
-    // holds only rows of the two inputs.
-    Handle libmsi_merged, target, source;
-    ASSERT_EQ(MsiOpenDatabaseA(theirs.c_str(), MSIDBOPEN_READONLY_A, libmsi_merged.out()), 0u);
     ASSERT_EQ(MsiOpenDatabaseA(c.target.c_str(), MSIDBOPEN_READONLY_A, target.out()), 0u);
     ASSERT_EQ(MsiOpenDatabaseA(c.source.c_str(), MSIDBOPEN_READONLY_A, source.out()), 0u);
-    for (const std::string& table : tables) {
-      if (table == "MergeErrors") continue;
+    const std::vector<std::string> tables = ts::TableNames(merged);
+    // libmsi now and then crashes or hangs even here; its finished merges
+    // are all alike, so it is asked up to three times and only its
+    // finished answer is compared.
+    ts::RunResult r;
+    for (int attempt = 0; attempt < 3 && c.result == ERROR_SUCCESS && !ts::LibmsiOracle().empty() &&
+                          r.exit_code < 0; ++attempt) {
+      ts::CopyPackage(c.target, theirs);
+      ts::RunOptions options;
+      options.limit = std::chrono::seconds(15);
+      options.env = {"ASAN_OPTIONS=detect_leaks=0"};
+      r = ts::Run({ts::LibmsiOracle(), "merge", theirs.string(), c.source.string(), "MergeErrors"}, options);
+    }
+    if (c.result == ERROR_SUCCESS && r.exit_code < 0) std::cout << c.name << ": libmsi not compared: " << r.Describe() << "\n";
+    if (r.exit_code >= 0) {
+      ASSERT_EQ(r.out, "merge 0\n") << r.Describe() << " " << r.err;
+      const std::string engine = SortedLines(ts::OracleDumpTables(ours, tables));
+      const std::string oracle = SortedLines(ts::OracleDumpTables(theirs, tables));
+      EXPECT_EQ(engine, oracle) << ts::FirstDifference(engine, oracle);
+    }
+    std::string conflicts = "Table\tNumRowMergeConflicts\n";
+    for (const std::string& table : ts::TableNames(source)) {
       SCOPED_TRACE(table);
-      const std::string sql = "SELECT * FROM `" + table + "`";
-      const auto engine_rows = RowSet(ts::Select(merged, sql));
-      // libmsi misreads 1-byte integer columns (known difference 1).
-      if (oracle_ran && !HasOneByteIntegers(merged, table)) {
-        for (const std::string& row : RowSet(ts::Select(libmsi_merged, sql))) {
-          EXPECT_EQ(engine_rows.count(row), 1u) << "libmsi has " << row;
-        }
+      const auto in_target = RowsByKey(target, table), in_source = RowsByKey(source, table);
+      const auto result = RowsByKey(merged, table);
+      auto expected = in_target;
+      int clashes = 0;
+      for (const auto& [key, row] : in_source) {
+        auto [at, added] = expected.emplace(key, row);
+        clashes += !added && at->second != row;
       }
-      auto inputs = RowSet(ts::Select(target, sql));
-      for (const std::string& row : inputs) {
-        EXPECT_EQ(engine_rows.count(row), 1u) << "lost " << row;
-      }
-      inputs.merge(RowSet(ts::Select(source, sql)));
-      for (const std::string& row : engine_rows) {
-        EXPECT_EQ(inputs.count(row), 1u) << row;
+      if (clashes > 0) conflicts += table + "\t" + std::to_string(clashes) + "\n";
+      EXPECT_EQ(result, expected);
+    }
+    for (const std::string& table : tables) {  // tables only the target has are kept as they were
+      if (table != "MergeErrors" && RowsByKey(source, table).empty()) {
+        EXPECT_EQ(RowSet(ts::Select(merged, "SELECT * FROM `" + table + "`")),
+                  RowSet(ts::Select(target, "SELECT * FROM `" + table + "`"))) << table;
       }
     }
-    EXPECT_NE(ts::Select(merged, "SELECT * FROM `MergeErrors`").find("\t"), std::string::npos);
+    EXPECT_EQ(SortedLines(ts::Select(merged, "SELECT * FROM `MergeErrors`")),
+              SortedLines(c.result == ERROR_SUCCESS ? "error 1615" : conflicts));
   }
 }
 
 }  // namespace
-}  // namespace summary_test

@@ -1,20 +1,106 @@
-// Summary information through the C API: every corpus package read as
-// libmsi reads it, changes persisted and read back through libmsi, the
-// answers Windows gives, the stream's own codepage, and damaged streams.
+// Summary information through the C API and msisql: every corpus package
+// read as libmsi reads it, changes persisted and read back through libmsi,
+// the answers Windows gives, the stream's own codepage, damaged streams, and
+// msisql's --summary and --summary-set (a failed run writes nothing).
 #include <algorithm>
 #include <functional>
 
+#include "cfb/compound_file_reader.h"
 #include "storage/property_set.h"
 #include "storage/stream_replace.h"
 #include "storage/summary_info.h"
 #include "stream_name.h"
+#include "support.h"
 #include "text.h"
-#include "summary_support.h"
 
-namespace summary_test {
 namespace {
 
+namespace fs = std::filesystem;
+using ts::Handle;
+
 constexpr uint64_t kTicks2009 = 128943864000000000;  // 2009-08-10T14:00:00Z
+const std::u16string kStreamName = u"\005SummaryInformation";
+
+FILETIME MakeFileTime(uint64_t ticks) { return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
+
+// Properties 1..19 that are set, one a line: "PID<TAB>KIND<TAB>VALUE" with
+// KIND I (integer), S (text, escaped as msisql does) or F (file time
+// ticks), as the oracle program prints them.
+std::string EngineProperties(MSIHANDLE summary) {
+  std::string out;
+  for (UINT pid = 1; pid <= 19; ++pid) {
+    UINT type = 0;
+    INT value = 0;
+    FILETIME ft{};
+    char buf[4096];
+    DWORD size = sizeof buf;
+    const UINT r = MsiSummaryInfoGetPropertyA(summary, pid, &type, &value, &ft, buf, &size);
+    if (r != ERROR_SUCCESS) return "error " + std::to_string(r);
+    std::string text;
+    for (char ch : std::string(buf, type == VT_LPSTR ? size : 0))
+      text += ch == '\\' ? "\\\\" : ch == '\t' ? "\\t" : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : std::string(1, ch);
+    const std::string head = std::to_string(pid) + "\t";
+    if (type == VT_I2 || type == VT_I4) out += head + "I\t" + std::to_string(value) + "\n";
+    if (type == VT_LPSTR) out += head + "S\t" + text + "\n";
+    if (type == VT_FILETIME) out += head + "F\t" + std::to_string(ft.dwLowDateTime | (uint64_t{ft.dwHighDateTime} << 32)) + "\n";
+  }
+  return out;
+}
+
+// Through the path form (handle 0).
+std::string EngineProperties(const fs::path& package) {
+  Handle si;
+  const UINT r = MsiGetSummaryInformationA(0, package.c_str(), 0, si.out());
+  return r != ERROR_SUCCESS ? "error " + std::to_string(r) : EngineProperties(si);
+}
+
+std::string OracleProperties(const fs::path& package) {
+  const ts::RunResult r = ts::Oracle({"summary", package.string()});
+  return r.exit_code != 0 ? r.Describe() + ": " + r.err : r.out;
+}
+
+// A new package made by the engine, committed, with one table.
+void MakePackage(const fs::path& path) {
+  Handle db;
+  ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_CREATE_A, db.out()), ERROR_SUCCESS);
+  ASSERT_EQ(ts::Exec(db, "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, "
+                         "`Value` CHAR(0) NOT NULL LOCALIZABLE PRIMARY KEY `Property`)"), ERROR_SUCCESS);
+  ASSERT_EQ(ts::Exec(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('A', 'x')"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+}
+
+// Every stream and storage of a package file: path -> bytes (storages as
+// "<s>").
+std::map<std::string, std::vector<uint8_t>> Entries(const fs::path& package) {
+  std::map<std::string, std::vector<uint8_t>> out;
+  auto image = msi::cfb::FileImage::Map(package.string());
+  if (!image.ok()) return out;
+  auto file = msi::cfb::CompoundFileReader::Open(*image);
+  if (!file.ok()) return out;
+  std::function<void(uint32_t, const std::string&)> collect = [&](uint32_t storage, const std::string& prefix) {
+    for (uint32_t id : (*file)->Children(storage)) {
+      const auto& e = (*file)->entry(id);
+      const std::string name = prefix + msi::Utf16ToUtf8(e.name);
+      if (e.type == msi::cfb::EntryType::kStorage) {
+        out[name] = {'<', 's', '>'};
+        collect(id, name + "/");
+      } else if (e.type == msi::cfb::EntryType::kStream) {
+        auto bytes = (*file)->ReadStream(id);
+        out[name] = bytes.ok() ? *bytes : std::vector<uint8_t>{'e', 'r', 'r'};
+      }
+    }
+  };
+  collect(msi::cfb::CompoundFileReader::kRootId, "");
+  return out;
+}
+
+std::vector<uint8_t> SummaryStream(const fs::path& package) { return Entries(package)[msi::Utf16ToUtf8(kStreamName)]; }
+
+std::map<std::string, std::vector<uint8_t>> OtherEntries(const fs::path& package) {
+  auto entries = Entries(package);
+  entries.erase(msi::Utf16ToUtf8(kStreamName));
+  return entries;
+}
 
 TEST(SummaryCorpus, EveryPropertyMatchesLibmsi) {
   REQUIRE_CORPUS();
@@ -32,62 +118,41 @@ TEST(SummaryCorpus, EveryPropertyMatchesLibmsi) {
   }
 }
 
-struct Assignment {
-  UINT pid, type;
-  INT number;
-  uint64_t ticks;
-  const char* text;
-  const char* oracle_line;  // how libmsi shows it afterwards
-};
-
-UINT Apply(MSIHANDLE si, const Assignment& a) {
-  FILETIME ft = MakeFileTime(a.ticks);
-  return MsiSummaryInfoSetPropertyA(si, a.pid, a.type, a.number, &ft, a.text);
-}
-
+// Set through a database handle or through the path form, persisted (and
+// committed): libmsi reads every change, and the properties left alone.
 TEST(SummaryPersist, ChangesReachLibmsiThroughEitherForm) {
   REQUIRE_ORACLE();
-  const std::vector<Assignment> common = {
-      {PID_TITLE, VT_LPSTR, 0, 0, "New title", "2\tS\tNew title"},
-      {PID_AUTHOR, VT_LPSTR, 0, 0, "Tab\there", "4\tS\tTab\\there"},
-      {PID_PAGECOUNT, VT_I4, 500, 0, nullptr, "14\tI\t500"},
-      {PID_CREATE_DTM, VT_FILETIME, 0, kTicks2009, nullptr, "12\tF\t128943864000000000"},
-      {PID_KEYWORDS, VT_LPSTR, 0, 0, "", "5\tS\t"},
-  };
+  FILETIME ft = MakeFileTime(kTicks2009);
   const struct {
-    const char* name;
-    bool through_path;
-    std::vector<Assignment> assignments;
-  } cases[] = {
-      {"database handle", false, common},
-      {"path", true, common},
+    UINT pid, type;
+    INT number;
+    const char* text;
+    const char* oracle_line;  // how libmsi shows it afterwards
+  } assignments[] = {
+      {PID_TITLE, VT_LPSTR, 0, "New title", "2\tS\tNew title"},
+      {PID_AUTHOR, VT_LPSTR, 0, "Tab\there", "4\tS\tTab\\there"},
+      {PID_PAGECOUNT, VT_I4, 500, nullptr, "14\tI\t500"},
+      {PID_CREATE_DTM, VT_FILETIME, 0, nullptr, "12\tF\t128943864000000000"},
+      {PID_KEYWORDS, VT_LPSTR, 0, "", "5\tS\t"},
+      {PID_TEMPLATE, 0, 0, nullptr, "7\tS\tIntel;1033"},  // left alone
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ts::TempDir dir;
+  for (const bool through_path : {false, true}) {
+    SCOPED_TRACE(through_path ? "path" : "database handle");
+    const ts::TempDir dir;
     const fs::path package = dir / "p.msi";
     MakePackage(package);
     {
       Handle db, si;
-      if (c.through_path) {
-        ASSERT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 10, si.out()), ERROR_SUCCESS);
-      } else {
-        ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
-        ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 10, si.out()), ERROR_SUCCESS);
-      }
-      for (const Assignment& a : c.assignments) ASSERT_EQ(Apply(si, a), ERROR_SUCCESS) << a.pid;
+      if (!through_path) { ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), 0u); }
+      ASSERT_EQ(MsiGetSummaryInformationA(db, through_path ? package.c_str() : nullptr, 10, si.out()), 0u);
+      for (const auto& a : assignments)
+        if (a.type != 0) { ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, a.pid, a.type, a.number, &ft, a.text), 0u) << a.pid; }
       ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
-      if (!c.through_path) {
-        ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-      }
+      if (!through_path) { ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS); }
     }
     const std::string oracle = OracleProperties(package);
-    for (const Assignment& a : c.assignments) {
-      EXPECT_NE(oracle.find(std::string(a.oracle_line) + "\n"), std::string::npos)
-          << a.oracle_line << " in\n" << oracle;
-    }
-    // Properties left alone are kept, and the engine reads back its own.
-    EXPECT_NE(oracle.find("7\tS\tIntel;1033\n"), std::string::npos) << oracle;
+    for (const auto& a : assignments)
+      EXPECT_NE(oracle.find(std::string(a.oracle_line) + "\n"), std::string::npos) << a.oracle_line << " in\n" << oracle;
     EXPECT_EQ(EngineProperties(package), oracle);
   }
 }
@@ -99,7 +164,7 @@ TEST(SummaryPersist, EngineReadsWhatLibmsiWrites) {
   MakePackage(package);
   ts::RunResult r = ts::Oracle({"set-summary", package.string(), "2=S:From libmsi", "14=I:300",
                             "13=F:130000000000000000", "19=I:4"});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
+  ASSERT_EQ(r.exit_code, 0) << r.Describe() << " " << r.err;
   const std::string engine = EngineProperties(package);
   EXPECT_EQ(engine, OracleProperties(package));
   EXPECT_NE(engine.find("2\tS\tFrom libmsi\n"), std::string::npos) << engine;
@@ -134,38 +199,33 @@ TEST(SummaryPersist, StreamKeepsItsOwnCodepage) {
   EXPECT_EQ(ts::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
 }
 
-// Text that the stream's codepage cannot hold is refused, not mangled.
+// Text that the stream's codepage cannot hold is refused, not mangled,
+// whether it comes before or after the codepage.
 TEST(SummaryPersist, TextMustFitTheStreamCodepage) {
   const struct {
     const char* name;
-    int codepage;  // 0: leave the stream's (1252)
-    const char* first_text;
-    const char* then_codepage_text;  // set after the codepage, or null
-    UINT text_result;
-    UINT codepage_result;
+    int codepage_before, codepage_after;  // 0: leave the stream's (1252)
+    const char* text;
+    UINT text_result, codepage_result;
   } cases[] = {
-      {"Cyrillic in 1252", 0, "\xd0\x96", nullptr, ERROR_INVALID_PARAMETER, 0},
-      {"Latin-1 in 1252", 0, "caf\xc3\xa9", nullptr, ERROR_SUCCESS, 0},
-      {"1251 cannot hold text set before", 1251, "caf\xc3\xa9", nullptr, ERROR_SUCCESS,
-       ERROR_INVALID_PARAMETER},
-      {"UTF-8 holds anything", 65001, "\xe2\x98\x83", nullptr, ERROR_SUCCESS, ERROR_SUCCESS},
+      {"Cyrillic in 1252", 0, 0, "\xd0\x96", ERROR_INVALID_PARAMETER, 0},
+      {"Latin-1 in 1252", 0, 0, "caf\xc3\xa9", ERROR_SUCCESS, 0},
+      {"1251 cannot hold text set before", 0, 1251, "caf\xc3\xa9", ERROR_SUCCESS, ERROR_INVALID_PARAMETER},
+      {"UTF-8 holds anything", 65001, 0, "\xe2\x98\x83", ERROR_SUCCESS, ERROR_SUCCESS},
   };
-  ts::TempDir dir;
+  const ts::TempDir dir;
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Handle si;
     ASSERT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 5, si.out()), ERROR_SUCCESS);
-    if (c.codepage == 65001) {
-      ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, c.codepage, nullptr, nullptr),
-                c.codepage_result);
+    if (c.codepage_before != 0) {
+      EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, c.codepage_before, nullptr, nullptr), c.codepage_result);
     }
-    EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, c.first_text),
-              c.text_result);
-    if (c.codepage != 0 && c.codepage != 65001) {
-      EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, c.codepage, nullptr, nullptr),
-                c.codepage_result);
+    EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_TITLE, VT_LPSTR, 0, nullptr, c.text), c.text_result);
+    if (c.codepage_after != 0) {
+      EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CODEPAGE, VT_I2, c.codepage_after, nullptr, nullptr), c.codepage_result);
     }
   }
 }
@@ -311,9 +371,8 @@ TEST(SummaryPersist, SecondCopyUnderTheEncodedNameIsKept) {
   const fs::path package = dir / "p.msi";
   MakePackage(package);
   const std::vector<uint8_t> copy = SummaryStream(package);
-  ASSERT_TRUE(msi::ReplaceRootStreamInFile(
-                  package.string(), msi::EncodeStreamName(u"\005SummaryInformation", false), copy)
-                  .ok());
+  const std::u16string encoded = msi::EncodeStreamName(kStreamName, false);
+  ASSERT_TRUE(msi::ReplaceRootStreamInFile(package.string(), encoded, copy).ok());
   Handle db, si;
   ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_TRANSACT_A, db.out()), ERROR_SUCCESS);
   ASSERT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_SUCCESS);
@@ -324,7 +383,7 @@ TEST(SummaryPersist, SecondCopyUnderTheEncodedNameIsKept) {
   db.reset();
   EXPECT_NE(EngineProperties(package).find("2\tS\tNew\n"), std::string::npos);
   const auto others = OtherEntries(package);
-  auto kept = others.find(msi::Utf16ToUtf8(msi::EncodeStreamName(u"\005SummaryInformation", false)));
+  auto kept = others.find(msi::Utf16ToUtf8(encoded));
   ASSERT_NE(kept, others.end());
   EXPECT_EQ(kept->second, copy);
 }
@@ -381,7 +440,7 @@ TEST(SummaryDamage, DamagedStreamsGiveInvalidData) {
   MakePackage(package);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PutSummaryStream(package, c.bytes);
+    ASSERT_TRUE(msi::ReplaceRootStreamInFile(package.string(), kStreamName, c.bytes).ok());
     const ts::Bytes before = ts::ReadBytes(package);
     Handle db, si;
     EXPECT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 1, si.out()), ERROR_INVALID_DATA);
@@ -390,12 +449,117 @@ TEST(SummaryDamage, DamagedStreamsGiveInvalidData) {
     EXPECT_EQ(MsiGetSummaryInformationA(db, nullptr, 1, si.out()), ERROR_INVALID_DATA);
     EXPECT_EQ(ts::Select(db, "SELECT `Value` FROM `Property`"), "Value\nx\n");
     ts::RunResult r = ts::Run({ts::Msisql(), "--summary", package.string()});
-    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.exit_code, 1) << r.Describe();
     EXPECT_NE(r.err.find("error 13:"), std::string::npos) << r.err;
     db.reset();
     EXPECT_EQ(ts::ReadBytes(package), before);
   }
 }
 
+ts::RunResult Msisql(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {ts::Msisql()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return ts::Run(argv);
+}
+
+TEST(SummaryCli, PrintsEveryPropertySet) {
+  ts::TempDir dir;
+  const fs::path package = dir / "p.msi";
+  MakePackage(package);
+  {
+    Handle si;
+    ASSERT_EQ(MsiGetSummaryInformationA(0, package.c_str(), 5, si.out()), ERROR_SUCCESS);
+    FILETIME ft = MakeFileTime(128943864000000000);  // 2009-08-10T14:00:00Z
+    ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_REVNUMBER, VT_LPSTR, 0, nullptr, "{R}"), 0u);
+    ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_COMMENTS, VT_LPSTR, 0, nullptr, "a\tb\\c\nd"), 0u);
+    ASSERT_EQ(MsiSummaryInfoSetPropertyA(si, PID_CREATE_DTM, VT_FILETIME, 0, &ft, nullptr), 0u);
+    ASSERT_EQ(MsiSummaryInfoPersist(si), ERROR_SUCCESS);
+  }
+  ts::RunResult r = Msisql({"--summary", package.string()});
+  ASSERT_EQ(r.exit_code, 0) << r.Describe() << " " << r.err;
+  EXPECT_EQ(r.out,
+            "Codepage\t1252\n"
+            "Title\tInstallation Database\n"
+            "Subject\t\n"
+            "Author\t\n"
+            "Comments\ta\\tb\\\\c\\nd\n"
+            "Template\tIntel;1033\n"
+            "RevisionNumber\t{R}\n"
+            "CreateTime\t2009-08-10T14:00:00Z\n"
+            "PageCount\t200\n"
+            "WordCount\t2\n"
+            "Security\t2\n");
+}
+
+TEST(SummaryCli, SetsByNameAndRefusesWhatItCannotStore) {
+  const struct {
+    const char* name;
+    std::vector<std::string> assignments;
+    int exit_code;
+    const char* message;     // in standard error
+    const char* line_after;  // in --summary afterwards, when it succeeded
+  } cases[] = {
+      {"text", {"Title=Brimble Notes"}, 0, "", "Title\tBrimble Notes\n"},
+      {"any letter case", {"aUtHoR=Me"}, 0, "", "Author\tMe\n"},
+      {"several, one write", {"Subject=S", "PageCount=500", "Security=4"}, 0, "", "PageCount\t500\n"},
+      {"value with =", {"Comments=a=b"}, 0, "", "Comments\ta=b\n"},
+      {"file time", {"LastPrinted=1999-07-01T05:17:00Z"}, 0, "", "LastPrinted\t1999-07-01T05:17:00Z\n"},
+      {"file time with fraction", {"EditTime=2024-02-29 23:59:59.25"}, 0, "",
+       "EditTime\t2024-02-29T23:59:59.2500000Z\n"},
+      {"UTF-8 codepage and text", {"Codepage=65001", "Title=\xe2\x98\x83"}, 0, "",
+       "Codepage\t65001\n"},
+      {"unknown name", {"Title=x", "Colour=red"}, 1, "error 1608", nullptr},
+      {"number that is none", {"Title=x", "WordCount=two"}, 1, "error 1629", nullptr},
+      {"number too large", {"WordCount=4294967296"}, 1, "error 1629", nullptr},
+      {"no such date", {"CreateTime=2023-02-29T00:00:00Z"}, 1, "error 1629", nullptr},
+      {"date with junk", {"CreateTime=2023-02-01T00:00:00Zulu"}, 1, "error 1629", nullptr},
+      {"thumbnail", {"Thumbnail=x"}, 1, "error 1629", nullptr},
+      {"text outside the codepage", {"Title=x", "Subject=\xe6\x97\xa5"}, 1, "error 87", nullptr},
+      {"not an assignment", {"Title"}, 2, "NAME=VALUE", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ts::TempDir dir;
+    const fs::path package = dir / "p.msi";
+    MakePackage(package);
+    const ts::Bytes before = ts::ReadBytes(package);
+    std::vector<std::string> args = {"--summary-set", package.string()};
+    args.insert(args.end(), c.assignments.begin(), c.assignments.end());
+    ts::RunResult r = Msisql(args);
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe() << " " << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    if (c.line_after == nullptr) {
+      EXPECT_EQ(ts::ReadBytes(package), before) << "a failed run must write nothing";
+      continue;
+    }
+    ts::RunResult shown = Msisql({"--summary", package.string()});
+    EXPECT_NE(shown.out.find(c.line_after), std::string::npos) << shown.out;
+  }
+}
+
+TEST(SummaryCli, UsageAndFileErrors) {
+  ts::TempDir dir;
+  const fs::path readonly = dir / "ro.msi";
+  MakePackage(readonly);
+  fs::permissions(readonly, fs::perms::owner_read);
+  const struct {
+    std::vector<std::string> args;
+    int exit_code;
+    const char* message;
+  } cases[] = {
+      {{"--summary"}, 2, "Usage"},
+      {{"--summary", "a", "b"}, 2, "Usage"},
+      {{"--summary-set", readonly.string()}, 2, "Usage"},
+      {{"--summary", (dir / "none.msi").string()}, 1, "error 110"},
+      {{"--summary-set", readonly.string(), "Title=x"}, 1, "error 110"},
+  };
+  for (const auto& c : cases) {
+    ts::RunResult r = Msisql(c.args);
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.args[0] << ": " << r.Describe();
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+  ts::RunResult help = Msisql({"--help"});
+  EXPECT_NE(help.out.find("--summary-set PACKAGE NAME=VALUE"), std::string::npos);
+}
+
 }  // namespace
-}  // namespace summary_test
