@@ -45,7 +45,7 @@ TEST_P(CommandLine, AnswersAsDocumented) {
   TempDir dir;
   MakeSmallPackage(dir / "Product.Setup.msi");
   const RunResult run = RunUnpack(c.args, dir.path());
-  EXPECT_EQ(run.status, c.status) << run.err;
+  EXPECT_EQ(run.exit_code, c.status) << run.err;
   EXPECT_TRUE(Matches(run.out, c.out_pattern)) << run.out;
   EXPECT_TRUE(Matches(run.err, c.err_pattern)) << run.err;
   for (const std::string& path : c.created) EXPECT_TRUE(fs::exists(dir / path)) << path;
@@ -86,7 +86,7 @@ TEST_P(OnTerminal, DrawsTheProgressBarUnlessQuiet) {
   TempDir dir;
   MakeSmallPackage(dir / "p.msi");
   const RunResult run = RunUnpackOnTerminal(GetParam().args, dir.path());
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.exit_code, 0) << run.err;
   const bool bar = run.err.find("100%  2/2 files  0.0 KiB/0.0 KiB") != std::string::npos;
   EXPECT_EQ(bar, GetParam().bar_expected) << run.err;
   EXPECT_TRUE(fs::exists(dir / "image/SourceDir/Application/a.txt"));

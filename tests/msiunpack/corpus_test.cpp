@@ -11,24 +11,13 @@
 namespace unpack_test {
 namespace {
 
+// The corpus's packages with its patch: msiunpack reads both.
 std::vector<fs::path> CorpusPackages() {
-  std::vector<fs::path> packages;
-  if (!CorpusPresent()) return packages;
-  for (const auto& entry : fs::directory_iterator(CorpusDir())) {
-    const std::string ext = entry.path().extension().string();
-    if (ext == ".msi" || ext == ".msm" || ext == ".msp" || ext == ".cub") packages.push_back(entry.path());
-  }
-  std::sort(packages.begin(), packages.end());
+  std::vector<fs::path> packages = ts::CorpusPackages();
+  for (const auto& entry : fs::directory_iterator(ts::CorpusDir()))
+    if (entry.path().extension() == ".msp") packages.push_back(entry.path());
   return packages;
 }
-
-#define SKIP_WITHOUT_CORPUS()                                              \
-  do {                                                                     \
-    if (!CorpusPresent()) {                                                \
-      if (RunningInCi()) FAIL() << "CI run without the package corpus";    \
-      GTEST_SKIP() << "corpus not present at " << CorpusDir();             \
-    }                                                                      \
-  } while (0)
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
@@ -44,32 +33,28 @@ struct HashRow {
 // MsiFileHash rows with the long name of their file, read with the engine.
 std::vector<HashRow> FileHashes(const fs::path& package) {
   std::vector<HashRow> rows;
-  MSIHANDLE db = 0, view = 0, row = 0;
-  if (MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY_A, &db) != ERROR_SUCCESS) return rows;
-  if (MsiDatabaseIsTablePersistentA(db, "MsiFileHash") == MSICONDITION_TRUE &&
-      MsiDatabaseOpenViewA(db,
-                           "SELECT `File`.`FileName`, `HashPart1`, `HashPart2`, `HashPart3`, `HashPart4` "
-                           "FROM `MsiFileHash`, `File` WHERE `MsiFileHash`.`File_` = `File`.`File`",
-                           &view) == ERROR_SUCCESS &&
-      MsiViewExecute(view, 0) == ERROR_SUCCESS) {
-    while (MsiViewFetch(view, &row) == ERROR_SUCCESS) {
-      char name[1024];
-      DWORD size = sizeof name;
-      MsiRecordGetStringA(row, 1, name, &size);
-      std::string names = name;
-      HashRow hash{names.substr(names.find('|') + 1), {}};
-      for (UINT i = 2; i <= 5; ++i) hash.parts.push_back(MsiRecordGetInteger(row, i));
-      rows.push_back(hash);
-      MsiCloseHandle(row);
-    }
+  ts::Handle db;
+  if (ts::Open(package, MSIDBOPEN_READONLY_A, db) != ERROR_SUCCESS ||
+      MsiDatabaseIsTablePersistentA(db, "MsiFileHash") != MSICONDITION_TRUE)
+    return rows;
+  std::stringstream lines(ts::Select(db,
+      "SELECT `File`.`FileName`, `HashPart1`, `HashPart2`, `HashPart3`, `HashPart4` "
+      "FROM `MsiFileHash`, `File` WHERE `MsiFileHash`.`File_` = `File`.`File`"));
+  std::string line;
+  std::getline(lines, line);  // the column names
+  while (std::getline(lines, line)) {
+    std::stringstream fields(line);
+    std::string names, part;
+    std::getline(fields, names, '	');
+    HashRow hash{names.substr(names.find('|') + 1), {}};
+    while (std::getline(fields, part, '	')) hash.parts.push_back(std::stoi(part));
+    rows.push_back(hash);
   }
-  MsiCloseHandle(view);
-  MsiCloseHandle(db);
   return rows;
 }
 
 TEST(CorpusUnpack, LayoutMatchesTheCheckedListing) {
-  SKIP_WITHOUT_CORPUS();
+  REQUIRE_CORPUS();
   const char* update = std::getenv("UNPACK_UPDATE_EXPECTED");
   int compared = 0;
   for (const fs::path& package : CorpusPackages()) {
@@ -78,8 +63,8 @@ TEST(CorpusUnpack, LayoutMatchesTheCheckedListing) {
     SCOPED_TRACE(package.filename().string());
     TempDir out;
     const RunResult run = RunUnpack({package.string(), (out / "image").string()}, out.path());
-    std::vector<std::string> got{"exit " + std::to_string(run.status)};
-    std::stringstream err(Replace(run.err, CorpusDir().string(), "@CORPUS@"));
+    std::vector<std::string> got{"exit " + std::to_string(run.exit_code)};
+    std::stringstream err(Replace(run.err, ts::CorpusDir().string(), "@CORPUS@"));
     for (std::string line; std::getline(err, line);) got.push_back("stderr " + line);
     for (const std::string& line : TreeListing(out / "image")) got.push_back(line);
     if (update && std::string(update) == "1") {
@@ -97,14 +82,14 @@ TEST(CorpusUnpack, LayoutMatchesTheCheckedListing) {
 // For any package, kept listing or not: --list names exactly the files
 // written, and every file with a hash has the bytes the package says.
 TEST(CorpusUnpack, ListingSizesAndHashesAgreeWithTheFiles) {
-  SKIP_WITHOUT_CORPUS();
+  REQUIRE_CORPUS();
   for (const fs::path& package : CorpusPackages()) {
     SCOPED_TRACE(package.filename().string());
     TempDir out;
     const RunResult listed = RunUnpack({"--list", package.string()}, out.path());
     const RunResult run = RunUnpack({package.string(), "image"}, out.path());
-    ASSERT_TRUE(run.status == 0 || run.status == 1) << run.err;
-    EXPECT_EQ(listed.status, 0) << listed.err;
+    ASSERT_TRUE(run.exit_code == 0 || run.exit_code == 1) << run.err;
+    EXPECT_EQ(listed.exit_code, 0) << listed.err;
     std::map<std::string, std::string> written;  // path -> bytes
     for (const auto& e : fs::recursive_directory_iterator(out / "image"))
       if (e.is_regular_file()) written[fs::relative(e.path(), out / "image").generic_string()] = ReadBytes(e.path());
@@ -113,14 +98,14 @@ TEST(CorpusUnpack, ListingSizesAndHashesAgreeWithTheFiles) {
     for (std::string line; std::getline(lines, line); ++listed_count) {
       const std::string path = line.substr(0, line.find('\t'));
       const auto file = written.find(path);
-      if (run.status == 0) {
+      if (run.exit_code == 0) {
         ASSERT_NE(file, written.end()) << path;
       }
       if (file != written.end()) {
         EXPECT_EQ(std::to_string(file->second.size()), line.substr(line.find('\t') + 1));
       }
     }
-    if (run.status == 0) {
+    if (run.exit_code == 0) {
       EXPECT_EQ(written.size(), listed_count);
     }
     for (const HashRow& hash : FileHashes(package)) {
@@ -128,7 +113,7 @@ TEST(CorpusUnpack, ListingSizesAndHashesAgreeWithTheFiles) {
       if (hash.parts == std::vector<int>{0, 0, 0, 0}) continue;
       bool matched = false, named = false;
       for (const auto& [path, bytes] : written) named = named || fs::path(path).filename() == hash.long_name;
-      if (!named && run.status != 0) continue;  // reported as not unpacked
+      if (!named && run.exit_code != 0) continue;  // reported as not unpacked
       for (const auto& [path, bytes] : written)
         matched = matched || (fs::path(path).filename() == hash.long_name && Md5Parts(bytes) == hash.parts);
       EXPECT_TRUE(matched) << hash.long_name << " is missing or differs from its MsiFileHash";

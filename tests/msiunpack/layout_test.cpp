@@ -193,7 +193,7 @@ TEST_P(LayoutTest, UnpacksTheExpectedImage) {
   TempDir dir;
   MakePackage(dir / "product.msi", c.make(dir.path()));
   const RunResult run = RunUnpack({"product.msi", "image"}, dir.path());
-  EXPECT_EQ(run.status, c.exit_status) << run.err;
+  EXPECT_EQ(run.exit_code, c.exit_status) << run.err;
   for (const std::string& error : c.errors) EXPECT_NE(run.err.find(error), std::string::npos) << run.err;
   if (c.errors.empty()) {
     EXPECT_EQ(run.err, "");

@@ -3,7 +3,8 @@
 #include <fcntl.h>
 #include <glib.h>
 #include <pty.h>
-#include <spawn.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,8 +20,6 @@
 
 #include "msiquery.h"
 
-extern char** environ;
-
 namespace unpack_test {
 namespace {
 
@@ -33,99 +32,56 @@ std::vector<std::string> Split(const std::string& row) {
   return fields;
 }
 
-std::vector<std::string> Environment() {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, "TZ=", 3) != 0) env.emplace_back(*e);
-  env.emplace_back("TZ=UTC");
-  return env;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> p;
-  for (std::string& t : texts) p.push_back(t.data());
-  p.push_back(nullptr);
-  return p;
-}
-
 void AppendLE(std::string& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
 }  // namespace
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "msiunpack-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  // Tests make read-only folders; give the cleanup its rights back.
-  for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec))
-    if (it->is_directory(ec) && !it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, ec);
-  fs::remove_all(path_, ec);
-}
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
+  ts::WriteText(path, bytes);
 }
 
 RunResult RunUnpack(const std::vector<std::string>& args, const fs::path& cwd) {
-  TempDir io;
-  const std::string out_path = (io / "out").string(), err_path = (io / "err").string();
-  std::vector<std::string> argv_texts{UNPACK_PROGRAM};
-  argv_texts.insert(argv_texts.end(), args.begin(), args.end());
-  std::vector<std::string> env_texts = Environment();
-  auto argv = Pointers(argv_texts);
-  auto envp = Pointers(env_texts);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-        ::chdir(cwd.c_str()) != 0)
-      _exit(127);
-    ::execve(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-  RunResult result;
-  int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  result.out = ReadBytes(out_path);
-  result.err = ReadBytes(err_path);
-  return result;
+  std::vector<std::string> argv{UNPACK_PROGRAM};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ts::RunOptions options;
+  options.cwd = cwd;
+  options.env = {"TZ=UTC"};
+  options.limit = std::chrono::seconds(120);
+  return ts::Run(argv, options);
 }
 
 RunResult RunUnpackOnTerminal(const std::vector<std::string>& args, const fs::path& cwd) {
-  std::vector<std::string> argv_texts{UNPACK_PROGRAM};
-  argv_texts.insert(argv_texts.end(), args.begin(), args.end());
-  std::vector<std::string> env_texts = Environment();
-  auto argv = Pointers(argv_texts);
-  auto envp = Pointers(env_texts);
+  RunResult result;
+  std::vector<std::string> texts{UNPACK_PROGRAM};
+  texts.insert(texts.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& t : texts) argv.push_back(t.data());
+  argv.push_back(nullptr);
+  result.command = texts[0] + " (on a terminal)";
   int master = -1;
   winsize size{};
   size.ws_col = 100;
   size.ws_row = 30;
   const pid_t pid = ::forkpty(&master, nullptr, nullptr, &size);
   if (pid == 0) {
-    if (::chdir(cwd.c_str()) != 0) _exit(127);
-    ::execve(argv[0], argv.data(), envp.data());
+    if (::chdir(cwd.c_str()) != 0 || ::setenv("TZ", "UTC", 1) != 0) _exit(127);
+    ::execv(argv[0], argv.data());
     _exit(127);
   }
-  RunResult result;
   if (pid < 0) return result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   char buffer[4096];
   for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd poll_fd{master, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&poll_fd, 1, static_cast<int>(left.count())) == 0) {
+      result.timed_out = true;
+      ::kill(pid, SIGKILL);
+      break;
+    }
     const ssize_t n = ::read(master, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;  // EIO once the child has closed the terminal
@@ -133,7 +89,7 @@ RunResult RunUnpackOnTerminal(const std::vector<std::string>& args, const fs::pa
   }
   ::close(master);
   int status = 0;
-  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && !result.timed_out) result.exit_code = WEXITSTATUS(status);
   return result;
 }
 
@@ -221,14 +177,8 @@ std::string GcabCabinet(const std::map<std::string, std::string>& files, long lo
     ::utime((dir / name).c_str(), &times);
     args.push_back((dir / name).string());
   }
-  std::vector<std::string> env = Environment();
-  auto argv = Pointers(args);
-  auto envp = Pointers(env);
-  pid_t pid = 0;
-  int status = 0;
-  if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0 ||
-      ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error("gcab failed");
+  const RunResult run = ts::Run(args);
+  if (run.exit_code != 0) throw std::runtime_error("gcab failed: " + run.Describe());
   return ReadBytes(dir / "out.cab");
 }
 
@@ -358,13 +308,6 @@ std::vector<int> Md5Parts(const std::string& bytes) {
     parts.push_back(static_cast<int>(v));
   }
   return parts;
-}
-
-fs::path CorpusDir() { return UNPACK_CORPUS_DIR; }
-bool CorpusPresent() { return fs::is_directory(CorpusDir()); }
-bool RunningInCi() {
-  const char* ci = std::getenv("CI");
-  return ci != nullptr && std::string(ci) == "true";
 }
 
 std::vector<std::string> ReadLines(const fs::path& path) {

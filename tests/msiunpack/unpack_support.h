@@ -7,33 +7,24 @@
 #include <string>
 #include <vector>
 
+#include "support.h"
+
 namespace unpack_test {
 
 namespace fs = std::filesystem;
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const fs::path& path() const { return path_; }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
+using ts::RunResult;
+using ts::TempDir;
 
- private:
-  fs::path path_;
-};
-
-std::string ReadBytes(const fs::path& path);
+// Bytes as text; WriteBytes makes the missing folders.
+inline std::string ReadBytes(const fs::path& path) { return ts::ReadText(path); }
 void WriteBytes(const fs::path& path, const std::string& bytes);
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs msiunpack with `args` in `cwd`, TZ=UTC, standard input empty.
+// Runs msiunpack with `args` in `cwd`, TZ=UTC, standard input empty, under
+// a time limit.
 RunResult RunUnpack(const std::vector<std::string>& args, const fs::path& cwd);
-// The same on a pseudo-terminal: everything it printed, as the terminal got it.
+// The same on a pseudo-terminal: everything it printed, as the terminal got
+// it, in `err`; a run past the time limit is killed and marked timed out.
 RunResult RunUnpackOnTerminal(const std::vector<std::string>& args, const fs::path& cwd);
 
 // Rows of the four tables msiunpack reads, tab-separated, short forms:
@@ -71,9 +62,6 @@ std::vector<std::string> TreeListing(const fs::path& root);
 // The four 32-bit parts of a file's MD5, as MsiFileHash keeps them.
 std::vector<int> Md5Parts(const std::string& bytes);
 
-fs::path CorpusDir();
-bool CorpusPresent();
-bool RunningInCi();
 std::vector<std::string> ReadLines(const fs::path& path);
 
 }  // namespace unpack_test
