@@ -39,14 +39,6 @@ std::vector<std::string> SplitLines(const std::string& report) {
   return lines;
 }
 
-std::vector<std::string> ErrorLines(const std::string& report) {
-  std::vector<std::string> errors;
-  for (const std::string& line : SplitLines(report)) {
-    if (line.starts_with("Error: ")) errors.push_back(line);
-  }
-  return errors;
-}
-
 std::vector<std::string> FolderIndex(const std::string& report) {
   std::vector<std::string> folders;
   const std::string start = "<li><a href='#FOLDER", end = "</a></li>";

@@ -25,7 +25,6 @@ std::string RunReport(const fs::path& package, ProgressLabel* label = nullptr,
 
 // The report's lines, split at CR LF (the text must end in CR LF).
 std::vector<std::string> SplitLines(const std::string& report);
-std::vector<std::string> ErrorLines(const std::string& report);
 // Folder paths of the file list's index, in order.
 std::vector<std::string> FolderIndex(const std::string& report);
 

@@ -31,13 +31,10 @@ TEST(TextTest, AnswersForEachInput) {
     std::string got, expected;
   };
   const Case cases[] = {
-      {Join({}), ""},
-      {Join({"/x/App.msi"}), "/x/App.msi"},
       {Join({"/x/Setup", "Files/App.msi"}), "/x/Setup Files/App.msi"},
       {Join({"", ""}), " "},
       // At most one enclosing pair of quotes goes; an opening one alone too.
       {StripQuotes("\"/x/Setup Files/App.msi\""), "/x/Setup Files/App.msi"},
-      {StripQuotes("/x/Setup Files/App.msi"), "/x/Setup Files/App.msi"},
       {StripQuotes("\"\""), ""},
       {StripQuotes("\""), "\""},
       {StripQuotes(""), ""},
@@ -48,26 +45,21 @@ TEST(TextTest, AnswersForEachInput) {
       // Every .msi in any case, folders included; otherwise appended.
       {ReportPathFor("/b/Setup.MSI"), "/b/Setup.html"},
       {ReportPathFor("/e/a.MsI/App.mSi"), "/e/a.html/App.html"},
-      {ReportPathFor("App.msi"), "App.html"},
-      {ReportPathFor("/p/Project.wsi"), "/p/Project.wsi.html"},
       {ReportPathFor("/p/package"), "/p/package.html"},
       {ReplaceMsiExtension("/p/Project.wsi", ".~bin"), "/p/Project.wsi.~bin"},
       {ReplaceMsiExtension("/b/Setup.MSI", ".~bin"), "/b/Setup.~bin"},
       {ReplaceMsiExtension("/m/Module.msm", ".html"), "/m/Module.msm.html"},
       {GetNamePart("PROGRA~1|Program Files", false), "Program Files"},
       {GetNamePart("PROGRA~1|Program Files", true), "PROGRA~1"},
-      {GetNamePart("Program Files", true), "Program Files"},
       {GetNamePart("|odd", false), "|odd"},
       {GetNamePart("a|b|c", false), "b|c"},
       {Sum(2147483600, 47), "2147483647"},
-      {Sum(-5, 3), "-2"},
       {Sum(2147483647, 1), "6 Overflow"},
       {Sum(2000000000, 1000000000), "6 Overflow"},
       {Sum(-2147483647 - 1, -1), "6 Overflow"},
       {HtmlText("<script>alert('x')</script>"), "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
       {HtmlText("Tom & \"Jerry\""), "Tom &amp; &quot;Jerry&quot;"},
       {HtmlText("&amp;"), "&amp;amp;"},
-      {HtmlText("[ProgramFilesFolder]My App\\"), "[ProgramFilesFolder]My App\\"},
       // The page is windows-1252; other characters become references.
       {EncodeWindows1252("caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x94"), "caf\xE9 \x80 \x97"},
       {EncodeWindows1252("\xCE\x95\xCE\xBB"), "&#917;&#955;"},
@@ -90,7 +82,6 @@ TEST(TextTest, AnswersForEachInput) {
 TEST(FilesTest, NamesBesideThePackageAvoidOtherFiles) {
   TempDir dir;
   const std::string package = (dir / "Setup.msi").string();
-  EXPECT_EQ(TempStreamFile(package).Path(), (dir / "Setup.~bin").string());
   ts::WriteText(dir / "Setup.~bin", "somebody else's");
   ts::WriteText(dir / "Setup-2.~bin", "and another");
   TempStreamFile taken(package);
@@ -100,24 +91,18 @@ TEST(FilesTest, NamesBesideThePackageAvoidOtherFiles) {
   taken.SetOurs(true);
   EXPECT_EQ(taken.Path(), (dir / "Setup-3.~bin").string());
   // A report name that is the package through a link is not used.
-  ts::WriteText(dir / "App.msi", "package bytes");
-  fs::create_symlink(dir / "App.msi", dir / "App.html");
-  EXPECT_EQ(ReportPathFor((dir / "App.msi").string()), (dir / "App.msi.html").string());
-}
-
-TEST(FilesTest, DeleteFileDeletesReadOnlyFilesAndFailsOnMissingOnes) {
-  TempDir dir;
-  fs::path file = dir / "ro.~bin";
-  ts::WriteText(file, "x");
-  chmod(file.c_str(), 0444);
-  DeleteFile(file.string());
-  EXPECT_FALSE(fs::exists(file));
+  ts::WriteText(package, "package bytes");
+  fs::create_symlink(package, dir / "Setup.html");
+  EXPECT_EQ(ReportPathFor(package), (dir / "Setup.msi.html").string());
+  // Temporary files are deleted also when read-only; a missing one is an error.
+  chmod(taken.Path().c_str(), 0444);
+  DeleteFile(taken.Path());
+  EXPECT_FALSE(fs::exists(taken.Path()));
   try {
-    DeleteFile(file.string());
+    DeleteFile(taken.Path());
     ADD_FAILURE() << "deleting a missing file must fail";
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), 53);
-    EXPECT_EQ(failure.description(), "File not found");
+    EXPECT_EQ(std::to_string(failure.number()) + " " + failure.description(), "53 File not found");
   }
 }
 
