@@ -6,7 +6,6 @@
 #include <map>
 #include <random>
 
-#include "Automation.h"
 #include "TestSupport.h"
 
 namespace pellacor::testing {
@@ -48,19 +47,11 @@ TEST(CorpusTest, EveryPackageGetsExactlyTheErrorLinesOfItsMissingTables) {
     TempDir dir;
     fs::path package = dir / original.filename();
     ts::CopyPackage(original, package);
-    std::set<std::string> tables;
-    bool opens = true;
-    try {
-      Database db = Installer().OpenDatabase(package.string(), Installer::kReadOnly);
-      View view = db.OpenView("SELECT `Name` FROM `_Tables`");
-      view.Execute();
-      for (Record row = view.Fetch(); !row.IsNothing(); row = view.Fetch()) {
-        tables.insert(row.StringData(1));
-      }
-    } catch (const Failure&) {
-      opens = false;
-    }
-    auto has = [&](const char* table) { return tables.count(table) > 0; };
+    ts::Handle db;
+    const bool opens = ts::Open(package, MSIDBOPEN_READONLY_A, db) == ERROR_SUCCESS;
+    const std::vector<std::string> tables = opens ? ts::TableNames(db) : std::vector<std::string>{};
+    db.reset();
+    auto has = [&](const char* table) { return std::count(tables.begin(), tables.end(), table) > 0; };
     const std::string report = RunReport(package);
     const std::vector<std::string> lines = SplitLines(report);
     EXPECT_EQ(Tail(lines), kTail);

@@ -5,25 +5,54 @@
 // protocol and leave nothing behind but its report.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "BuildReport.h"
 #include "HtmlText.h"
+#include "Progress.h"
 #include "TestSupport.h"
 
 namespace pellacor::testing {
 namespace {
 
 struct ReportCase {
-  const char* name;
-  const char* fixture;
-  const char* as;      // where the package lies in the test's folder
-  const char* report;  // where its report must land
-  const char* kept;    // expected page
+  std::string name, fixture;
+  std::string as;      // where the package lies in the test's folder
+  std::string report;  // where its report must land
+  std::string kept;    // expected page
   std::vector<std::string> folders = {};  // made before the run
   std::vector<std::string> foreign = {};  // somebody else's files, left alone
 };
 
-ReportCase Fixture(const char* name) {
-  return {name, name, "", "", name};
+// Records every caption and bar change, in order, as text.
+struct RecordingProgress : ProgressLabel, ProgressBar {
+  void SetCaption(const std::string& caption) override { events.push_back("caption: " + caption); }
+  void RepaintWindow() override { events.push_back("repaint"); }
+  void SetMin(float value) override { Add("min ", value); }
+  void SetMax(float value) override { Add("max ", value); }
+  void SetValue(float value) override { Add("value ", value); }
+  void Add(const char* what, float value) {
+    std::ostringstream text;
+    text << what << value;
+    events.push_back(text.str());
+  }
+  std::vector<std::string> events;
+};
+
+// Folder paths of the file list's index, in order.
+std::vector<std::string> FolderIndex(const std::string& report) {
+  std::vector<std::string> folders;
+  const std::string start = "<li><a href='#FOLDER", end = "</a></li>";
+  for (const std::string& line : SplitLines(report)) {
+    if (!line.starts_with(start) || !line.ends_with(end)) continue;
+    size_t from = line.find("'>") + 2;
+    folders.push_back(line.substr(from, line.size() - from - end.size()));
+  }
+  return folders;
+}
+
+ReportCase Fixture(const std::string& name) {
+  return {name, name, name + ".msi", name + ".html", name};
 }
 
 const ReportCase kCases[] = {
@@ -62,21 +91,19 @@ class ReportTest : public ::testing::TestWithParam<ReportCase> {};
 
 TEST_P(ReportTest, KeptPageSameWithoutWindowAndNothingLeftBehind) {
   const ReportCase& c = GetParam();
-  const std::string as = *c.as ? c.as : std::string(c.fixture) + ".msi";
-  const std::string report_name = *c.report ? c.report : std::string(c.fixture) + ".html";
   TempDir dir;
   for (const std::string& folder : c.folders) fs::create_directories(dir / folder);
   const std::string foreign(5000, 'F');
   for (const std::string& file : c.foreign) ts::WriteText(dir / file, foreign);
-  fs::path package = CopyFixture(c.fixture, dir, as);
+  fs::path package = CopyFixture(c.fixture, dir, c.as);
   const std::string package_bytes = ts::ReadText(package);
   std::set<std::string> expected_listing = Listing(dir.path());
-  expected_listing.insert(report_name);
+  expected_listing.insert(c.report);
 
   RecordingProgress window;
   BuildReport(package.string(), &window, &window);
-  const std::string report = ts::ReadText(dir / report_name);
-  ASSERT_FALSE(report.empty()) << "no report at " << report_name;
+  const std::string report = ts::ReadText(dir / c.report);
+  ASSERT_FALSE(report.empty()) << "no report at " << c.report;
   ExpectKeptReport(report, package, c.kept);
   // The window shows folder names as text; the page escapes them.
   for (std::string& event : window.events) {
@@ -85,14 +112,14 @@ TEST_P(ReportTest, KeptPageSameWithoutWindowAndNothingLeftBehind) {
   EXPECT_EQ(window.events, Protocol(FolderIndex(report)));
 
   BuildReport(package.string(), nullptr, nullptr);
-  EXPECT_TRUE(ts::ReadText(dir / report_name) == report) << "differs without the window";
+  EXPECT_TRUE(ts::ReadText(dir / c.report) == report) << "differs without the window";
   EXPECT_EQ(Listing(dir.path()), expected_listing);
   EXPECT_TRUE(ts::ReadText(package) == package_bytes) << "the package was written to";
   for (const std::string& file : c.foreign) EXPECT_EQ(ts::ReadText(dir / file), foreign) << file;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReportTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace pellacor::testing
