@@ -21,7 +21,7 @@ fs::path CopyFixture(const std::string& name, const TempDir& dir, const std::str
 // Runs the report of `package`; the report file's bytes, empty when none.
 std::string RunReport(const fs::path& package);
 
-// The report's lines, split at CR LF (the text must end in CR LF).
+// The report's lines, each ended by CR LF.
 std::vector<std::string> SplitLines(const std::string& report);
 // Everything under `dir` (folders too), as relative paths.
 std::set<std::string> Listing(const fs::path& dir);

@@ -3,6 +3,7 @@
 // damaged copies give no crash and a complete page frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -27,14 +28,11 @@ std::map<std::string, std::string> ErrorShape(const std::vector<std::string>& li
   return shape;
 }
 
-std::string Tail(const std::vector<std::string>& lines) {
-  std::string tail;
-  for (size_t i = lines.size() < 3 ? 0 : lines.size() - 3; i < lines.size(); ++i) {
-    tail += lines[i].substr(0, 44) + "\n";
-  }
-  return tail;
+// Footer, end of body and of page: the report ran to its end.
+bool Complete(const std::string& report) {
+  return report.ends_with("\r\n</BODY>\r\n</HTML>\r\n") &&
+         report.find("\r\n<br><hr solid size=1><center><small>Pellacor ") != std::string::npos;
 }
-const std::string kTail = "<br><hr solid size=1><center><small>Pellacor\n</BODY>\n</HTML>\n";
 
 TEST(CorpusTest, EveryPackageGetsExactlyTheErrorLinesOfItsMissingTables) {
   REQUIRE_CORPUS();
@@ -51,12 +49,11 @@ TEST(CorpusTest, EveryPackageGetsExactlyTheErrorLinesOfItsMissingTables) {
     const bool opens = ts::Open(package, MSIDBOPEN_READONLY_A, db) == ERROR_SUCCESS;
     const std::vector<std::string> tables = opens ? ts::TableNames(db) : std::vector<std::string>{};
     db.reset();
-    auto has = [&](const char* table) { return std::count(tables.begin(), tables.end(), table) > 0; };
+    auto has = [&](const char* table) { return std::ranges::count(tables, table) > 0; };
     const std::string report = RunReport(package);
-    const std::vector<std::string> lines = SplitLines(report);
-    EXPECT_EQ(Tail(lines), kTail);
+    EXPECT_TRUE(Complete(report)) << report.substr(report.size() < 300 ? 0 : report.size() - 300);
     EXPECT_EQ(Listing(dir.path()).size(), 2u) << "only the package and its report";
-    std::map<std::string, std::string> shape = ErrorShape(lines);
+    std::map<std::string, std::string> shape = ErrorShape(SplitLines(report));
     if (!opens) {  // the open's error line comes first
       EXPECT_EQ(shape["before"], "E");
       continue;
@@ -98,14 +95,16 @@ TEST(CorpusTest, DamagedCopiesGiveACompleteFrame) {
       } else if (round % 4 == 1) {
         damaged.resize(at);
       } else if (round % 4 == 2) {  // one sector of noise
-        for (size_t i = sector; i < std::min(sector + 512, damaged.size()); ++i) damaged[i] = char(random());
+        for (size_t i = sector; i < std::min(sector + 512, damaged.size()); ++i) {
+          damaged[i] = char(random());
+        }
       } else {  // a run of zeros in the second half
         at = damaged.size() / 2 + at / 2;
         std::fill(damaged.begin() + at, damaged.begin() + std::min(at + 4096, damaged.size()), 0);
       }
       TempDir dir;
       ts::WriteText(dir / original.filename(), damaged);
-      EXPECT_EQ(Tail(SplitLines(RunReport(dir / original.filename()))), kTail);
+      EXPECT_TRUE(Complete(RunReport(dir / original.filename())));
     }
   }
 }

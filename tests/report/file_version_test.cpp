@@ -14,7 +14,7 @@ namespace {
 
 TEST(FileVersionTest, VersionOfEachLibraryAndNoneForDamagedOrForeignBytes) {
   const PeFile good = BuildPe({1, 2, 3, 4});
-  const PeLayout& l = good.layout;
+  const auto& l = good.layout;
   const std::tuple<const char*, size_t, uint32_t> damages[] = {
       {"DOS program: no PE header", 0x3C, 0x100},
       {"PE header beyond the file", 0x3C, 0xFFFFFFF0u},
@@ -44,7 +44,9 @@ TEST(FileVersionTest, VersionOfEachLibraryAndNoneForDamagedOrForeignBytes) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
     cases.emplace_back(what, bytes, "");
   }
-  for (const auto& [what, bytes, version] : cases) EXPECT_EQ(FileVersionOfBytes(bytes), version) << what;
+  for (const auto& [what, bytes, version] : cases) {
+    EXPECT_EQ(FileVersionOfBytes(bytes), version) << what;
+  }
 }
 
 TEST(FileVersionTest, TruncatedRandomAndMutatedBytesGiveNothingOrFourNumbers) {
@@ -76,14 +78,14 @@ TEST(FileVersionTest, TruncatedRandomAndMutatedBytesGiveNothingOrFourNumbers) {
 TEST(FileVersionTest, FilesOnDiskAndEveryFailureSwallowed) {
   TempDir dir;
   ts::WriteText(dir / "lib.dll", BuildPe({2, 0, 1, 5}).bytes);
-  ts::WriteText(dir / "notes.txt", "not a library");
   // Sparse 3 GiB: quick only when nothing past the version block is read.
   ts::WriteText(dir / "big.dll", BuildPe({1, 0, 0, 7}).bytes);
   fs::resize_file(dir / "big.dll", 3ull << 30);
-  const std::pair<fs::path, std::string> cases[] = {
-      {dir / "lib.dll", "2.0.1.5"}, {dir / "big.dll", "1.0.0.7"}, {dir / "notes.txt", ""},
-      {dir / "missing.dll", ""},    {dir.path(), ""},             {"", ""}};
-  for (const auto& [file, version] : cases) EXPECT_EQ(GetFileVersion(file.string()), version) << file;
+  EXPECT_EQ(GetFileVersion((dir / "lib.dll").string()), "2.0.1.5");
+  EXPECT_EQ(GetFileVersion((dir / "big.dll").string()), "1.0.0.7");
+  for (const fs::path& failing : {dir / "missing.dll", dir.path(), fs::path()}) {
+    EXPECT_EQ(GetFileVersion(failing.string()), "") << failing;
+  }
 }
 
 TEST(FileVersionTest, CorpusLibrariesWithAVersionResourceGiveOne) {
@@ -99,7 +101,7 @@ TEST(FileVersionTest, CorpusLibrariesWithAVersionResourceGiveOne) {
     if (!library) {
       EXPECT_EQ(version, "") << entry.path();
     } else if (bytes.find(marker) != std::string::npos) {
-      EXPECT_EQ(std::count(version.begin(), version.end(), '.'), 3) << entry.path() << ": " << version;
+      EXPECT_EQ(std::count(version.begin(), version.end(), '.'), 3) << entry.path() << version;
     }
   }
   EXPECT_GT(libraries, 0);

@@ -42,11 +42,10 @@ struct RecordingProgress : ProgressLabel, ProgressBar {
 // Folder paths of the file list's index, in order.
 std::vector<std::string> FolderIndex(const std::string& report) {
   std::vector<std::string> folders;
-  const std::string start = "<li><a href='#FOLDER", end = "</a></li>";
   for (const std::string& line : SplitLines(report)) {
-    if (!line.starts_with(start) || !line.ends_with(end)) continue;
-    size_t from = line.find("'>") + 2;
-    folders.push_back(line.substr(from, line.size() - from - end.size()));
+    if (line.starts_with("<li><a href='#FOLDER") && line.ends_with("</a></li>")) {
+      folders.push_back(line.substr(line.find("'>") + 2, line.size() - line.find("'>") - 11));
+    }
   }
   return folders;
 }
@@ -70,11 +69,12 @@ const ReportCase kCases[] = {
 
 // The captions and bar values a run must show, given the folders its page lists.
 std::vector<std::string> Protocol(const std::vector<std::string>& folders) {
-  std::vector<std::string> events = {
-      "min 0", "max 100", "value 0", "caption: Creating report header...",
-      "caption: Write System Requirements information...",
-      "caption: Write uprading information...", "caption: Write files information...",
-      "caption: Write folder list..."};
+  std::vector<std::string> events = {"min 0", "max 100", "value 0"};
+  for (const char* step :
+       {"Creating report header", "Write System Requirements information",
+        "Write uprading information", "Write files information", "Write folder list"}) {
+    events.push_back(std::string("caption: ") + step + "...");
+  }
   if (!folders.empty()) {
     events.insert(events.end(), {"min 0", "max " + std::to_string(folders.size()), "value 0"});
   }
