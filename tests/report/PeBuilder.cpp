@@ -23,22 +23,18 @@ std::string VersionBlock(uint32_t ms, uint32_t ls) {
   return b;
 }
 
-// A resource directory with one entry by id.
-std::string Directory(uint32_t id, uint32_t target) {
-  std::string d;
-  Put(d, 4, {0, 0, 0});
-  Put(d, 2, {0, 1});
-  Put(d, 4, {id, target});
-  return d;
-}
 }  // namespace
 
 PeFile BuildPe(std::array<uint16_t, 4> version, bool pe32_plus) {
   constexpr uint32_t kResourceRva = 0x1000, kRawOffset = 0x200;
   std::string block = VersionBlock((uint32_t{version[0]} << 16) | version[1],
                                    (uint32_t{version[2]} << 16) | version[3]);
-  std::string resources = Directory(16, 0x80000000u | 24) +
-                          Directory(1, 0x80000000u | 48) + Directory(0x409, 72);
+  std::string resources;  // type, name and language directories, one entry each
+  for (auto [id, target] : {std::pair{16u, 0x80000018u}, {1u, 0x80000030u}, {0x409u, 72u}}) {
+    Put(resources, 4, {0, 0, 0});
+    Put(resources, 2, {0, 1});
+    Put(resources, 4, {id, target});
+  }
   Put(resources, 4, {kResourceRva + 88, block.size(), 0, 0});
   resources += block;
   const uint32_t raw_size = static_cast<uint32_t>((resources.size() + 511) & ~size_t{511});

@@ -51,8 +51,7 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 }
 }  // namespace
 
-void ExpectKeptReport(const std::string& report, const fs::path& package,
-                      const std::string& name) {
+void ExpectKeptReport(const std::string& report, const fs::path& package, const std::string& name) {
   std::string normal = report;
   ReplaceAll(normal, HtmlText(package.string()), "@PACKAGE@");
   ReplaceAll(normal, package.string(), "@PACKAGE@");

@@ -4,8 +4,6 @@
 #pragma once
 
 #include <set>
-#include <string>
-#include <vector>
 
 #include "support.h"
 
@@ -27,10 +25,8 @@ std::vector<std::string> SplitLines(const std::string& report);
 std::set<std::string> Listing(const fs::path& dir);
 
 // Compares with expected/NAME.html, the package path written as @PACKAGE@
-// and the blocks every page shares (expected/frame.html) as "@@ BLOCK"
-// lines. PELLACOR_UPDATE_EXPECTED=1 rewrites the file instead (then read it
-// through by hand).
-void ExpectKeptReport(const std::string& report, const fs::path& package,
-                      const std::string& name);
+// and the blocks pages share (expected/frame.html) as "@@ BLOCK" lines.
+// PELLACOR_UPDATE_EXPECTED=1 rewrites the file instead (then read it through).
+void ExpectKeptReport(const std::string& report, const fs::path& package, const std::string& name);
 
 }  // namespace pellacor::testing

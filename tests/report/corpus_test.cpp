@@ -89,18 +89,15 @@ TEST(CorpusTest, DamagedCopiesGiveACompleteFrame) {
     for (int round = 0; round < 12; ++round) {
       SCOPED_TRACE(original.filename().string() + " round " + std::to_string(round));
       std::string damaged = bytes;
-      size_t at = random() % damaged.size(), sector = at / 512 * 512;
-      if (round % 4 == 0) {  // scattered byte changes
+      const size_t at = random() % damaged.size();
+      if (round % 3 == 0) {  // scattered byte changes
         for (int i = 0; i < 40; ++i) damaged[random() % damaged.size()] = char(random());
-      } else if (round % 4 == 1) {
+      } else if (round % 3 == 1) {
         damaged.resize(at);
-      } else if (round % 4 == 2) {  // one sector of noise
-        for (size_t i = sector; i < std::min(sector + 512, damaged.size()); ++i) {
-          damaged[i] = char(random());
+      } else {  // a run of noise or of zeros
+        for (size_t i = at; i < std::min(at + 4096, damaged.size()); ++i) {
+          damaged[i] = round % 2 ? char(random()) : '\0';
         }
-      } else {  // a run of zeros in the second half
-        at = damaged.size() / 2 + at / 2;
-        std::fill(damaged.begin() + at, damaged.begin() + std::min(at + 4096, damaged.size()), 0);
       }
       TempDir dir;
       ts::WriteText(dir / original.filename(), damaged);

@@ -12,11 +12,10 @@
 namespace pellacor::testing {
 namespace {
 
-Database Open(const std::string& fixture) {
-  return Installer().OpenDatabase(FixturePackage(fixture).string(), Installer::kReadOnly);
-}
-
 TEST(LookupsTest, AnswersInOrderOfAsking) {
+  auto Open = [](const char* name) {
+    return Installer().OpenDatabase(FixturePackage(name).string(), Installer::kReadOnly);
+  };
   Database dirs = Open("directories"), cycle = Open("directory_cycle"),
            missing = Open("missing_tables"), hollin = Open("hollin"), hostile = Open("hostile"),
            ordinary = Open("ordinary");
