@@ -42,37 +42,34 @@ const ProgramCase kCases[] = {
      "Pellacor: run-time error 76: Path not found: b.html/App.html\n"},
 };
 
-class ProgramTest : public ::testing::TestWithParam<ProgramCase> {};
+TEST(ProgramTest, ExitStatusErrorLineAndReport) {
+  for (const ProgramCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const char* as : {"App.msi", "Setup Files/App.msi", "b.msi/App.msi"}) {
+      CopyFixture("ordinary", dir, as);
+    }
+    fs::create_directory(dir / "Folder.msi");
+    ts::WriteText(dir / "notes.msi", "These are plain notes, not a package.\r\n");
+    std::set<std::string> listing = Listing(dir.path());
 
-TEST_P(ProgramTest, ExitStatusErrorLineAndReport) {
-  const ProgramCase& c = GetParam();
-  TempDir dir;
-  for (const char* as : {"App.msi", "Setup Files/App.msi", "b.msi/App.msi"}) {
-    CopyFixture("ordinary", dir, as);
+    std::vector<std::string> argv = {PELLACOR_PROGRAM};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    ts::RunOptions options;
+    options.cwd = dir.path();
+    options.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="};
+    options.env.insert(options.env.end(), c.env.begin(), c.env.end());
+    ts::RunResult run = ts::Run(argv, options);
+    EXPECT_EQ(run.exit_code, c.exit) << run.Describe() << "\n" << run.err;
+    EXPECT_EQ(run.err, c.err);
+    if (!c.kept.empty()) {
+      fs::path report = fs::path(c.package).replace_extension(".html");
+      listing.insert(report.string());
+      ExpectKeptReport(ts::ReadText(dir / report), c.package, c.kept);
+    }
+    EXPECT_EQ(Listing(dir.path()), listing);
   }
-  fs::create_directory(dir / "Folder.msi");
-  ts::WriteText(dir / "notes.msi", "These are plain notes, not a package.\r\n");
-  std::set<std::string> listing = Listing(dir.path());
-
-  std::vector<std::string> argv = {PELLACOR_PROGRAM};
-  argv.insert(argv.end(), c.args.begin(), c.args.end());
-  ts::RunOptions options;
-  options.cwd = dir.path();
-  options.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="};
-  options.env.insert(options.env.end(), c.env.begin(), c.env.end());
-  ts::RunResult run = ts::Run(argv, options);
-  EXPECT_EQ(run.exit_code, c.exit) << run.Describe() << "\n" << run.err;
-  EXPECT_EQ(run.err, c.err);
-  if (!c.kept.empty()) {
-    fs::path report = fs::path(c.package).replace_extension(".html");
-    listing.insert(report.string());
-    ExpectKeptReport(ts::ReadText(dir / report), c.package, c.kept);
-  }
-  EXPECT_EQ(Listing(dir.path()), listing);
 }
-
-INSTANTIATE_TEST_SUITE_P(Runs, ProgramTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace pellacor::testing
