@@ -1,5 +1,5 @@
-// Builds small Windows libraries (PE32 or PE32+) carrying a version
-// resource, and gives the offsets of their parts so tests can damage them.
+// Small Windows libraries (PE32 or PE32+) carrying a version resource, with
+// the offsets of their parts so tests can damage them.
 #pragma once
 
 #include <array>
@@ -8,18 +8,15 @@
 
 namespace pellacor::testing {
 
-struct PeLayout {
-  size_t pe_header;         // "PE\0\0"
-  size_t optional_header;   // magic word
-  size_t resource_entry;    // data directory entry 2 (RVA, size)
-  size_t section_table;     // the one section header
-  size_t resource_section;  // resource directory root, in the file
-  size_t version_block;     // VS_VERSIONINFO, in the file
-};
-
 struct PeFile {
   std::string bytes;
-  PeLayout layout;
+  struct {
+    size_t optional_header;   // magic word
+    size_t resource_entry;    // data directory entry 2 (RVA, size)
+    size_t section_table;     // the one section header
+    size_t resource_section;  // resource directory root, in the file
+    size_t version_block;     // VS_VERSIONINFO, in the file
+  } layout;
 };
 
 PeFile BuildPe(std::array<uint16_t, 4> version, bool pe32_plus = false);

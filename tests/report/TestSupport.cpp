@@ -1,133 +1,76 @@
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cstdlib>
-#include <fstream>
-#include <random>
-#include <sstream>
 
 #include "BuildReport.h"
+#include "HtmlText.h"
 #include "PackagePaths.h"
 
 namespace pellacor::testing {
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "pellacor-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(path_, ignored);
-}
 
 fs::path FixturePackage(const std::string& name) {
   return fs::path(PELLACOR_FIXTURE_DIR) / (name + ".msi");
 }
 
-fs::path CorpusDir() { return fs::path(PELLACOR_CORPUS_DIR); }
-
-bool CorpusPresent() { return fs::is_directory(CorpusDir()); }
-
-fs::path CopyPackage(const fs::path& package, const TempDir& dir,
-                     const std::string& name) {
-  fs::path copy = dir / (name.empty() ? package.filename().string() : name);
-  fs::copy_file(package, copy, fs::copy_options::overwrite_existing);
+fs::path CopyFixture(const std::string& name, const TempDir& dir, const std::string& as) {
+  fs::path copy = dir / as;
+  fs::create_directories(copy.parent_path());
+  ts::CopyPackage(FixturePackage(name), copy);
   return copy;
 }
 
-std::string RunReport(const fs::path& package, ProgressLabel* label,
-                      ProgressBar* bar) {
-  BuildReport(package.string(), label, bar);
+std::string RunReport(const fs::path& package) {
+  BuildReport(package.string(), nullptr, nullptr);
   fs::path report = ReportPathFor(package.string());
-  return fs::exists(report) ? ReadBytes(report) : std::string();
+  return fs::exists(report) ? ts::ReadText(report) : std::string();
 }
 
 std::vector<std::string> SplitLines(const std::string& report) {
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < report.size()) {
-    size_t end = report.find("\r\n", start);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "report does not end in CR LF";
-      lines.push_back(report.substr(start));
-      break;
-    }
+  for (size_t start = 0, end = report.find("\r\n"); end != std::string::npos;
+       start = end + 2, end = report.find("\r\n", start)) {
     lines.push_back(report.substr(start, end - start));
-    start = end + 2;
   }
   return lines;
 }
 
-std::string ReplaceAll(std::string subject, const std::string& text,
-                       const std::string& placeholder) {
-  if (text.empty()) return subject;
-  for (size_t at = subject.find(text); at != std::string::npos;
-       at = subject.find(text, at + placeholder.size())) {
-    subject.replace(at, text.size(), placeholder);
+std::set<std::string> Listing(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    names.insert(fs::relative(entry.path(), dir).string());
   }
-  return subject;
-}
-
-void ExpectSameAsExpectedFile(const std::string& report,
-                              const std::string& package_path,
-                              const std::string& name) {
-  std::string normalized = ReplaceAll(report, package_path, "@PACKAGE@");
-  fs::path expected_file = fs::path(PELLACOR_EXPECTED_DIR) / (name + ".html");
-  const char* update = std::getenv("PELLACOR_UPDATE_EXPECTED");
-  if (update != nullptr && std::string(update) == "1") {
-    WriteBytes(expected_file, normalized);
-    return;
-  }
-  ASSERT_TRUE(fs::exists(expected_file)) << expected_file;
-  std::string expected = ReadBytes(expected_file);
-  if (normalized == expected) return;
-  std::vector<std::string> got = SplitLines(normalized);
-  std::vector<std::string> want = SplitLines(expected);
-  for (size_t i = 0; i < std::max(got.size(), want.size()); ++i) {
-    std::string g = i < got.size() ? got[i] : "<missing>";
-    std::string w = i < want.size() ? want[i] : "<missing>";
-    if (g != w) {
-      ADD_FAILURE() << name << ": first difference at line " << i + 1
-                    << "\n  got:      " << g << "\n  expected: " << w;
-      return;
-    }
-  }
-  ADD_FAILURE() << name << ": reports differ in bytes outside the lines";
+  return names;
 }
 
 namespace {
-std::string Number(float value) {
-  std::ostringstream out;
-  out << value;
-  return out.str();
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); !from.empty() && at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
 }
 }  // namespace
 
-void RecordingProgress::SetCaption(const std::string& caption) {
-  events_.push_back("caption: " + caption);
-}
-void RecordingProgress::RepaintWindow() { events_.push_back("repaint"); }
-void RecordingProgress::SetMin(float value) { events_.push_back("min " + Number(value)); }
-void RecordingProgress::SetMax(float value) { events_.push_back("max " + Number(value)); }
-void RecordingProgress::SetValue(float value) {
-  events_.push_back("value " + Number(value));
+void ExpectKeptReport(const std::string& report, const fs::path& package, const std::string& name) {
+  std::string normal = report;
+  ReplaceAll(normal, HtmlText(package.string()), "@PACKAGE@");
+  ReplaceAll(normal, package.string(), "@PACKAGE@");
+  // Each "@@ NAME" line of the frame file starts a block that runs to the next.
+  std::string frame = ts::ReadText(fs::path(PELLACOR_EXPECTED_DIR) / "frame.html");
+  for (size_t at = frame.find("@@ "); at != std::string::npos;) {
+    size_t body = frame.find("\r\n", at) + 2, next = frame.find("@@ ", body);
+    ReplaceAll(normal, frame.substr(body, next == std::string::npos ? next : next - body),
+               frame.substr(at, body - at));
+    at = next;
+  }
+  fs::path kept = fs::path(PELLACOR_EXPECTED_DIR) / (name + ".html");
+  if (const char* update = std::getenv("PELLACOR_UPDATE_EXPECTED"); update && *update == '1') {
+    ts::WriteText(kept, normal);
+    return;
+  }
+  ASSERT_TRUE(fs::exists(kept)) << kept;
+  std::string expected = ts::ReadText(kept);
+  EXPECT_TRUE(normal == expected) << name << ": " << ts::FirstDifference(normal, expected);
 }
 
 }  // namespace pellacor::testing

@@ -2,9 +2,6 @@
 // Chromium loads the page; no script may run and every text must show as
 // the package wrote it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <cstdio>
 
 #include "TestSupport.h"
 
@@ -13,29 +10,22 @@ namespace {
 
 constexpr const char* kChromium = "/usr/bin/chromium";
 
-std::string DumpDom(const fs::path& page, const TempDir& dir) {
-  fs::path profile = dir / "profile";
-  fs::create_directory(profile);
-  fs::path out = dir / "dom.txt";
-  std::string command = std::string("timeout 120 ") + kChromium +
-                        " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-                        " --disable-background-networking --disable-component-update"
-                        " --disable-sync --user-data-dir='" + profile.string() +
-                        "' --dump-dom 'file://" + page.string() + "' > '" + out.string() +
-                        "' 2>/dev/null";
-  int status = std::system(command.c_str());
-  EXPECT_EQ(status, 0) << command;
-  return ReadBytes(out);
-}
-
 TEST(BrowserTest, HostileReportRunsNoScriptAndShowsTextsAsWritten) {
   if (!fs::exists(kChromium)) {
     GTEST_SKIP() << kChromium << " is not installed (Debian package chromium)";
   }
   TempDir dir;
-  fs::path package = CopyPackage(FixturePackage("hostile"), dir);
-  RunReport(package);
-  std::string dom = DumpDom(dir / "hostile.html", dir);
+  RunReport(CopyFixture("hostile", dir, "hostile.msi"));
+  ts::RunOptions options;
+  options.limit = std::chrono::seconds(120);
+  ts::RunResult run = ts::Run(
+      {kChromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+       "--no-first-run", "--disable-background-networking", "--disable-component-update",
+       "--disable-sync", "--user-data-dir=" + (dir / "profile").string(), "--dump-dom",
+       "file://" + (dir / "hostile.html").string()},
+      options);
+  ASSERT_EQ(run.exit_code, 0) << run.Describe();
+  const std::string& dom = run.out;
   ASSERT_NE(dom.find("</html>"), std::string::npos) << dom.substr(0, 400);
   // Scripts would have renamed the page; none is in the document at all.
   EXPECT_EQ(dom.find("PWNED</title>"), std::string::npos);

@@ -1,5 +1,5 @@
-// The progress window under Qt Test: its layout, its controls' start state,
-// and that only the program can close it.
+// The progress window under Qt Test: the report drives its caption and bar,
+// and only the program can close it.
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -14,18 +14,6 @@ class FormProgressTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void layoutIsTheDesignedOne() {
-    FormProgress form;
-    QCOMPARE(form.size(), QSize(400, 90));
-    QCOMPARE(form.LabelProgress()->geometry(), QRect(8, 8, 385, 49));
-    QCOMPARE(form.pbProgress()->geometry(), QRect(8, 64, 385, 17));
-    QCOMPARE(form.LabelProgress()->text(), QStringLiteral("Initializing..."));
-    QCOMPARE(form.pbProgress()->minimum(), 0);
-    QCOMPARE(form.pbProgress()->maximum(), 100);
-    QCOMPARE(form.pbProgress()->value(), 0);
-    QVERIFY(form.LabelProgress()->wordWrap());
-  }
-
   void reportDrivesLabelAndBar() {
     FormProgress form;
     form.show();
@@ -36,22 +24,11 @@ class FormProgressTest : public QObject {
     form.bar()->SetValue(2);
     // Plain text: a folder named like markup shows as written.
     QCOMPARE(form.LabelProgress()->textFormat(), Qt::PlainText);
+    QVERIFY(form.LabelProgress()->wordWrap());  // long folder paths wrap
     QCOMPARE(form.LabelProgress()->text(),
              QStringLiteral("Files in [ProgramFilesFolder]<b>App</b>\\..."));
     QCOMPARE(form.pbProgress()->maximum(), 3);
     QCOMPARE(form.pbProgress()->value(), 2);
-  }
-
-  void longCaptionsWrapWithinTheLabel() {
-    FormProgress form;
-    form.show();
-    QString caption = QStringLiteral("Files in [ProgramFilesFolder]Some Company Name\\Some "
-                                     "Product Name\\Version 12\\Plugins\\Extras\\...");
-    form.label()->SetCaption(caption.toStdString());
-    QFontMetrics metrics(form.LabelProgress()->font());
-    QRect needed = metrics.boundingRect(QRect(0, 0, 385, 1000), Qt::TextWordWrap, caption);
-    QVERIFY(needed.height() > metrics.height());  // more than one line
-    QCOMPARE(form.LabelProgress()->width(), 385);
   }
 
   void userCloseIsRefusedProgramCloseProceeds() {
