@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <csignal>
@@ -79,13 +78,20 @@ UnwritableGuard::~UnwritableGuard() {
   if (::stat(name.constData(), &info) == 0) ::chmod(name.constData(), S_ISDIR(info.st_mode) ? 0755 : 0644);
 }
 
+ts::RunOptions Limit(int seconds) {
+  ts::RunOptions options;
+  options.limit = std::chrono::seconds(seconds);
+  return options;
+}
+
 QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok) {
-  QProcess process;
-  process.start(program, arguments);
-  const bool finished = process.waitForFinished(60000);
-  const bool success = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-  if (ok) *ok = success;
-  return success ? process.readAllStandardOutput() : QByteArray();
+  std::vector<std::string> argv{program.toStdString()};
+  for (const QString& a : arguments) argv.push_back(a.toStdString());
+  const ts::RunResult run = ts::Run(argv, Limit(60));
+  // A hang says so in the test's output, with the command line.
+  if (run.timed_out) qWarning("%s", run.Describe().c_str());
+  if (ok) *ok = run.exit_code == 0;
+  return run.exit_code == 0 ? QByteArray(run.out.data(), static_cast<qsizetype>(run.out.size())) : QByteArray();
 }
 
 FileSizeLimitGuard::FileSizeLimitGuard(long long bytes) {

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "program.h"
+
 QString FixturePackage(const QString& name);  // built beside the tests
 QString CorpusDir();                           // empty when absent
 QStringList CorpusPackages();                  // every package of the corpus
@@ -49,4 +51,8 @@ class FileSizeLimitGuard {
 
 // Runs a program and gives its standard output; empty QByteArray and
 // `ok` false when it cannot be run or fails.
+// Runs an outside program under a time limit (see program.h); standard
+// output when it exits 0, else empty with *ok false.
 QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok = nullptr);
+// Options with only a time limit.
+ts::RunOptions Limit(int seconds);

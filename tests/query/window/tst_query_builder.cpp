@@ -1,7 +1,6 @@
 // "Execute!" and the result page it writes.
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -203,13 +202,14 @@ class QueryBuilderTest : public QObject {
     Execute(package, "SELECT `Property`,`Value` FROM `Property`");
     QVERIFY(m_box.shown.empty());
     QTemporaryDir profile;
-    QProcess browser;
-    browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                             "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                             "--user-data-dir=" + profile.path(), "--dump-dom",
-                             QUrl::fromLocalFile(PagePath()).toString()});
-    QVERIFY(browser.waitForFinished(120000));
-    const QString dom = QString::fromLatin1(browser.readAllStandardOutput());
+    const ts::RunResult browser = ts::Run(
+        {chromium.toStdString(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--user-data-dir=" + profile.path().toStdString(), "--dump-dom",
+         QUrl::fromLocalFile(PagePath()).toString().toStdString()},
+        Limit(120));
+    QVERIFY2(browser.exit_code == 0, browser.Describe().c_str());
+    const QString dom = QString::fromLatin1(browser.out.data(), static_cast<qsizetype>(browser.out.size()));
     QVERIFY2(dom.contains("<table"), qPrintable(dom.left(2000)));
     // Nothing ran: no element came from the package, the title is untouched.
     QVERIFY2(!dom.contains("<script"), qPrintable(dom));
