@@ -17,6 +17,7 @@
 #include "cfb/file_image.h"
 #include "cfb/compound_file_writer_names.h"
 #include "cfb_test_reader.h"
+#include "support.h"
 
 namespace msi::cfb {
 namespace {
@@ -530,23 +531,14 @@ TEST(CompoundFileWriter, DifatChainsAcrossSectors) {
   EXPECT_EQ(parsed.difat_sectors, 2u);
 }
 
-// libmsi reads compound files through libgsf; its CLI lists the streams
-// it finds. Used as an outside reader only when installed.
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
-  pclose(pipe);
-  return output;
-}
-
+// libmsi reads compound files through libgsf; msiinfo lists the streams it
+// finds and extracts them: an outside reader of what we write.
 TEST(CompoundFileWriter, MsitoolsReadsTheWrittenStreams) {
-  if (std::system("command -v msiinfo >/dev/null 2>&1") != 0) {
+  if (ts::MsiInfo().empty()) {
+    if (ts::RunningInCi()) FAIL() << "msiinfo missing and CI is true";
     GTEST_SKIP() << "msiinfo not installed";
   }
+  ts::TempDir dir;
   for (unsigned version : {3u, 4u}) {
     StorageTree root;
     root.clsid = kPackageClsid;  // libmsi refuses other storages
@@ -561,16 +553,14 @@ TEST(CompoundFileWriter, MsitoolsReadsTheWrittenStreams) {
     root.streams.push_back(Stream(u"beta", 5000, 2));
     root.streams.push_back(Stream(u"Gamma", 0, 3));
     const std::vector<uint8_t> bytes = WriteOk(root, version);
-    const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("cfbw_" + std::to_string(::getpid()) + "_v" +
-          std::to_string(version) + ".msi"))
-            .string();
+    const std::string path = (dir / ("v" + std::to_string(version) + ".msi")).string();
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
 
-    const std::string listed = RunCommand("msiinfo streams '" + path + "'");
+    const ts::RunResult list = ts::Run({ts::MsiInfo(), "streams", path});
+    ASSERT_EQ(list.exit_code, 0) << list.Describe();
+    const std::string& listed = list.out;
     std::set<std::string> names;
     size_t pos = 0;
     while (pos < listed.size()) {
@@ -585,12 +575,10 @@ TEST(CompoundFileWriter, MsitoolsReadsTheWrittenStreams) {
     for (size_t i = 2; i < root.streams.size(); ++i) {
       const StreamEntry& s = root.streams[i];
       const std::string name(s.name.begin(), s.name.end());
-      const std::string out =
-          RunCommand("msiinfo extract '" + path + "' " + name);
+      const std::string out = ts::Run({ts::MsiInfo(), "extract", path, name}).out;
       EXPECT_TRUE(std::vector<uint8_t>(out.begin(), out.end()) == std::vector<uint8_t>(s.data.begin(), s.data.end()))
           << name << " read back differently, version " << version;
     }
-    std::filesystem::remove(path);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "engine_test_util.h"
+#include "program.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define MSI_HAVE_SANITIZER 1
@@ -38,7 +39,8 @@ size_t AddressSpace() { return StatmPages(0); }
 size_t Resident() { return StatmPages(1); }
 
 // Runs `body` in a child limited to its present address space plus
-// `headroom`; the child's exit status (0 when the body holds).
+// `headroom`; the child's exit status (0 when the body holds, 99 when it
+// hung and was killed).
 int InLimitedChild(size_t headroom, const std::function<int()>& body) {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
@@ -49,7 +51,7 @@ int InLimitedChild(size_t headroom, const std::function<int()>& body) {
     ::_exit(body());
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  if (!ts::WaitChild(pid, &status)) return 99;  // hung: killed
   return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
 }
 

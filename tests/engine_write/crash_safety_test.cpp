@@ -94,7 +94,7 @@ TEST(CrashSafety, KilledCommitLeavesTheOldOrTheNewPackage) {
     ASSERT_EQ(read(fds[0], &c, 1), 1);
     double start = Seconds();
     int status = 0;
-    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WaitChild(pid, &status)) << "the committing child hung and was killed";
     commit_seconds = Seconds() - start;
     close(fds[0]);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
@@ -109,7 +109,7 @@ TEST(CrashSafety, KilledCommitLeavesTheOldOrTheNewPackage) {
     pid_t pid = fork();
     if (pid == 0) CommitInChild(again, -1);
     int status = 0;
-    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WaitChild(pid, &status)) << "the committing child hung and was killed";
     ASSERT_TRUE(ReadBytes(again) == new_bytes) << "two commits of the same change wrote different bytes";
     fs::remove(again);
   }
@@ -136,7 +136,7 @@ TEST(CrashSafety, KilledCommitLeavesTheOldOrTheNewPackage) {
     nanosleep(&pause, nullptr);
     kill(pid, SIGKILL);
     int status = 0;
-    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WaitChild(pid, &status));
     Bytes now = ReadBytes(victim);
     bool is_old = now == old_bytes;
     bool is_new = now == new_bytes;
@@ -168,7 +168,7 @@ TEST(CrashSafety, KilledCommitToAnOutputPathLeavesNoneOrAllOfIt) {
   pid_t probe = fork();
   if (probe == 0) CommitInChild(work, -1, out);
   int status = 0;
-  waitpid(probe, &status, 0);
+  ASSERT_TRUE(WaitChild(probe, &status)) << "the committing child hung and was killed";
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   Bytes expected = ReadBytes(out);
   std::mt19937 random(7);
@@ -189,7 +189,7 @@ TEST(CrashSafety, KilledCommitToAnOutputPathLeavesNoneOrAllOfIt) {
     close(fds[0]);
     usleep(static_cast<useconds_t>(micros(random)));
     kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WaitChild(pid, &status));
     if (fs::exists(out)) {
       ASSERT_TRUE(ReadBytes(out) == expected) << "kill " << k << " left a partial output";
       ++whole;
@@ -214,7 +214,7 @@ int InChild(F body) {
     _exit(code);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  if (!WaitChild(pid, &status)) return 99;  // hung: killed
   if (WIFSIGNALED(status)) return 100 + WTERMSIG(status);
   return WEXITSTATUS(status);
 }

@@ -4,6 +4,7 @@
 // the file underneath; and real msisql processes racing. In every case:
 // never a success whose change is missing from the file.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,13 +42,17 @@ class Writer {
     close(to_);  // the child closes everything and ends
     close(from_);
     int status = 0;
-    waitpid(pid_, &status, 0);
+    if (!WaitChild(pid_, &status)) ADD_FAILURE() << "a writer process hung and was killed";
   }
 
   UINT Do(Step step) {
     const char c = step;
     UINT code = 0xFFFFFFFF;
-    if (write(to_, &c, 1) != 1 || read(from_, &code, sizeof code) != sizeof code) return 0xFFFFFFFF;
+    // A step that never answers is a hang, reported as a failed step.
+    pollfd answer{from_, POLLIN, 0};
+    if (write(to_, &c, 1) != 1 || poll(&answer, 1, 60000) != 1 ||
+        read(from_, &code, sizeof code) != sizeof code)
+      return 0xFFFFFFFF;
     return code;
   }
 
@@ -224,7 +229,7 @@ TEST(TwoWriters, SecondWriterIsRefusedAtOpenReadersNever) {
       _exit(r == c.second ? 0 : 1);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WaitChild(pid, &status)) << "the other process hung and was killed";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "from another process";
     // Closed, the package is free again.
     MsiCloseHandle(first);
@@ -406,7 +411,7 @@ TEST(TwoWriters, RacingMsisqlProcessesNeverLoseACommittedChange) {
     int succeeded = 0;
     for (size_t i = 0; i < pids.size(); ++i) {
       int status = 0;
-      waitpid(pids[i], &status, 0);
+      ASSERT_TRUE(WaitChild(pids[i], &status)) << names[i] << " hung and was killed";
       ASSERT_TRUE(WIFEXITED(status)) << names[i] << " died";
       if (WEXITSTATUS(status) == 0) {
         ++succeeded;

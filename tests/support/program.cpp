@@ -143,4 +143,19 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& options) {
   return result;
 }
 
+bool WaitChild(int pid, int* status, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const pid_t done = ::waitpid(pid, status, WNOHANG);
+    if (done == pid || (done < 0 && errno != EINTR)) return done == pid;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      while (::waitpid(pid, status, 0) < 0 && errno == EINTR) {
+      }
+      return false;
+    }
+    ::usleep(2000);
+  }
+}
+
 }  // namespace ts

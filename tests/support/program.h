@@ -33,4 +33,8 @@ struct RunResult {
 // argv[0] is looked up in PATH when it has no slash.
 RunResult Run(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+// Waits for a child the test forked itself. Past the limit the child is
+// killed, reaped, and false comes back: the caller fails saying it hung.
+bool WaitChild(int pid, int* status, std::chrono::milliseconds limit = std::chrono::seconds(120));
+
 }  // namespace ts
