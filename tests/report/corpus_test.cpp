@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 
+#include "Failure.h"
 #include "TestSupport.h"
 
 namespace pellacor::testing {
@@ -101,7 +102,15 @@ TEST(CorpusTest, DamagedCopiesGiveACompleteFrame) {
       }
       TempDir dir;
       ts::WriteText(dir / original.filename(), damaged);
-      EXPECT_TRUE(Complete(RunReport(dir / original.filename())));
+      std::string report;
+      try {
+        report = RunReport(dir / original.filename());
+      } catch (const Failure& failure) {
+        FAIL() << "run-time error " << failure.number() << ": " << failure.description();
+      } catch (const std::exception& e) {
+        FAIL() << "exception: " << e.what();
+      }
+      EXPECT_TRUE(Complete(report)) << report.substr(report.size() < 300 ? 0 : report.size() - 300);
     }
   }
 }

@@ -44,7 +44,9 @@ void CopyPackage(const fs::path& from, const fs::path& to) {
 }
 
 TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "msitest.XXXXXX").string();
+  // No dot before the random letters: "msitest.msiK3x" would hold ".msi",
+  // which the report builder turns into ".html" wherever it stands.
+  std::string pattern = (fs::temp_directory_path() / "msitest-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
