@@ -2,7 +2,6 @@
 // handles, buffers, records, streams, views, open failures, and changes
 // that fail leaving nothing behind.
 #include <algorithm>
-#include <cstring>
 
 #include "engine_util.h"
 
@@ -27,8 +26,6 @@ TEST(Handles, BadAndClosedHandlesAreRefused) {
 TEST(Records, StringBufferConvention) {
   Handle rec(MsiCreateRecord(3));
   ASSERT_EQ(MsiRecordSetStringW(rec, 1, u"h\u00e9llo"), ERROR_SUCCESS);
-  MsiRecordSetStringW(rec, 3, u"");
-  EXPECT_TRUE(MsiRecordIsNull(rec, 3));
   // Sizes in characters without the terminator; too small a buffer gets a
   // terminated prefix and the size needed. The UTF-8 form counts bytes.
   const struct {
@@ -48,25 +45,15 @@ TEST(Records, StringBufferConvention) {
       EXPECT_EQ(buf[std::min<DWORD>(c.given - 1, c.size)], u'\0');
     }
   }
-  char bytes[16];
-  DWORD len = sizeof bytes;
-  EXPECT_EQ(MsiRecordGetStringA(rec, 1, bytes, &len), ERROR_SUCCESS);
-  EXPECT_EQ(len, 6u);
-  EXPECT_STREQ(bytes, "h\xC3\xA9llo");
+  EXPECT_EQ(ts::FieldText(rec, 1), "h\xC3\xA9llo");
 }
 
 TEST(Records, IntegersAndTheirTextForms) {
-  Handle rec(MsiCreateRecord(4));
-  MsiRecordSetInteger(rec, 1, -42);
-  MsiRecordSetStringA(rec, 2, "123");
-  MsiRecordSetStringA(rec, 3, "12x");
+  Handle rec = ts::MakeRecord({"#-42", "123", "12x", ""});
   EXPECT_EQ(ts::FieldText(rec, 1), "-42");
-  const int expected[] = {-42, 123, MSI_NULL_INTEGER, MSI_NULL_INTEGER};
-  for (UINT i = 1; i <= 4; ++i) EXPECT_EQ(MsiRecordGetInteger(rec, i), expected[i - 1]) << i;
-  EXPECT_EQ(MsiRecordGetInteger(rec, 99), MSI_NULL_INTEGER);
+  const int expected[] = {-42, 123, MSI_NULL_INTEGER, MSI_NULL_INTEGER, MSI_NULL_INTEGER};
+  for (UINT i = 1; i <= 5; ++i) EXPECT_EQ(MsiRecordGetInteger(rec, i), expected[i - 1]) << i;
   EXPECT_EQ(MsiRecordSetInteger(rec, 5, 1), ERROR_INVALID_PARAMETER);
-  MsiRecordSetInteger(rec, 1, MSI_NULL_INTEGER);
-  EXPECT_TRUE(MsiRecordIsNull(rec, 1));
   EXPECT_EQ(MsiRecordClearData(rec), ERROR_SUCCESS);
   EXPECT_TRUE(MsiRecordIsNull(rec, 2));
   EXPECT_EQ(MsiRecordGetFieldCount(rec), 4u);
@@ -78,9 +65,7 @@ TEST(Records, StreamsReadInChunksToTheEnd) {
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 13);
   ASSERT_EQ(MsiExtRecordSetStreamData(rec, 1, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
   EXPECT_EQ(MsiRecordDataSize(rec, 1), 2500u);
-  char probe[1];
-  DWORD len = 0;
-  EXPECT_EQ(MsiRecordGetStringA(rec, 1, probe, &len), ERROR_INVALID_DATATYPE);
+  EXPECT_EQ(ts::FieldText(rec, 1), "<error 1804>");  // ERROR_INVALID_DATATYPE
   std::vector<char> back;
   for (char chunk[1024];;) {
     DWORD n = sizeof chunk;
@@ -148,11 +133,6 @@ TEST(Databases, OpenFailuresHaveTheirCodes) {
     EXPECT_EQ(MsiOpenDatabaseA(c.path.c_str(), MSIDBOPEN_READONLY_A, &db), c.code) << c.path;
     EXPECT_EQ(db, 0u) << c.path;
   }
-  for (UINT code : {0u, 6u, 13u, 87u, 110u, 120u, 234u, 259u, 1615u, 1620u, 1627u, 1628u, 1629u}) {
-    ASSERT_NE(MsiExtResultDescriptionA(code), nullptr) << code;
-    EXPECT_GT(std::strlen(MsiExtResultDescriptionA(code)), 5u) << code;
-  }
-  EXPECT_EQ(MsiExtResultDescriptionA(4242), nullptr);
 }
 
 // Streams are named after rows: a name the file cannot hold is refused when

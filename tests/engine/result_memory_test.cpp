@@ -15,13 +15,6 @@
 
 #include "engine_util.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define MSI_HAVE_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define MSI_HAVE_SANITIZER 1
-#endif
-#endif
 
 namespace enginetest {
 namespace {
@@ -69,7 +62,7 @@ std::string InLimitedChild(const std::function<const char*()>& body) {
 class ResultMemory : public ::testing::Test {
  protected:
   void SetUp() override {
-#ifdef MSI_HAVE_SANITIZER
+#if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "address-space limits do not apply under AddressSanitizer";
 #endif
     ASSERT_EQ(ts::Open(dir_ / "j.msi", MSIDBOPEN_CREATE_A, db_), ERROR_SUCCESS);
