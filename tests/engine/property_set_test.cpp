@@ -10,8 +10,6 @@
 namespace msi {
 namespace {
 
-using Kind = PropertyValue::Kind;
-
 PropertySet Set(std::map<uint32_t, PropertyValue> values) { return PropertySet{std::move(values)}; }
 
 TEST(PropertySet, RoundTripsEveryTypeAndCodepage) {
