@@ -41,8 +41,7 @@ TEST(SqlParser, RejectsMalformedStatementsWithBadQuerySyntax) {
   };
   for (const char* sql : bad) {
     auto p = Parse(sql);
-    ASSERT_FALSE(p.ok()) << sql;
-    EXPECT_EQ(p.status().code(), 1615u) << sql;
+    EXPECT_EQ(p.ok() ? 0 : p.status().code(), 1615u) << sql;
   }
 }
 

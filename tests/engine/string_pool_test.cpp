@@ -1,24 +1,23 @@
+// The string pool as stored (header, then one length/count pair a string)
+// and as changed; and stream names, which share its compact alphabet.
 #include <gtest/gtest.h>
 
 #include "storage/string_pool.h"
+#include "stream_name.h"
 
 namespace msi {
 namespace {
 
-void Put16(std::vector<uint8_t>& v, uint16_t x) {
-  v.push_back(static_cast<uint8_t>(x));
-  v.push_back(static_cast<uint8_t>(x >> 8));
+// A stored pool: the header's two words, then (length, count) pairs.
+std::vector<uint8_t> Pool(std::vector<uint16_t> words) {
+  std::vector<uint8_t> v;
+  for (uint16_t w : words) v.push_back(static_cast<uint8_t>(w)), v.push_back(static_cast<uint8_t>(w >> 8));
+  return v;
 }
 
 TEST(StringPool, DecodesIdsCountsAndTheCodepage) {
-  std::vector<uint8_t> pool, data;
-  Put16(pool, 1252);  // codepage, 2-byte references
-  Put16(pool, 0);
-  Put16(pool, 3); Put16(pool, 2);  // id 1: "abc", 2 references
-  Put16(pool, 0); Put16(pool, 0);  // id 2: unused
-  Put16(pool, 1); Put16(pool, 1);  // id 3: "\x80" (the euro sign in 1252)
-  data = {'a', 'b', 'c', 0x80};
-  auto sp = StringPool::Load(pool, data);
+  // id 1 "abc" twice, id 2 unused, id 3 0x80 (the euro sign in 1252).
+  auto sp = StringPool::Load(Pool({1252, 0, 3, 2, 0, 0, 1, 1}), {'a', 'b', 'c', 0x80});
   ASSERT_TRUE(sp.ok());
   StringPool& p = **sp;
   EXPECT_EQ(p.codepage(), 1252);
@@ -29,56 +28,41 @@ TEST(StringPool, DecodesIdsCountsAndTheCodepage) {
   EXPECT_EQ(p.Utf8(3), "\xE2\x82\xAC");
   EXPECT_EQ(p.Find("\xE2\x82\xAC"), 3u);
   EXPECT_EQ(p.Find("abd"), 0u);
+  // Bytes that do not decode become replacement characters.
+  auto utf8 = StringPool::Load(Pool({65001, 0, 2, 1}), {0x81, 'a'});
+  ASSERT_TRUE(utf8.ok());
+  EXPECT_EQ((*utf8)->Utf8(1), "\xEF\xBF\xBD" "a");
 }
 
 TEST(StringPool, LongStringsTakeTwoEntriesButOneId) {
   const size_t big = 70000;
-  std::vector<uint8_t> pool, data(big, 'x');
-  Put16(pool, 0);
-  Put16(pool, 0x8000);  // 3-byte references requested
-  Put16(pool, 0); Put16(pool, static_cast<uint16_t>(big >> 16));  // id 1, high word
-  Put16(pool, static_cast<uint16_t>(big & 0xFFFF)); Put16(pool, 1);
-  Put16(pool, 2); Put16(pool, 1);  // id 2: "yz"
+  std::vector<uint8_t> data(big, 'x');
   data.push_back('y');
   data.push_back('z');
-  auto sp = StringPool::Load(pool, data);
+  // 3-byte references; id 1 as a marker entry with the high word, then the
+  // low word; id 2 "yz".
+  auto sp = StringPool::Load(Pool({0, 0x8000, 0, big >> 16, big & 0xFFFF, 1, 2, 1}), data);
   ASSERT_TRUE(sp.ok());
   EXPECT_TRUE((*sp)->long_refs_flag());
-  EXPECT_EQ((*sp)->Utf8(1).size(), big);
-  // A reader that gets the long entry wrong garbles every later string.
-  EXPECT_EQ((*sp)->Utf8(2), "yz");
   EXPECT_EQ((*sp)->codepage(), 0);
+  EXPECT_EQ((*sp)->Utf8(1).size(), big);
+  EXPECT_EQ((*sp)->Utf8(2), "yz") << "the long entry garbled the strings after it";
 }
 
-TEST(StringPool, LengthsBeyondTheDataAreDamage) {
-  std::vector<uint8_t> pool, data = {'a'};
-  Put16(pool, 1252); Put16(pool, 0);
-  Put16(pool, 5); Put16(pool, 1);
-  auto sp = StringPool::Load(pool, data);
-  ASSERT_FALSE(sp.ok());
-  EXPECT_EQ(sp.status().code(), 13u);
-  // A long-string marker in the last entry has no low word to read.
-  pool.resize(4);
-  Put16(pool, 0); Put16(pool, 1);
-  EXPECT_EQ(StringPool::Load(pool, data).status().code(), 13u);
-}
-
-TEST(StringPool, UndecodableBytesBecomeReplacementCharacters) {
-  std::vector<uint8_t> pool, data = {0x81, 'a'};  // 0x81 is unmapped in 932 as a lead byte alone
-  Put16(pool, 65001); Put16(pool, 0);
-  Put16(pool, 2); Put16(pool, 1);
-  auto sp = StringPool::Load(pool, data);
-  ASSERT_TRUE(sp.ok());
-  EXPECT_EQ((*sp)->Utf8(1), "\xEF\xBF\xBD" "a");
+TEST(StringPool, DamageIsInvalidData) {
+  // A length beyond the data; a long-string marker with no low word after it.
+  for (auto words : {std::vector<uint16_t>{1252, 0, 5, 1}, std::vector<uint16_t>{1252, 0, 0, 1}}) {
+    auto sp = StringPool::Load(Pool(words), {'a'});
+    ASSERT_FALSE(sp.ok());
+    EXPECT_EQ(sp.status().code(), 13u);
+  }
 }
 
 TEST(StringPool, AddingReusesTextAndFreeIds) {
   auto p = StringPool::CreateEmpty(1252);
   auto a = p->AddRef("alpha", true);
-  auto b = p->AddRef("beta", true);
-  ASSERT_TRUE(a && b);
-  EXPECT_EQ(*a, 1u);
-  EXPECT_EQ(*b, 2u);
+  ASSERT_TRUE(a && *a == 1u);
+  EXPECT_EQ(*p->AddRef("beta", true), 2u);
   EXPECT_EQ(*p->AddRef("alpha", true), 1u);
   EXPECT_EQ(p->RefCount(1), 2u);
   // A commit that finds "alpha" unused frees its id for the next string.
@@ -86,16 +70,14 @@ TEST(StringPool, AddingReusesTextAndFreeIds) {
   EXPECT_FALSE(p->IsUsed(1));
   EXPECT_EQ(*p->AddRef("gamma", true), 1u);
   EXPECT_EQ(p->Utf8(1), "gamma");
-  // Text the codepage cannot hold is kept as it is, apart from bytes that
-  // read the same, and marked so that a commit can refuse it.
+  // Text the codepage cannot hold is kept and marked, so a commit can
+  // refuse it; a codepage that holds it re-encodes it under the same id.
   auto han = p->AddRef("\xE4\xB8\xAD", true);
   ASSERT_TRUE(han.has_value());
   EXPECT_TRUE(p->Unencodable(*han));
+  EXPECT_FALSE(p->Unencodable(1));
   EXPECT_EQ(p->Utf8(*han), "\xE4\xB8\xAD");
-  EXPECT_EQ(p->Find("\xE4\xB8\xAD"), *han);
   EXPECT_EQ(*p->AddRef("\xE4\xB8\xAD", false), *han);
-  EXPECT_FALSE(p->Unencodable(*a));
-  // A codepage that holds it re-encodes it, and the id stays.
   ASSERT_TRUE(p->SetCodepage(936));
   EXPECT_FALSE(p->Unencodable(*han));
   EXPECT_EQ(p->Bytes(*han), "\xD6\xD0");
@@ -107,13 +89,8 @@ TEST(StringPool, AddingReusesTextAndFreeIds) {
 // last text looked up or stored is remembered: every path must give the
 // lowest id holding the text, and none may outlive a change of the pool.
 TEST(StringPool, RememberedLookupsFollowEveryChange) {
-  std::vector<uint8_t> pool, data = {'d', 'u', 'p', 'x', 'd', 'u', 'p'};
-  Put16(pool, 1252); Put16(pool, 0);
-  Put16(pool, 3); Put16(pool, 1);  // 1: "dup"
-  Put16(pool, 1); Put16(pool, 1);  // 2: "x"
-  Put16(pool, 3); Put16(pool, 1);  // 3: "dup" again, as some writers leave it
-  Put16(pool, 0); Put16(pool, 0);  // 4: free
-  auto sp = StringPool::Load(pool, data);
+  // 1 "dup", 2 "x", 3 "dup" again (as some writers leave it), 4 free.
+  auto sp = StringPool::Load(Pool({1252, 0, 3, 1, 1, 1, 3, 1, 0, 0}), {'d', 'u', 'p', 'x', 'd', 'u', 'p'});
   ASSERT_TRUE(sp.ok());
   StringPool& p = **sp;
   EXPECT_EQ(p.Find("dup"), 1u);
@@ -137,6 +114,30 @@ TEST(StringPool, RememberedLookupsFollowEveryChange) {
   p.Release(*t, false);
   p.SetCounts({0, 1, 1, 1, 1});
   EXPECT_EQ(p.Find("temp"), 0u);
+}
+
+TEST(StreamName, EncodesInTheCompactAlphabetAndRoundTrips) {
+  // Pairs share a unit ('0' is 0, 'A' 10); a lone one takes the single
+  // form; others stay and break pairs; table streams carry the marker.
+  const struct {
+    std::u16string name;
+    bool table;
+    std::u16string stored;
+  } cases[] = {{u"0A", false, {char16_t(0x3800 + (10 << 6))}},
+               {u"_", false, {char16_t(0x4800 + 63)}},
+               {u"a-b", false, {char16_t(0x4800 + 36), u'-', char16_t(0x4800 + 37)}},
+               {u"_S", true, {kTableStreamMarker, char16_t(0x3800 + 63 + (28 << 6))}}};
+  for (const auto& c : cases) EXPECT_EQ(EncodeStreamName(c.name, c.table), c.stored);
+  for (const std::u16string name : {u"", u"a", u"ab", u"abc", u"Binary.WixUI_Bmp_Banner", u"Icon.installericon.exe",
+                                    u"\u0005SummaryInformation", u"caf\u00e9.cab", u"x y", u"...", u"_StringPool"}) {
+    for (bool table : {false, true}) {
+      bool is_table = !table;
+      EXPECT_EQ(DecodeStreamName(EncodeStreamName(name, table), &is_table), name);
+      EXPECT_EQ(is_table, table);
+    }
+  }
+  // 62 characters of the alphabet fit the 31 units a compound file allows.
+  EXPECT_EQ(EncodeStreamName(std::u16string(62, u'x'), false).size(), 31u);
 }
 
 }  // namespace
