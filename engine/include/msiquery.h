@@ -498,6 +498,16 @@ UINT MsiSummaryInfoPersist(MSIHANDLE hSummaryInfo);
 /* Sets a stream field from memory (the bytes are copied). */
 UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField,
                                const void *pData, DWORD cbData);
+/* Reads like MsiRecordReadStream, but from byte ullOffset of the stream,
+ * leaving the field's read position alone: up to *pcbDataBuf bytes, fewer
+ * only at the end of the stream (0 at or past it). A large stream of a
+ * package is read from the file piece by piece, so reading a stream of
+ * gigabytes this way (or with MsiRecordReadStream) costs no memory of its
+ * size. ERROR_INVALID_DATA for a null field, ERROR_INVALID_DATATYPE for a
+ * field that holds no stream. */
+UINT MsiExtRecordReadStreamAt(MSIHANDLE hRecord, UINT iField,
+                              unsigned long long ullOffset, char *szDataBuf,
+                              DWORD *pcbDataBuf);
 /* The engine's description of a result code, or a null pointer when it
  * has none. The texts are static: never freed, valid for the program's
  * life. */

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -45,7 +46,7 @@ struct CabinetLibrary::State {
     State* state;
   } system{};
   mscab_decompressor* decompressor = nullptr;
-  std::map<std::string, std::vector<unsigned char>> memory;
+  std::map<std::string, EmbeddedCabinet> embedded;
   // libmspack keeps the name it was given and opens it again to extract.
   std::deque<std::string> names;
   struct Part {
@@ -53,6 +54,10 @@ struct CabinetLibrary::State {
     mscabd_cabinet* cabinet;
   };
   std::vector<Part> parts;
+  // Files the library drops when it joins a cabinet to a set (see
+  // RecoverDroppedFiles), made again here; the deques keep them in place.
+  std::deque<mscabd_file> recovered;
+  std::deque<std::string> recovered_names;
   int output_fd = -1;
   int open_errno = 0;
   uint64_t written = 0;
@@ -63,11 +68,17 @@ namespace {
 
 struct OpenFile {
   CabinetLibrary::State* state;
-  enum class Kind { kMemory, kDescriptor, kOutput } kind;
-  const std::vector<unsigned char>* bytes = nullptr;
+  enum class Kind { kEmbedded, kDescriptor, kOutput } kind;
+  const EmbeddedCabinet* cabinet = nullptr;
   off_t position = 0;
   int fd = -1;
+  // The library reads headers a few bytes at a time: an embedded cabinet
+  // is fetched from the engine a window at a time instead.
+  std::vector<unsigned char> window{};
+  off_t window_at = 0;
 };
+
+constexpr size_t kWindowSize = 1 << 16;
 
 CabinetLibrary::State* StateOf(mspack_system* self) {
   return reinterpret_cast<CabinetLibrary::State::System*>(self)->state;
@@ -77,15 +88,15 @@ OpenFile* FileOf(mspack_file* file) { return reinterpret_cast<OpenFile*>(file); 
 
 mspack_file* Open(mspack_system* self, const char* name, int mode) {
   CabinetLibrary::State* state = StateOf(self);
-  auto* file = new OpenFile{state, OpenFile::Kind::kMemory};
+  auto* file = new OpenFile{state, OpenFile::Kind::kEmbedded};
   if (mode == MSPACK_SYS_OPEN_WRITE && std::strcmp(name, kOutputName) == 0) {
     file->kind = OpenFile::Kind::kOutput;
     file->fd = state->output_fd;
   } else if (mode != MSPACK_SYS_OPEN_READ) {
     delete file;
     return nullptr;
-  } else if (auto found = state->memory.find(name); found != state->memory.end()) {
-    file->bytes = &found->second;
+  } else if (auto found = state->embedded.find(name); found != state->embedded.end()) {
+    file->cabinet = &found->second;
   } else {
     file->kind = OpenFile::Kind::kDescriptor;
     file->fd = ::open(name, O_RDONLY | O_CLOEXEC);
@@ -104,16 +115,44 @@ void Close(mspack_file* handle) {
   delete file;
 }
 
+// Copies from the embedded cabinet through the window; -1 when the engine
+// cannot read it.
+int ReadEmbedded(OpenFile& file, unsigned char* out, int bytes) {
+  const off_t size = static_cast<off_t>(file.cabinet->size);
+  const off_t count = std::min<off_t>(bytes, std::max<off_t>(0, size - file.position));
+  off_t done = 0;
+  while (done < count) {
+    const off_t at = file.position + done;
+    const off_t window_end = file.window_at + static_cast<off_t>(file.window.size());
+    if (at < file.window_at || at >= window_end) {
+      // Large reads go straight to the caller's buffer.
+      if (count - done >= static_cast<off_t>(kWindowSize)) {
+        const long n = file.cabinet->read(static_cast<uint64_t>(at), out + done, static_cast<size_t>(count - done));
+        if (n <= 0) return -1;
+        done += n;
+        continue;
+      }
+      file.window.resize(static_cast<size_t>(std::min<off_t>(kWindowSize, size - at)));
+      const long n = file.cabinet->read(static_cast<uint64_t>(at), file.window.data(), file.window.size());
+      if (n != static_cast<long>(file.window.size())) {
+        file.window.clear();
+        return -1;
+      }
+      file.window_at = at;
+      continue;
+    }
+    const off_t take = std::min<off_t>(count - done, window_end - at);
+    std::memcpy(out + done, file.window.data() + (at - file.window_at), static_cast<size_t>(take));
+    done += take;
+  }
+  file.position += count;
+  return static_cast<int>(count);
+}
+
 int Read(mspack_file* handle, void* buffer, int bytes) {
   OpenFile* file = FileOf(handle);
   if (bytes < 0) return -1;
-  if (file->kind == OpenFile::Kind::kMemory) {
-    const off_t size = static_cast<off_t>(file->bytes->size());
-    const off_t count = std::min<off_t>(bytes, std::max<off_t>(0, size - file->position));
-    if (count > 0) std::memcpy(buffer, file->bytes->data() + file->position, static_cast<size_t>(count));
-    file->position += count;
-    return static_cast<int>(count);
-  }
+  if (file->kind == OpenFile::Kind::kEmbedded) return ReadEmbedded(*file, static_cast<unsigned char*>(buffer), bytes);
   if (file->kind != OpenFile::Kind::kDescriptor) return -1;
   for (;;) {
     const ssize_t n = ::read(file->fd, buffer, static_cast<size_t>(bytes));
@@ -147,8 +186,8 @@ int Seek(mspack_file* handle, off_t offset, int mode) {
                                                      : SEEK_END;
     return ::lseek(file->fd, offset, whence) < 0 ? -1 : 0;
   }
-  if (file->kind != OpenFile::Kind::kMemory) return -1;
-  const off_t size = static_cast<off_t>(file->bytes->size());
+  if (file->kind != OpenFile::Kind::kEmbedded) return -1;
+  const off_t size = static_cast<off_t>(file->cabinet->size);
   const off_t base = mode == MSPACK_SYS_SEEK_START ? 0
                      : mode == MSPACK_SYS_SEEK_CUR ? file->position
                                                    : size;
@@ -211,16 +250,57 @@ Outcome<std::unique_ptr<CabinetLibrary>> CabinetLibrary::Create() {
   return std::unique_ptr<CabinetLibrary>(new CabinetLibrary(std::move(state)));
 }
 
-Status CabinetLibrary::AddEmbedded(const std::string& label, std::vector<unsigned char> bytes) {
+Status CabinetLibrary::AddEmbedded(const std::string& label, EmbeddedCabinet cabinet) {
   // No path contains a name without '/', so this never shadows a real file.
-  const std::string name = "memory:" + std::to_string(state_->memory.size());
-  state_->memory.emplace(name, std::move(bytes));
+  const std::string name = "embedded:" + std::to_string(state_->embedded.size());
+  state_->embedded.emplace(name, std::move(cabinet));
   return Add(label, name);
 }
 
 Status CabinetLibrary::AddFile(const std::string& label, const std::string& path) {
   return Add(label, path.find('/') == std::string::npos ? "./" + path : path);
 }
+
+namespace {
+
+size_t Count(const mscabd_folder* f) {
+  size_t n = 0;
+  for (; f != nullptr; f = f->next) ++n;
+  return n;
+}
+
+// libmspack, joining a folder continued from the previous cabinet, keeps
+// only the file continued across the boundary and drops the files after it
+// in that folder (their data is all there, in the joined folder). They are
+// made again from the part's own listing, pointing into the joined folder.
+// A file as a part lists it, its name copied: the join frees the library's.
+struct ListedFile {
+  mscabd_file file;
+  std::string name;
+};
+
+void RecoverDroppedFiles(CabinetLibrary::State& state, mscabd_cabinet* set, size_t joined_folder,
+                         const std::vector<ListedFile>& continuing) {
+  mscabd_folder* folder = set->folders;
+  for (size_t i = 0; i < joined_folder && folder != nullptr; ++i) folder = folder->next;
+  if (folder == nullptr) return;
+  for (const auto& [listed, name] : continuing) {
+    bool kept = false;
+    for (const mscabd_file* f = set->files; f != nullptr && !kept; f = f->next)
+      kept = f->offset == listed.offset && f->length == listed.length && name == f->filename;
+    for (const mscabd_file& f : state.recovered)
+      kept = kept || (f.offset == listed.offset && name == f.filename);
+    if (kept) continue;
+    state.recovered_names.push_back(name);
+    mscabd_file copy = listed;
+    copy.next = nullptr;
+    copy.filename = state.recovered_names.back().data();
+    copy.folder = folder;
+    state.recovered.push_back(copy);
+  }
+}
+
+}  // namespace
 
 Status CabinetLibrary::Add(const std::string& label, const std::string& library_name) {
   mscab_decompressor* d = state_->decompressor;
@@ -235,10 +315,18 @@ Status CabinetLibrary::Add(const std::string& label, const std::string& library_
   mscabd_cabinet* previous = state_->parts.empty() ? nullptr : state_->parts.back().cabinet;
   state_->parts.push_back({label, cabinet});
   if (previous && (previous->flags & MSCAB_HDR_NEXTCAB) && previous->nextcab == nullptr) {
+    // What the new part lists in the folder it continues, before the join.
+    std::vector<ListedFile> continuing;
+    for (const mscabd_file* f = cabinet->files; f != nullptr; f = f->next)
+      if (f->folder == cabinet->folders) continuing.push_back({*f, f->filename});
+    const size_t folders_before = Count(previous->folders);
+    const size_t folders_added = Count(cabinet->folders);
     const int r = d->append(d, previous, cabinet);
     if (r != MSPACK_ERR_OK)
       return Failure{"cabinet " + label + " does not continue " + state_->parts[state_->parts.size() - 2].label +
                      ": " + LibraryMessage(r)};
+    if (folders_before > 0 && Count(previous->folders) < folders_before + folders_added)
+      RecoverDroppedFiles(*state_, previous, folders_before - 1, continuing);
   }
   return Ok();
 }
@@ -250,6 +338,7 @@ std::vector<CabinetEntry> CabinetLibrary::Entries() const {
     for (const mscabd_file* f = part.cabinet->files; f != nullptr; f = f->next)
       entries.push_back({f->filename, f->length, DosTime(*f), f});
   }
+  for (const mscabd_file& f : state_->recovered) entries.push_back({f.filename, f.length, DosTime(f), &f});
   return entries;
 }
 

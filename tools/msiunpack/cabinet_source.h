@@ -21,6 +21,13 @@ struct CabinetEntry {
   const void* handle = nullptr;  // the library's file, for Extract
 };
 
+// A cabinet stored in the package, read where it lies: `read` copies up to
+// n bytes from an offset (fewer only at the end) or answers -1.
+struct EmbeddedCabinet {
+  uint64_t size = 0;
+  std::function<long(uint64_t offset, void* out, size_t n)> read;
+};
+
 class CabinetLibrary {
  public:
   // Called with the bytes written so far to one output file.
@@ -33,7 +40,7 @@ class CabinetLibrary {
 
   // Adds the next part of the cabinet list; `label` names it in messages.
   // A part that the previous one says continues there is joined to it.
-  Status AddEmbedded(const std::string& label, std::vector<unsigned char> bytes);
+  Status AddEmbedded(const std::string& label, EmbeddedCabinet cabinet);
   Status AddFile(const std::string& label, const std::string& path);
 
   // Every file of every cabinet, in cabinet order.

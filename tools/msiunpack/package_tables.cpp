@@ -118,27 +118,40 @@ bool PackageDatabase::HasStream(const std::string& name) const {
   return s.ok() && found;
 }
 
-Outcome<std::vector<unsigned char>> PackageDatabase::ReadStream(const std::string& name) const {
-  Handle params, view, row;
+Outcome<PackageStream> PackageDatabase::OpenStream(const std::string& name) const {
+  Handle params, view;
   *params.out() = MsiCreateRecord(1);
   MsiRecordSetStringA(params.get(), 1, name.c_str());
   const std::string doing = "reading stream " + name;
-  UINT r = MsiDatabaseOpenViewA(handle_, "SELECT `Data` FROM `_Streams` WHERE `Name` = ?",
-                                view.out());
+  UINT r = MsiDatabaseOpenViewA(handle_, "SELECT `Data` FROM `_Streams` WHERE `Name` = ?", view.out());
   if (r == ERROR_SUCCESS) r = MsiViewExecute(view.get(), params.get());
-  if (r == ERROR_SUCCESS) r = MsiViewFetch(view.get(), row.out());
+  MSIHANDLE row = 0;
+  if (r == ERROR_SUCCESS) r = MsiViewFetch(view.get(), &row);
   if (r == ERROR_NO_MORE_ITEMS) return Failure{doing + ": the package has no such stream"};
   if (r != ERROR_SUCCESS) return EngineFailure(r, doing);
-  std::vector<unsigned char> bytes(MsiRecordDataSize(row.get(), 1));
+  return PackageStream(row, MsiRecordDataSize(row, 1));
+}
+
+Outcome<std::vector<unsigned char>> PackageDatabase::ReadStream(const std::string& name) const {
+  auto stream = OpenStream(name);
+  if (!stream.ok()) return stream.failure();
+  std::vector<unsigned char> bytes(static_cast<size_t>(stream.value().size()));
+  if (stream.value().Read(0, bytes.data(), bytes.size()) != static_cast<long>(bytes.size()))
+    return Failure{"reading stream " + name + ": the stream ends early"};
+  return bytes;
+}
+
+long PackageStream::Read(uint64_t offset, void* out, size_t n) const {
   size_t filled = 0;
-  while (filled < bytes.size()) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1u << 20));
-    r = MsiRecordReadStream(row.get(), 1, reinterpret_cast<char*>(bytes.data() + filled), &chunk);
-    if (r != ERROR_SUCCESS) return EngineFailure(r, doing);
-    if (chunk == 0) return Failure{doing + ": the stream ends early"};
+  while (filled < n) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - filled, 1u << 20));
+    if (MsiExtRecordReadStreamAt(record_, 1, offset + filled, static_cast<char*>(out) + filled, &chunk) !=
+        ERROR_SUCCESS)
+      return -1;
+    if (chunk == 0) break;
     filled += chunk;
   }
-  return bytes;
+  return static_cast<long>(filled);
 }
 
 }  // namespace msiunpack

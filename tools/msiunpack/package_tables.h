@@ -46,6 +46,27 @@ struct PackageTables {
   int word_count = 0;           // summary information property 15
 };
 
+// A stream of the package, read in pieces where it lies in the package
+// (never copied whole, so a cabinet of gigabytes costs no memory of its
+// size). Holds the record it was fetched into.
+class PackageStream {
+ public:
+  PackageStream(PackageStream&& other) noexcept : record_(other.record_), size_(other.size_) { other.record_ = 0; }
+  PackageStream& operator=(PackageStream&&) = delete;
+  ~PackageStream() { MsiCloseHandle(record_); }
+
+  uint64_t size() const { return size_; }
+  // Up to n bytes from `offset` (fewer only at the end); -1 when the
+  // engine cannot read them.
+  long Read(uint64_t offset, void* out, size_t n) const;
+
+ private:
+  friend class PackageDatabase;
+  PackageStream(MSIHANDLE record, uint64_t size) : record_(record), size_(size) {}
+  MSIHANDLE record_ = 0;
+  uint64_t size_ = 0;
+};
+
 // An open database handle, closed with the object.
 class PackageDatabase {
  public:
@@ -57,6 +78,7 @@ class PackageDatabase {
   Outcome<PackageTables> ReadTables() const;
   bool HasStream(const std::string& name) const;
   Outcome<std::vector<unsigned char>> ReadStream(const std::string& name) const;
+  Outcome<PackageStream> OpenStream(const std::string& name) const;
 
  private:
   explicit PackageDatabase(MSIHANDLE handle) : handle_(handle) {}

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <unordered_map>
 
 #include "cabinet_source.h"
@@ -42,8 +43,16 @@ Outcome<std::unique_ptr<CabinetLibrary>> OpenCabinets(const PackageDatabase& db,
   for (const std::string& name : names) {
     Status added = Ok();
     if (name[0] == '#') {
-      auto bytes = db.ReadStream(name.substr(1));
-      added = bytes.ok() ? cabinets.AddEmbedded(name, std::move(bytes.value())) : bytes.failure();
+      auto stream = db.OpenStream(name.substr(1));
+      if (stream.ok()) {
+        auto shared = std::make_shared<PackageStream>(std::move(stream.value()));
+        const uint64_t size = shared->size();
+        added = cabinets.AddEmbedded(name, {size, [shared](uint64_t offset, void* out, size_t n) {
+                                              return shared->Read(offset, out, n);
+                                            }});
+      } else {
+        added = stream.failure();
+      }
     } else {
       added = cabinets.AddFile(name, FolderOf(package) + "/" + name);
     }

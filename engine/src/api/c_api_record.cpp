@@ -209,14 +209,31 @@ UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char* szDataBuf, DWORD*
       *pcbDataBuf = static_cast<DWORD>(remaining);
       return ERROR_SUCCESS;
     }
-    auto bytes = f.stream->Load();
-    if (!bytes.ok()) return bytes.status().code();
-    const std::vector<uint8_t>& data = **bytes;
-    const uint64_t have = data.size() > f.read_position ? data.size() - f.read_position : 0;
-    const DWORD n = static_cast<DWORD>(std::min<uint64_t>(have, *pcbDataBuf));
-    if (n > 0) std::memcpy(szDataBuf, data.data() + f.read_position, n);
-    f.read_position += n;
-    *pcbDataBuf = n;
+    auto n = f.stream->ReadAt(f.read_position, reinterpret_cast<uint8_t*>(szDataBuf), *pcbDataBuf);
+    if (!n.ok()) return n.status().code();
+    f.read_position += *n;
+    *pcbDataBuf = static_cast<DWORD>(*n);
+    return ERROR_SUCCESS;
+  });
+}
+
+UINT MsiExtRecordReadStreamAt(MSIHANDLE hRecord, UINT iField, unsigned long long ullOffset, char* szDataBuf,
+                              DWORD* pcbDataBuf) {
+  return Guarded([&]() -> UINT {
+    if (pcbDataBuf == nullptr || (szDataBuf == nullptr && *pcbDataBuf != 0)) return ERROR_INVALID_PARAMETER;
+    auto rec = Find<Record>(hRecord);
+    if (!rec) return ERROR_INVALID_HANDLE;
+    if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+    Field& f = rec->at(iField);
+    if (f.kind == Field::Kind::kNull) {
+      *pcbDataBuf = 0;
+      return ERROR_INVALID_DATA;
+    }
+    if (f.kind != Field::Kind::kStream) return ERROR_INVALID_DATATYPE;
+    if (*pcbDataBuf == 0) return ERROR_SUCCESS;
+    auto n = f.stream->ReadAt(ullOffset, reinterpret_cast<uint8_t*>(szDataBuf), *pcbDataBuf);
+    if (!n.ok()) return n.status().code();
+    *pcbDataBuf = static_cast<DWORD>(*n);
     return ERROR_SUCCESS;
   });
 }

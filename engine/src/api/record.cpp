@@ -1,5 +1,8 @@
 #include "api/record.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace msi::api {
 
 Result<StreamBytes> StreamSource::Load() {
@@ -9,6 +12,23 @@ Result<StreamBytes> StreamSource::Load() {
   if (!loaded.ok()) return loaded.status();
   bytes = *loaded;
   return bytes;
+}
+
+Result<size_t> StreamSource::ReadAt(uint64_t offset, uint8_t* out, size_t n) {
+  if (!bytes && db && !pieces_looked_up_) {
+    auto pieces = db->StreamPieces(where);
+    if (!pieces.ok()) return pieces.status();
+    pieces_ = *pieces;
+    pieces_looked_up_ = true;
+  }
+  if (!bytes && pieces_) return pieces_->Read(offset, out, n);
+  auto loaded = Load();
+  if (!loaded.ok()) return loaded.status();
+  const std::vector<uint8_t>& data = **loaded;
+  if (offset >= data.size()) return size_t{0};
+  const size_t take = static_cast<size_t>(std::min<uint64_t>(n, data.size() - offset));
+  if (take > 0) std::memcpy(out, data.data() + offset, take);
+  return take;
 }
 
 void Record::SetInteger(unsigned i, int32_t v) {

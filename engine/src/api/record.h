@@ -18,9 +18,17 @@ struct StreamSource {
   std::shared_ptr<Database> db;  // null for bytes given in memory
   StreamLocation where;
   uint64_t size = 0;
-  StreamBytes bytes;  // loaded on first read
+  StreamBytes bytes;  // loaded on first Load
 
   Result<StreamBytes> Load();
+  // Copies up to n bytes from `offset` (fewer only at the end). A large
+  // stream of a package is read from the file piece by piece, never
+  // loaded whole, so reading it costs no memory of its size.
+  Result<size_t> ReadAt(uint64_t offset, uint8_t* out, size_t n);
+
+ private:
+  std::shared_ptr<const cfb::StreamExtents> pieces_;
+  bool pieces_looked_up_ = false;
 };
 
 struct Field {

@@ -39,15 +39,13 @@ Result<std::shared_ptr<const CompoundFileReader>> CompoundFileReader::Open(
 
 void CompoundFileReader::CopySector(uint32_t sector, uint32_t offset, uint8_t* out,
                                     uint32_t size) const {
-  const uint64_t start = (static_cast<uint64_t>(sector) + 1) * geo_.sector_size + offset;
-  const uint64_t have = start < image_->size() ? image_->size() - start : 0;
-  const uint64_t n = std::min<uint64_t>(have, size);
-  if (n > 0) std::memcpy(out, image_->data() + start, n);
-  if (n < size) std::memset(out + n, 0, size - n);
+  image_->Read((static_cast<uint64_t>(sector) + 1) * geo_.sector_size + offset, out, size);
 }
 
 Status CompoundFileReader::Load() {
-  const uint8_t* h = image_->data();
+  uint8_t header[512];
+  image_->Read(0, header, sizeof header);
+  const uint8_t* h = header;
   if (image_->size() < 512 || std::memcmp(h, kSignature, 8) != 0) {
     return Status::Error(1620, "not a compound file (no signature)");
   }
@@ -253,10 +251,15 @@ Result<std::vector<uint8_t>> CompoundFileReader::ReadStream(uint32_t id) const {
   const size_t size = static_cast<size_t>(e.size);
   auto append = [&](uint32_t sector, uint32_t offset, uint32_t n) {
     const uint64_t start = (static_cast<uint64_t>(sector) + 1) * geo_.sector_size + offset;
-    const uint64_t have = start < image_->size() ? image_->size() - start : 0;
-    const size_t take = static_cast<size_t>(std::min<uint64_t>(have, n));
-    out.insert(out.end(), image_->data() + start, image_->data() + start + take);
-    out.resize(out.size() + (n - take));  // a file cut short reads as zeros
+    if (image_->data() != nullptr) {
+      const uint64_t have = start < image_->size() ? image_->size() - start : 0;
+      const size_t take = static_cast<size_t>(std::min<uint64_t>(have, n));
+      out.insert(out.end(), image_->data() + start, image_->data() + start + take);
+      out.resize(out.size() + (n - take));  // a file cut short reads as zeros
+    } else {
+      out.resize(out.size() + n);
+      image_->Read(start, out.data() + out.size() - n, n);
+    }
   };
   if (e.size < mini_cutoff_) {
     const uint64_t mini_capacity =
@@ -322,13 +325,59 @@ std::optional<uint64_t> CompoundFileReader::ContiguousOffset(const DirectoryEntr
 
 Result<Bytes> CompoundFileReader::ShareStream(uint32_t id) const {
   if (id < entries_.size() && entries_[id].type == EntryType::kStream && entries_[id].size > 0) {
-    if (auto offset = ContiguousOffset(entries_[id])) {
+    auto offset = ContiguousOffset(entries_[id]);
+    if (offset && image_->data() != nullptr) {
       return Bytes(image_, image_->data() + *offset, static_cast<size_t>(entries_[id].size));
     }
   }
   auto copy = ReadStream(id);
   if (!copy.ok()) return copy.status();
   return Bytes(std::make_shared<const std::vector<uint8_t>>(std::move(*copy)));
+}
+
+Result<std::shared_ptr<const StreamExtents>> CompoundFileReader::Extents(uint32_t id) const {
+  if (id >= entries_.size() || entries_[id].type != EntryType::kStream) {
+    return Status::Error(87, "not a stream");
+  }
+  const DirectoryEntry& e = entries_[id];
+  if (e.size < mini_cutoff_) return std::shared_ptr<const StreamExtents>();
+  auto extents = std::make_shared<StreamExtents>();
+  extents->image_ = image_;
+  extents->size_ = e.size;
+  const uint64_t sector_size = geo_.sector_size;
+  const uint32_t limit = std::min<uint32_t>(static_cast<uint32_t>(fat_.size()), geo_.sector_count);
+  std::vector<bool> seen(limit);  // a sector met twice means a loop
+  uint32_t cur = e.start_sector;
+  for (uint64_t at = 0; at < e.size; at += sector_size) {
+    if (cur >= limit || seen[cur]) return Damaged("stream chain");
+    seen[cur] = true;
+    const uint64_t file_offset = (cur + 1ull) * sector_size;
+    const uint64_t length = std::min<uint64_t>(sector_size, e.size - at);
+    auto& runs = extents->runs_;
+    if (!runs.empty() && runs.back().file_offset + runs.back().length == file_offset) {
+      runs.back().length += length;
+    } else {
+      runs.push_back({at, file_offset, length});
+    }
+    cur = fat_[cur];
+  }
+  return std::shared_ptr<const StreamExtents>(std::move(extents));
+}
+
+size_t StreamExtents::Read(uint64_t offset, uint8_t* out, size_t n) const {
+  if (offset >= size_) return 0;
+  n = static_cast<size_t>(std::min<uint64_t>(n, size_ - offset));
+  // The last run that starts at or before the offset holds it.
+  auto run = std::upper_bound(runs_.begin(), runs_.end(), offset,
+                              [](uint64_t o, const Run& r) { return o < r.stream_offset; });
+  size_t done = 0;
+  for (--run; done < n && run != runs_.end(); ++run) {
+    const uint64_t within = offset + done - run->stream_offset;
+    const size_t take = static_cast<size_t>(std::min<uint64_t>(run->length - within, n - done));
+    image_->ReadUnmapped(run->file_offset + within, out + done, take);
+    done += take;
+  }
+  return done;
 }
 
 }  // namespace msi::cfb

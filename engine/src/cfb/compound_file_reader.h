@@ -31,6 +31,25 @@ struct DirectoryEntry {
   uint32_t left = 0, right = 0, child = 0;
 };
 
+// Where a stream's bytes lie in the file, run by run, so that it can be
+// read piece by piece without being loaded whole.
+class StreamExtents {
+ public:
+  uint64_t size() const { return size_; }
+  // Copies up to n bytes from byte `offset` of the stream (fewer only at
+  // its end), reading by descriptor so no pages of the stream stay behind.
+  size_t Read(uint64_t offset, uint8_t* out, size_t n) const;
+
+ private:
+  friend class CompoundFileReader;
+  struct Run {
+    uint64_t stream_offset, file_offset, length;
+  };
+  std::shared_ptr<const FileImage> image_;
+  std::vector<Run> runs_;  // ascending stream_offset, together covering size_
+  uint64_t size_ = 0;
+};
+
 class CompoundFileReader {
  public:
   static constexpr uint32_t kRootId = 0;
@@ -55,6 +74,9 @@ class CompoundFileReader {
   // streams are neither copied nor paged in before they are read; a copy
   // otherwise.
   Result<Bytes> ShareStream(uint32_t id) const;
+  // The runs of a stream kept in regular sectors; null for a stream in
+  // the mini stream (under 4,096 bytes: read it whole).
+  Result<std::shared_ptr<const StreamExtents>> Extents(uint32_t id) const;
   // The size a stream's chain really holds (its declared size was checked
   // against its chain at open).
   uint64_t StreamSize(uint32_t id) const { return entries_[id].size; }

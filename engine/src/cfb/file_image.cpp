@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -51,28 +52,16 @@ Result<std::shared_ptr<const FileImage>> FileImage::Map(const std::string& path)
   std::shared_ptr<FileImage> image(new FileImage());
   image->size_ = static_cast<size_t>(st.st_size);
   image->stamp_ = StampOf(st);
+  image->fd_ = fd;
   if (image->size_ > 0) {
     void* p = ::mmap(nullptr, image->size_, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (p == MAP_FAILED) {
-      // Some file systems cannot map; reading the whole file still works.
-      image->owned_.resize(image->size_);
-      size_t done = 0;
-      while (done < image->size_) {
-        ssize_t n = ::pread(fd, image->owned_.data() + done, image->size_ - done,
-                            static_cast<off_t>(done));
-        if (n <= 0) {
-          ::close(fd);
-          return Status::Error(110, "cannot read " + path);
-        }
-        done += static_cast<size_t>(n);
-      }
-      image->data_ = image->owned_.data();
-    } else {
+    // Without a mapping (no room in the address space, or a file system
+    // that cannot map) every read goes through the descriptor.
+    if (p != MAP_FAILED) {
       image->mapping_ = p;
       image->data_ = static_cast<const uint8_t*>(p);
     }
   }
-  ::close(fd);
   return std::shared_ptr<const FileImage>(std::move(image));
 }
 
@@ -86,6 +75,35 @@ std::shared_ptr<const FileImage> FileImage::FromBytes(std::vector<uint8_t> bytes
 
 FileImage::~FileImage() {
   if (mapping_ != nullptr) ::munmap(mapping_, size_);
+  if (fd_ >= 0) ::close(fd_);
+}
+
+size_t FileImage::Read(uint64_t offset, uint8_t* out, size_t n) const {
+  if (data_ == nullptr) return ReadUnmapped(offset, out, n);
+  const uint64_t have = offset < size_ ? size_ - offset : 0;
+  const size_t take = static_cast<size_t>(std::min<uint64_t>(have, n));
+  if (take > 0) std::memcpy(out, data_ + offset, take);
+  if (take < n) std::memset(out + take, 0, n - take);
+  return take;
+}
+
+size_t FileImage::ReadUnmapped(uint64_t offset, uint8_t* out, size_t n) const {
+  if (fd_ < 0) {  // bytes in memory (or an empty file)
+    if (data_ != nullptr) return Read(offset, out, n);
+    std::memset(out, 0, n);
+    return 0;
+  }
+  const uint64_t have = offset < size_ ? size_ - offset : 0;
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(have, n));
+  size_t done = 0;
+  while (done < want) {
+    const ssize_t got = ::pread(fd_, out + done, want - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the file shrank under us: the rest reads as zeros
+    done += static_cast<size_t>(got);
+  }
+  if (done < n) std::memset(out + done, 0, n - done);
+  return done;
 }
 
 }  // namespace msi::cfb

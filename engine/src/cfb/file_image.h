@@ -1,5 +1,7 @@
 // The bytes of a whole package file, mapped read-only, so that streams are
-// only paged in when a caller reads them.
+// only paged in when a caller reads them. Where the address space cannot
+// hold the mapping (a huge package under a memory limit), the image reads
+// by descriptor instead and data() is null.
 #pragma once
 
 #include <cstddef>
@@ -40,8 +42,15 @@ class FileImage {
   FileImage& operator=(const FileImage&) = delete;
   ~FileImage();
 
+  // Null when the file is read by descriptor; Read works either way.
   const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
+  // Copies n bytes from `offset`; bytes past the end of the file (or that
+  // cannot be read) are zero. Returns how many came from the file.
+  size_t Read(uint64_t offset, uint8_t* out, size_t n) const;
+  // The same, by descriptor even when the file is mapped: reading a large
+  // stream piece by piece then leaves no pages of it in the process.
+  size_t ReadUnmapped(uint64_t offset, uint8_t* out, size_t n) const;
   // The file the bytes were read from (exists is false for FromBytes).
   const FileStamp& stamp() const { return stamp_; }
 
@@ -51,6 +60,7 @@ class FileImage {
   size_t size_ = 0;
   FileStamp stamp_;
   void* mapping_ = nullptr;  // non-null when mmap'ed
+  int fd_ = -1;              // open for as long as the image lives (files only)
   std::vector<uint8_t> owned_;
 };
 

@@ -336,6 +336,13 @@ Result<StreamBytes> Database::ReadStream(const StreamLocation& where) const {
   return StreamBytes(std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)));
 }
 
+Result<std::shared_ptr<const cfb::StreamExtents>> Database::StreamPieces(const StreamLocation& where) const {
+  if (where.bytes || !where.entry || !cfb_ || cfb_->entry(*where.entry).type != cfb::EntryType::kStream) {
+    return std::shared_ptr<const cfb::StreamExtents>();
+  }
+  return cfb_->Extents(*where.entry);
+}
+
 Status Database::CheckStreamName(const std::string& name) {
   Status st = cfb::CheckEntryName(StoredStreamName(name));
   if (!st.ok()) return Status::Error(1627, "stream name \"" + name + "\" cannot be stored: " + st.message());

@@ -66,6 +66,9 @@ class Database {
   // as the system reads it, pending changes first.
   std::optional<StreamLocation> FindPlainStream(const std::string& name);
   Result<StreamBytes> ReadStream(const StreamLocation& where) const;
+  // The stream's runs in the file, to read it in pieces without loading
+  // it; null when it is in memory or small (then ReadStream it).
+  Result<std::shared_ptr<const cfb::StreamExtents>> StreamPieces(const StreamLocation& where) const;
   // Adds or replaces, or removes, a stream of the root storage by its
   // (decoded) name.
   void PutStream(const std::string& name, StreamBytes bytes);
