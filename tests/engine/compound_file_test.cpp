@@ -1,12 +1,10 @@
 // The compound file writer checked against a strict reader of its own
 // (cfb_test_reader) and the engine's reader; the engine's reader against
-// damaged files, where every fault must become an error code, never a
-// crash, a hang or a read outside the file.
+// damaged files, where every fault must become its error code (random
+// damage to whole packages: tests/mutation; libmsi reading what the writer
+// wrote: the round trips in tests/engine_write).
 #include <algorithm>
 #include <functional>
-#include <random>
-#include <set>
-#include <sstream>
 
 #include "cfb/compound_file.h"
 #include "cfb/compound_file_reader.h"
@@ -301,37 +299,6 @@ TEST(CompoundFileWriter, DifatAppearsExactlyWhenTheHeaderRunsOut) {
   }
 }
 
-// libmsi reads compound files through its own library; msiinfo lists and
-// extracts the streams it finds.
-TEST(CompoundFileWriter, MsitoolsReadsTheWrittenStreams) {
-  if (ts::MsiInfo().empty()) GTEST_SKIP() << "msiinfo not installed";
-  ts::TempDir dir;
-  for (unsigned version : {3u, 4u}) {
-    StorageTree root;
-    root.clsid = kPackageClsid;  // libmsi opens no other storage
-    // libmsi opens nothing without a string pool: an empty one (codepage 0)
-    // under the stored names of _StringPool and _StringData.
-    root.streams = {StreamEntry{u"\u4840\u3F3F\u4577\u446C\u3E6A\u44B2\u482F", std::make_shared<File>(4, 0)},
-                    Stream(u"\u4840\u3F3F\u4577\u446C\u3B6A\u45E4\u4824", 0), Stream(u"Alpha", 10, 1),
-                    Stream(u"beta", 5000, 2), Stream(u"Gamma", 0, 3)};
-    const auto path = dir / ("v" + std::to_string(version) + ".msi");
-    const File bytes = Write(root, version);
-    ts::WriteBytes(path, bytes);
-    const ts::RunResult listed = ts::Run({ts::MsiInfo(), "streams", path.string()});
-    ASSERT_EQ(listed.exit_code, 0) << listed.Describe() << "\n" << listed.err;
-    std::multiset<std::string> names;
-    std::string line;
-    for (std::istringstream lines(listed.out); std::getline(lines, line);) names.insert(line);
-    EXPECT_EQ(names, (std::multiset<std::string>{"Alpha", "Gamma", "beta"})) << "version " << version;
-    for (size_t i = 2; i < root.streams.size(); ++i) {
-      const std::string name(root.streams[i].name.begin(), root.streams[i].name.end());
-      const ts::RunResult out = ts::Run({ts::MsiInfo(), "extract", path.string(), name});
-      ASSERT_EQ(out.exit_code, 0) << out.Describe();
-      EXPECT_TRUE(File(out.out.begin(), out.out.end()) == Data(root.streams[i])) << name << ", version " << version;
-    }
-  }
-}
-
 // ---- the engine's reader on damaged files ----
 
 // A file with a small stream (in the mini stream), a large one and a storage.
@@ -424,25 +391,6 @@ TEST(CompoundFileReader, DamageGivesItsCode) {
     if (r.ok()) {
       EXPECT_EQ(ReadAll(**r), c.read_code) << c.what;
     }
-  }
-}
-
-TEST(CompoundFileReader, TruncatedAndRandomDamageNeverEscapesAsAnythingButACode) {
-  const File good = Sample();
-  std::mt19937 rng(1234);
-  for (size_t i = 0; i < good.size() / 97 + 2000; ++i) {
-    File f = good;
-    if (i * 97 < good.size()) {
-      f.resize(i * 97);
-    } else {
-      // Most changes at the header, the FAT and the directory.
-      for (int k = 1 + static_cast<int>(rng() % 8); k > 0; --k) {
-        f[rng() % (rng() % 4 == 0 ? f.size() : std::min<size_t>(f.size(), 2048))] = static_cast<uint8_t>(rng());
-      }
-    }
-    auto r = Open(f);
-    const uint32_t code = r.ok() ? ReadAll(**r) : r.status().code();
-    EXPECT_TRUE(code == 0 || code == 13 || (!r.ok() && code == 1620)) << "case " << i << ": " << code;
   }
 }
 

@@ -3,7 +3,6 @@
 // address space may grow by little more than that. A sorted result or a
 // stream that cannot fit is ERROR_NOT_ENOUGH_MEMORY, and the database stays
 // usable.
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,10 +11,8 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <thread>
 
 #include "engine_util.h"
-
 
 namespace enginetest {
 namespace {
@@ -23,7 +20,6 @@ namespace {
 constexpr int kRowsA = 20000, kRowsB = 5000;    // their join: 100 million rows
 constexpr size_t kHeadroom = 64u << 20;         // address space the child may add
 constexpr size_t kFirstRowsBudget = 8u << 20;   // resident memory the first rows may cost
-constexpr auto kChildLimit = std::chrono::seconds(120);
 
 size_t StatmBytes(int field) {  // 0: address space, 1: resident
   std::ifstream statm("/proc/self/statm");
@@ -48,14 +44,7 @@ std::string InLimitedChild(const std::function<const char*()>& body) {
   }
   if (pid < 0) return "fork failed";
   int status = 0;
-  for (auto deadline = std::chrono::steady_clock::now() + kChildLimit; ::waitpid(pid, &status, WNOHANG) == 0;) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return "hang: the child did not finish within 120 s (killed)";
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  if (!ts::WaitChild(pid, &status, std::chrono::seconds(120))) return "hang: the child did not finish in 120 s";
   if (WIFSIGNALED(status)) return "the child died of signal " + std::to_string(WTERMSIG(status));
   return WEXITSTATUS(status) == 0 ? "" : "the child failed (exit " + std::to_string(WEXITSTATUS(status)) + ", see stderr)";
 }
