@@ -44,9 +44,10 @@ std::string InLimitedChild(const std::function<const char*()>& body) {
   }
   if (pid < 0) return "fork failed";
   int status = 0;
-  if (!ts::WaitChild(pid, &status, std::chrono::seconds(120))) return "hang: the child did not finish in 120 s";
+  if (!ts::WaitChild(pid, &status, std::chrono::seconds(120))) return "hang: not finished in 120 s (killed)";
   if (WIFSIGNALED(status)) return "the child died of signal " + std::to_string(WTERMSIG(status));
-  return WEXITSTATUS(status) == 0 ? "" : "the child failed (exit " + std::to_string(WEXITSTATUS(status)) + ", see stderr)";
+  const int code = WEXITSTATUS(status);
+  return code == 0 ? "" : "the child failed (exit " + std::to_string(code) + ", see stderr)";
 }
 
 class ResultMemory : public ::testing::Test {
@@ -98,7 +99,7 @@ TEST_F(ResultMemory, FirstRowsOfAHugeJoinComeAtOnceAndCostLittle) {
                     return "row out of order";
                   }
                 }
-                return StatmBytes(1) - before > kFirstRowsBudget ? "the first rows cost too much memory" : nullptr;
+                return StatmBytes(1) - before > kFirstRowsBudget ? "the first rows cost too much" : nullptr;
               }),
               "")
         << c.sql;
@@ -132,7 +133,7 @@ TEST_F(ResultMemory, WhatCannotFitIsNotEnoughMemory) {
                 Handle rec(MsiCreateRecord(2));
                 if (c.big(rec) != ERROR_NOT_ENOUGH_MEMORY) return "the answer is not ERROR_NOT_ENOUGH_MEMORY";
                 if (Rows(db, "SELECT K FROM B WHERE K = 77") != Strings{"77"}) return "the database fails";
-                if (Rows(db, "SELECT K FROM B ORDER BY K").size() != size_t{kRowsB}) return "a small sort fails";
+                if (Rows(db, "SELECT K FROM B ORDER BY K").size() != size_t{kRowsB}) return "a sort fails";
                 if (Exec(db, "INSERT INTO B (K) VALUES (-1)") != ERROR_SUCCESS) return "a change fails";
                 MsiRecordSetStringA(rec, 2, "still works");
                 return ts::FieldText(rec, 2) == "still works" ? nullptr : "the record no longer works";

@@ -17,7 +17,8 @@ TEST(Select, AnswersAsTheInstallerDoes) {
                          "INSERT INTO Ta (K, N, S) VALUES ('alpha', 1, 'y')",
                          "INSERT INTO Ta (K, N) VALUES ('mike', 2)",
                          "INSERT INTO Tb (W, V) VALUES ('b1', -7)",
-                         "INSERT INTO Tb (W, V) VALUES ('b2', 100000)", "INSERT INTO Tb (W) VALUES ('zulu')"}),
+                         "INSERT INTO Tb (W, V) VALUES ('b2', 100000)",
+                         "INSERT INTO Tb (W) VALUES ('zulu')"}),
             ERROR_SUCCESS);
   Handle db;
   ASSERT_EQ(ts::Open(dir / "t.msi", MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
@@ -37,7 +38,8 @@ TEST(Select, AnswersAsTheInstallerDoes) {
       {"SELECT W FROM Tb", {"zulu", "alpha", "b1", "b2"}},
       // Cross products vary the first table fastest; joins follow the last.
       {"SELECT Ta.K, Tb.W FROM Ta, Tb WHERE Ta.N < 3",
-       {"alpha|zulu", "mike|zulu", "alpha|alpha", "mike|alpha", "alpha|b1", "mike|b1", "alpha|b2", "mike|b2"}},
+       {"alpha|zulu", "mike|zulu", "alpha|alpha", "mike|alpha", "alpha|b1", "mike|b1", "alpha|b2",
+        "mike|b2"}},
       {"SELECT Ta.K, Tb.V FROM Ta, Tb WHERE Ta.K = Tb.W", {"zulu|~", "alpha|5"}},
       {"SELECT Ta.K, Tb.V FROM Ta, Tb WHERE Tb.W = Ta.K", {"zulu|~", "alpha|5"}},
       {"SELECT Ta.K FROM Tb, Ta WHERE Ta.K = Tb.W AND Ta.N > 0", {"zulu", "alpha"}},

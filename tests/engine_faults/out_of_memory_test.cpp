@@ -70,8 +70,12 @@ void* operator new(size_t n, const nothrow_t&) noexcept { return faults::Allocat
 void* operator new[](size_t n, const nothrow_t&) noexcept { return faults::Allocate(n, 0, true); }
 void* operator new(size_t n, align_val_t a) { return faults::Allocate(n, size_t(a), false); }
 void* operator new[](size_t n, align_val_t a) { return faults::Allocate(n, size_t(a), false); }
-void* operator new(size_t n, align_val_t a, const nothrow_t&) noexcept { return faults::Allocate(n, size_t(a), true); }
-void* operator new[](size_t n, align_val_t a, const nothrow_t&) noexcept { return faults::Allocate(n, size_t(a), true); }
+void* operator new(size_t n, align_val_t a, const nothrow_t&) noexcept {
+  return faults::Allocate(n, size_t(a), true);
+}
+void* operator new[](size_t n, align_val_t a, const nothrow_t&) noexcept {
+  return faults::Allocate(n, size_t(a), true);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
@@ -138,7 +142,8 @@ UINT Fetch(MSIHANDLE db, const char* sql, std::string* out) {
 
 // The whole database, read with the allocator disarmed.
 std::string Dump(MSIHANDLE db) {
-  return ts::DumpTables(db) + ts::Select(db, "SELECT * FROM `_Columns`") + ts::Select(db, "SELECT * FROM `_Streams`");
+  return ts::DumpTables(db) + ts::Select(db, "SELECT * FROM `_Columns`") +
+         ts::Select(db, "SELECT * FROM `_Streams`");
 }
 
 std::string DumpFile(const fs::path& package) {
@@ -232,7 +237,8 @@ std::vector<Operation> Operations() {
       {"SELECT with a join and ORDER BY, every row fetched", MSIDBOPEN_READONLY_A,
        Read("SELECT `Property`.`Value`, `Item`.`Id`, `Item`.`Data` FROM `Property`, `Item` "
             "WHERE `Item`.`Size` > 5 OR `Item`.`Id` = 4 ORDER BY `Item`.`Id`")},
-      {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A, Read("SELECT DISTINCT `Group` FROM `Item`")},
+      {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A,
+       Read("SELECT DISTINCT `Group` FROM `Item`")},
       {"fetching row by row, a failed fetch made again", MSIDBOPEN_READONLY_A,
        [](Env& e) {
          // Goes on where a failed call left off: no row may be lost.
@@ -295,7 +301,9 @@ std::vector<Operation> Operations() {
        [](Env& e) { return DumpFile(e.dir / "out.msi") + DumpFile(e.package); }},
       {"import an archive", MSIDBOPEN_TRANSACT_A,
        [](Env& e) { return MsiDatabaseImportA(e.db, e.dir.c_str(), "Extra.idt"); }, {},
-       [](Env& e) { ts::WriteText(e.dir / "Extra.idt", "Key\tText\r\ns20\tL0\r\nExtra\tKey\r\nk1\tone\r\nk2\ttwo\r\n"); }},
+       [](Env& e) {
+         ts::WriteText(e.dir / "Extra.idt", "Key\tText\r\ns20\tL0\r\nExtra\tKey\r\nk1\tone\r\nk2\ttwo\r\n");
+       }},
       {"export a table", MSIDBOPEN_READONLY_A,
        [](Env& e) { return MsiDatabaseExportA(e.db, "Item", e.dir.c_str(), "Item.idt"); }, {}, [](Env&) {},
        [](Env& e) { return ts::ReadText(e.dir / "Item.idt") + Dump(e.db); }},
@@ -307,7 +315,8 @@ std::vector<Operation> Operations() {
          DWORD size = 64, got = sizeof part;
          UINT r = MsiRecordSetStringW(e.rec, 1, u"Ünïcødé text");
          if (r == ERROR_SUCCESS) r = MsiRecordSetInteger(e.rec, 2, 42);
-         if (r == ERROR_SUCCESS) r = MsiExtRecordSetStreamData(e.rec, 3, blob.data(), static_cast<DWORD>(blob.size()));
+         const DWORD size_of_blob = static_cast<DWORD>(blob.size());
+         if (r == ERROR_SUCCESS) r = MsiExtRecordSetStreamData(e.rec, 3, blob.data(), size_of_blob);
          if (r == ERROR_SUCCESS) r = MsiRecordGetStringW(e.rec, 1, wide, &size);
          if (r == ERROR_SUCCESS) r = MsiRecordReadStream(e.rec, 3, part, &got);
          return r;
@@ -390,7 +399,8 @@ TEST_P(FailingAllocator, EveryFailureGivesACodeAndTheEngineWorksAfterwards) {
       ++failures;
       EXPECT_TRUE(first == ERROR_NOT_ENOUGH_MEMORY || first == ERROR_SUCCESS) << "answered " << first;
       const UINT again = first == ERROR_SUCCESS ? first : op.run(e);
-      EXPECT_TRUE(again == ERROR_SUCCESS || op.repeat_ok.count(again) != 0) << "the repeat answered " << again;
+      EXPECT_TRUE(again == ERROR_SUCCESS || op.repeat_ok.count(again) != 0)
+          << "the repeat answered " << again;
     } else {
       EXPECT_EQ(first, ERROR_SUCCESS);
     }

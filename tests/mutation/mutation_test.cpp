@@ -29,7 +29,8 @@ namespace fs = std::filesystem;
 using ts::Handle;
 
 // Values that sizes, counts, offsets and type fields go wrong with.
-constexpr uint32_t kInteresting[] = {0, 1, 2, 3, 30, 64, 0xFFFF, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFC};
+constexpr uint32_t kInteresting[] = {0,          1,          2,          3,          30,        64,
+                                     0xFFFF,     0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFC};
 
 // One to three changes to a summary stream: a whole field, a byte, a cut
 // or a tail of junk.
