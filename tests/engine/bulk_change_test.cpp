@@ -29,23 +29,27 @@ std::string Key(int i) {  // "k00042": five digits
   return "k" + std::string(5 - n.size(), '0') + n;
 }
 
+std::function<UINT(MSIHANDLE)> Sql(const char* sql) {
+  return [sql](MSIHANDLE db) { return Exec(db, sql); };
+}
+
 const struct Case {
   const char* name;
   std::function<UINT(MSIHANDLE)> change;
   std::function<Row(Fields)> predict;
 } kCases[] = {
-    {"UpdateEveryRow", [](MSIHANDLE db) { return Exec(db, "UPDATE Item SET F = 4"); },
+    {"UpdateEveryRow", Sql("UPDATE Item SET F = 4"),
      [](Fields f) -> Row { f[kF] = "4"; return f; }},
     // A null F compares as the smallest short, which is not 1.
     {"UpdateWhereAConditionHolds",
-     [](MSIHANDLE db) { return Exec(db, "UPDATE Item SET T = 'changed', G = 'gx' WHERE N < 2500 AND F <> 1"); },
+     Sql("UPDATE Item SET T = 'changed', G = 'gx' WHERE N < 2500 AND F <> 1"),
      [](Fields f) -> Row {
        if (std::stoi(f[kN]) < 2500 && f[kF] != "1") f[kT] = "changed", f[kG] = "gx";
        return f;
      }},
-    {"UpdateToNull", [](MSIHANDLE db) { return Exec(db, "UPDATE Item SET T = '' WHERE G = 'g3'"); },
+    {"UpdateToNull", Sql("UPDATE Item SET T = '' WHERE G = 'g3'"),
      [](Fields f) -> Row { return f[kT] = f[kG] == "g3" ? "~" : f[kT], f; }},
-    {"DeleteScatteredRows", [](MSIHANDLE db) { return Exec(db, "DELETE FROM Item WHERE G = 'g5' OR F IS NULL"); },
+    {"DeleteScatteredRows", Sql("DELETE FROM Item WHERE G = 'g5' OR F IS NULL"),
      [](Fields f) -> Row { return f[kG] == "g5" || f[kF] == "~" ? Row() : f; }},
     {"ModifyUpdateEveryRow",
      [](MSIHANDLE db) {

@@ -120,7 +120,7 @@ TEST(Views, ColumnInformationFetchProtocolAndClosedDatabases) {
 
 TEST(Databases, OpenFailuresHaveTheirCodes) {
   ts::TempDir dir;
-  ts::WriteText(dir / "text.msi", "this is not a package at all, just some text in a file that is long enough");
+  ts::WriteText(dir / "text.msi", "not a package at all, just some text in a file that is long enough");
   const struct {
     std::string path;
     UINT code;

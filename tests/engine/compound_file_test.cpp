@@ -1,12 +1,10 @@
 // The compound file writer checked against a strict reader of its own
 // (cfb_test_reader) and the engine's reader; the engine's reader against
-// damaged files, where every fault must become an error code, never a
-// crash, a hang or a read outside the file.
+// damaged files, where every fault must become its error code (random
+// damage to whole packages: tests/mutation; libmsi reading what the writer
+// wrote: the round trips in tests/engine_write).
 #include <algorithm>
 #include <functional>
-#include <random>
-#include <set>
-#include <sstream>
 
 #include "cfb/compound_file.h"
 #include "cfb/compound_file_reader.h"
@@ -37,7 +35,8 @@ struct Sink : ByteSink {
 
 StreamEntry Stream(std::u16string name, size_t size, uint32_t seed = 1) {
   auto data = std::make_shared<File>(size);
-  for (uint32_t x = seed * 2654435761u + 1; auto& b : *data) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 16);
+  for (uint32_t x = seed * 2654435761u + 1; auto& b : *data)
+    b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 16);
   return StreamEntry{std::move(name), data};
 }
 File Data(const StreamEntry& s) { return File(s.data.begin(), s.data.end()); }
@@ -48,7 +47,8 @@ StorageTree Tree(std::vector<std::u16string> names, size_t size = 1) {
   for (auto& n : names) root.streams.push_back(Stream(n, size, ++seed));
   return root;
 }
-StorageTree Dir(std::u16string name, std::vector<StreamEntry> streams, std::vector<StorageTree> storages = {}) {
+StorageTree Dir(std::u16string name, std::vector<StreamEntry> streams,
+                std::vector<StorageTree> storages = {}) {
   StorageTree dir;
   dir.name = std::move(name);
   dir.streams = std::move(streams);
@@ -72,13 +72,15 @@ void Put32(File& f, size_t at, uint32_t v) {
 
 template <typename T>
 std::vector<T> Sorted(std::vector<T> v) {
-  std::sort(v.begin(), v.end(), [](auto& a, auto& b) { return cfbtest::ReferenceCompareNames(a.name, b.name) < 0; });
+  std::sort(v.begin(), v.end(),
+            [](auto& a, auto& b) { return cfbtest::ReferenceCompareNames(a.name, b.name) < 0; });
   return v;
 }
 
 // What was written against what the strict reader found (children in the
 // format's sibling order) and against what the engine's reader finds.
-void ExpectSame(const StorageTree& want, const cfbtest::Storage& got, const CompoundFileReader& engine, uint32_t id) {
+void ExpectSame(const StorageTree& want, const cfbtest::Storage& got, const CompoundFileReader& engine,
+                uint32_t id) {
   const DirectoryEntry& entry = engine.entry(id);
   if (id != CompoundFileReader::kRootId) {
     EXPECT_TRUE(want.name == got.name && want.name == entry.name);
@@ -96,7 +98,8 @@ void ExpectSame(const StorageTree& want, const cfbtest::Storage& got, const Comp
     const auto child = engine.FindChild(id, streams[i].name);
     auto data = engine.ReadStream(child.value_or(0));
     ASSERT_TRUE(child && data.ok() && streams[i].name == got.streams[i].name) << "stream " << i;
-    EXPECT_TRUE(Data(streams[i]) == got.streams[i].data && *data == Data(streams[i])) << "stream " << i << " differs";
+    EXPECT_TRUE(Data(streams[i]) == got.streams[i].data && *data == Data(streams[i]))
+        << "stream " << i << " differs";
   }
   for (size_t i = 0; i < storages.size(); ++i) {
     const auto child = engine.FindChild(id, storages[i].name);
@@ -137,7 +140,8 @@ TEST_P(WriterVersions, ShapesRoundTripExactlyAndTheSameEachTime) {
   StorageTree cutoff;
   uint64_t mini = 0;
   for (size_t size : {0, 1, 63, 64, 65, 200, 4095, 4096, 4097, 10000}) {
-    cutoff.streams.push_back(Stream(u"s" + std::u16string(1, char16_t(u'A' + cutoff.streams.size())), size, static_cast<uint32_t>(size)));
+    cutoff.streams.push_back(Stream(u"s" + std::u16string(1, char16_t(u'A' + cutoff.streams.size())), size,
+                                    static_cast<uint32_t>(size)));
     mini += size < 4096 ? (size + 63) / 64 * 64 : 0;
   }
   cases.push_back({"around the mini stream cutoff", cutoff, 11, mini});
@@ -151,20 +155,23 @@ TEST_P(WriterVersions, ShapesRoundTripExactlyAndTheSameEachTime) {
     many.streams.push_back(Stream(name, i % 300, i));
   }
   cases.push_back({"thousands of streams", many, 3001, UINT64_MAX});
-  StorageTree a = Dir(u"Alpha", {Stream(u"data", 5000, 2), Stream(u"small", 10, 3)});  // a name the root has too
+  StorageTree a =
+      Dir(u"Alpha", {Stream(u"data", 5000, 2), Stream(u"small", 10, 3)});  // a name the root has too
   a.clsid = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   a.state_bits = 7;
   a.created = 0x01D0000000000001ull;
   a.modified = 0x01D0000000000002ull;
-  StorageTree nested = Dir(u"", {Stream(u"data", 100)},
-                           {a, Dir(u"Beta", {}, {Dir(u"Inner", {Stream(u"deep", 70, 4)}, {Dir(u"Empty", {})})})});
+  StorageTree nested =
+      Dir(u"", {Stream(u"data", 100)},
+          {a, Dir(u"Beta", {}, {Dir(u"Inner", {Stream(u"deep", 70, 4)}, {Dir(u"Empty", {})})})});
   nested.clsid[0] = 0x11;
   cases.push_back({"nested storages", nested, 9, 128 + 64 + 128});
   // Every sibling count, perfect and lopsided trees alike: the strict
   // reader checks colours, black heights and order.
   for (uint32_t count = 1; count <= 70; ++count) {
     StorageTree root;
-    for (uint32_t i = 0; i < count; ++i) root.streams.push_back(Stream(u"n" + std::u16string(1, char16_t(0x4000 + i)), 1, i));
+    for (uint32_t i = 0; i < count; ++i)
+      root.streams.push_back(Stream(u"n" + std::u16string(1, char16_t(0x4000 + i)), 1, i));
     cases.push_back({"sibling count", root, count + 1, count * 64});
   }
   for (Case& c : cases) {
@@ -189,8 +196,8 @@ TEST(CompoundFileWriter, EqualLengthNamesSortOnUpperCasedUnits) {
   // '_' (0x5F) sorts after 'A' but before 'a': only upper-casing puts "ax"
   // first. Likewise 0xE9 upper-cases to 0xC9, below 0xD8, and Greek alpha
   // to 0x391, below omega's 0x3A9.
-  const cfbtest::ParsedFile parsed = RoundTrip(Tree({u"_x", u"ax", u"Zz", u"b", u"AC", u"ab", u"\u00D8", u"\u00E9",
-                                                     u"\u03A9\u03A9", u"\u03B1\u03A9", u"abc"}),
+  const cfbtest::ParsedFile parsed = RoundTrip(Tree({u"_x", u"ax", u"Zz", u"b", u"AC", u"ab", u"\u00D8",
+                                                     u"\u00E9", u"\u03A9\u03A9", u"\u03B1\u03A9", u"abc"}),
                                                3);
   std::vector<std::u16string> order;
   for (const auto& s : parsed.root.streams) order.push_back(s.name);
@@ -199,7 +206,8 @@ TEST(CompoundFileWriter, EqualLengthNamesSortOnUpperCasedUnits) {
   // The C library in a UTF-8 locale applies the same simple mappings; the
   // two may only part where one knows a newer Unicode than the other.
   int differences = 0;
-  for (uint32_t u = 0; u <= 0xFFFF; ++u) differences += UpperCaseUnit(char16_t(u)) != cfbtest::ReferenceUpperCase(char16_t(u));
+  for (uint32_t u = 0; u <= 0xFFFF; ++u)
+    differences += UpperCaseUnit(char16_t(u)) != cfbtest::ReferenceUpperCase(char16_t(u));
   EXPECT_LE(differences, 40);
   EXPECT_EQ(UpperCaseUnit(u'\u00FF'), u'\u0178');
   EXPECT_EQ(UpperCaseUnit(u'\u00DF'), u'\u00DF');  // no one-unit capital
@@ -221,7 +229,8 @@ TEST(CompoundFileWriter, RejectsBadNamesAndVersionsWithoutWriting) {
                {"bang", Tree({u"a!b"})},
                {"NUL", Tree({std::u16string(u"a\0b", 3)})},
                {"stream and storage", Dir(u"", {Stream(u"x", 1)}, {Dir(u"X", {})})},
-               {"deep duplicate", Dir(u"", {}, {Dir(u"sub", {}, {Dir(u"deeper", {Stream(u"dup", 1), Stream(u"DUP", 1)})})})},
+               {"deep duplicate",
+                Dir(u"", {}, {Dir(u"sub", {}, {Dir(u"deeper", {Stream(u"dup", 1), Stream(u"DUP", 1)})})})},
                {"unknown versions", Tree({u"ok"}), {2, 5}}};
   for (const auto& c : cases) {
     for (unsigned version : c.versions) {
@@ -258,7 +267,8 @@ TEST(CompoundFileWriter, StrictReaderCatchesDamage) {
   const size_t sector = 4096, fat = (Get32(good, 76) + 1) * sector, dir = (Get32(good, 48) + 1) * sector;
   auto entry = [&](const char* name) {  // two-character names
     size_t at = dir;
-    while (at < dir + sector && !(good[at] == name[0] && good[at + 2] == name[1] && good[at + 4] == 0)) at += 128;
+    while (at < dir + sector && !(good[at] == name[0] && good[at + 2] == name[1] && good[at + 4] == 0))
+      at += 128;
     return at;
   };
   const struct {
@@ -266,9 +276,15 @@ TEST(CompoundFileWriter, StrictReaderCatchesDamage) {
     std::function<void(File&)> damage;
   } cases[] = {
       {"FAT sector not marked", [&](File& f) { Put32(f, fat + 4 * Get32(good, 76), 0xFFFFFFFF); }},
-      {"chain loops", [&](File& f) { Put32(f, fat + 4 * (Get32(good, entry("bg") + 116) + 1), Get32(good, entry("bg") + 116)); }},
+      {"chain loops",
+       [&](File& f) {
+         Put32(f, fat + 4 * (Get32(good, entry("bg") + 116) + 1), Get32(good, entry("bg") + 116));
+       }},
       {"siblings out of order", [&](File& f) { f[entry("a1") + 2] = '9'; }},
-      {"red entries in a row", [&](File& f) { for (size_t i = 1; i < 5; ++i) f[dir + 128 * i + 67] = 0; }},
+      {"red entries in a row",
+       [&](File& f) {
+         for (size_t i = 1; i < 5; ++i) f[dir + 128 * i + 67] = 0;
+       }},
       {"unused entry not blank", [&](File& f) { f[dir + 5 * 128 + 100] = 1; }},
       {"mini sector shared", [&](File& f) { Put32(f, entry("a2") + 116, Get32(good, entry("a1") + 116)); }},
       {"truncated", [&](File& f) { f.erase(f.end() - static_cast<std::ptrdiff_t>(sector), f.end()); }},
@@ -292,43 +308,13 @@ TEST(CompoundFileWriter, DifatAppearsExactlyWhenTheHeaderRunsOut) {
   } cases[] = {{fits, 109, 0}, {fits + 1, 110, 1}, {240 * 128 * 512, 0, 2}};
   for (const auto& c : cases) {
     StorageTree root;
-    root.streams = {Stream(u"big", c.size, 5), Stream(u"tiny", c.difat == 2 ? 5 : 0, 6)};  // empty: no mini stream
+    root.streams = {Stream(u"big", c.size, 5),
+                    Stream(u"tiny", c.difat == 2 ? 5 : 0, 6)};  // empty: no mini stream
     const cfbtest::ParsedFile parsed = RoundTrip(root, 3);
     if (c.fat != 0) {
       EXPECT_EQ(parsed.fat_sectors, c.fat) << c.size;
     }
     EXPECT_EQ(parsed.difat_sectors, c.difat) << c.size;
-  }
-}
-
-// libmsi reads compound files through its own library; msiinfo lists and
-// extracts the streams it finds.
-TEST(CompoundFileWriter, MsitoolsReadsTheWrittenStreams) {
-  if (ts::MsiInfo().empty()) GTEST_SKIP() << "msiinfo not installed";
-  ts::TempDir dir;
-  for (unsigned version : {3u, 4u}) {
-    StorageTree root;
-    root.clsid = kPackageClsid;  // libmsi opens no other storage
-    // libmsi opens nothing without a string pool: an empty one (codepage 0)
-    // under the stored names of _StringPool and _StringData.
-    root.streams = {StreamEntry{u"\u4840\u3F3F\u4577\u446C\u3E6A\u44B2\u482F", std::make_shared<File>(4, 0)},
-                    Stream(u"\u4840\u3F3F\u4577\u446C\u3B6A\u45E4\u4824", 0), Stream(u"Alpha", 10, 1),
-                    Stream(u"beta", 5000, 2), Stream(u"Gamma", 0, 3)};
-    const auto path = dir / ("v" + std::to_string(version) + ".msi");
-    const File bytes = Write(root, version);
-    ts::WriteBytes(path, bytes);
-    const ts::RunResult listed = ts::Run({ts::MsiInfo(), "streams", path.string()});
-    ASSERT_EQ(listed.exit_code, 0) << listed.Describe() << "\n" << listed.err;
-    std::multiset<std::string> names;
-    std::string line;
-    for (std::istringstream lines(listed.out); std::getline(lines, line);) names.insert(line);
-    EXPECT_EQ(names, (std::multiset<std::string>{"Alpha", "Gamma", "beta"})) << "version " << version;
-    for (size_t i = 2; i < root.streams.size(); ++i) {
-      const std::string name(root.streams[i].name.begin(), root.streams[i].name.end());
-      const ts::RunResult out = ts::Run({ts::MsiInfo(), "extract", path.string(), name});
-      ASSERT_EQ(out.exit_code, 0) << out.Describe();
-      EXPECT_TRUE(File(out.out.begin(), out.out.end()) == Data(root.streams[i])) << name << ", version " << version;
-    }
   }
 }
 
@@ -390,13 +376,16 @@ TEST(CompoundFileReader, DamageGivesItsCode) {
     std::function<void(File&)> damage;
     uint32_t open_code, read_code;  // what Open gives; what reading gives when it opens
   } cases[] = {
-      {"sectors out of order, relinked", [&](File& f) {
+      {"sectors out of order, relinked",
+       [&](File& f) {
          // A valid file whose stream cannot be shared as one range.
-         std::swap_ranges(f.begin() + (large + 1) * 512, f.begin() + (large + 2) * 512, f.begin() + (large + 2) * 512);
+         std::swap_ranges(f.begin() + (large + 1) * 512, f.begin() + (large + 2) * 512,
+                          f.begin() + (large + 2) * 512);
          Put32(f, Named(f, "la") + 0x74, large + 1);
          Put32(f, FatAt(f, large + 1), large);
          Put32(f, FatAt(f, large), large + 2);
-       }, 0, 0},
+       },
+       0, 0},
       {"empty file", [](File& f) { f.clear(); }, 1620, 0},
       {"not a compound file", [](File& f) { f.assign(100, 0xD0); }, 1620, 0},
       {"signature", [](File& f) { f[0] = 'P'; }, 1620, 0},
@@ -409,7 +398,11 @@ TEST(CompoundFileReader, DamageGivesItsCode) {
       {"FAT sector outside the file", [](File& f) { Put32(f, 0x4C, 4000); }, 13, 0},
       {"mini stream cutoff", [](File& f) { Put32(f, 0x38, 100); }, 13, 0},
       {"directory chain loops", [](File& f) { Put32(f, FatAt(f, Get32(f, 0x30)), Get32(f, 0x30)); }, 13, 0},
-      {"own left sibling", [](File& f) { Put32(f, Named(f, "sm") + 0x44, static_cast<uint32_t>((Named(f, "sm") - EntryAt(f, 0)) / 128)); }, 13, 0},
+      {"own left sibling",
+       [](File& f) {
+         Put32(f, Named(f, "sm") + 0x44, static_cast<uint32_t>((Named(f, "sm") - EntryAt(f, 0)) / 128));
+       },
+       13, 0},
       {"sibling beyond the directory", [](File& f) { Put32(f, Named(f, "sm") + 0x48, 77); }, 13, 0},
       {"root as its own child", [](File& f) { Put32(f, EntryAt(f, 0) + 0x4C, 0); }, 13, 0},
       {"no such entry type", [](File& f) { f[Named(f, "sm") + 0x42] = 9; }, 13, 0},
@@ -424,25 +417,6 @@ TEST(CompoundFileReader, DamageGivesItsCode) {
     if (r.ok()) {
       EXPECT_EQ(ReadAll(**r), c.read_code) << c.what;
     }
-  }
-}
-
-TEST(CompoundFileReader, TruncatedAndRandomDamageNeverEscapesAsAnythingButACode) {
-  const File good = Sample();
-  std::mt19937 rng(1234);
-  for (size_t i = 0; i < good.size() / 97 + 2000; ++i) {
-    File f = good;
-    if (i * 97 < good.size()) {
-      f.resize(i * 97);
-    } else {
-      // Most changes at the header, the FAT and the directory.
-      for (int k = 1 + static_cast<int>(rng() % 8); k > 0; --k) {
-        f[rng() % (rng() % 4 == 0 ? f.size() : std::min<size_t>(f.size(), 2048))] = static_cast<uint8_t>(rng());
-      }
-    }
-    auto r = Open(f);
-    const uint32_t code = r.ok() ? ReadAll(**r) : r.status().code();
-    EXPECT_TRUE(code == 0 || code == 13 || (!r.ok() && code == 1620)) << "case " << i << ": " << code;
   }
 }
 

@@ -1,5 +1,6 @@
 // SELECT as the tools rely on it: the installer's row order, joins,
-// DISTINCT, ORDER BY on stored values, conditions, markers, unknown names.
+// DISTINCT, ORDER BY on stored values, conditions, markers, temporary rows.
+// (Unknown names: tests/differential's errors.sql.)
 #include "engine_util.h"
 
 namespace enginetest {
@@ -16,7 +17,8 @@ TEST(Select, AnswersAsTheInstallerDoes) {
                          "INSERT INTO Ta (K, N, S) VALUES ('alpha', 1, 'y')",
                          "INSERT INTO Ta (K, N) VALUES ('mike', 2)",
                          "INSERT INTO Tb (W, V) VALUES ('b1', -7)",
-                         "INSERT INTO Tb (W, V) VALUES ('b2', 100000)", "INSERT INTO Tb (W) VALUES ('zulu')"}),
+                         "INSERT INTO Tb (W, V) VALUES ('b2', 100000)",
+                         "INSERT INTO Tb (W) VALUES ('zulu')"}),
             ERROR_SUCCESS);
   Handle db;
   ASSERT_EQ(ts::Open(dir / "t.msi", MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
@@ -36,7 +38,8 @@ TEST(Select, AnswersAsTheInstallerDoes) {
       {"SELECT W FROM Tb", {"zulu", "alpha", "b1", "b2"}},
       // Cross products vary the first table fastest; joins follow the last.
       {"SELECT Ta.K, Tb.W FROM Ta, Tb WHERE Ta.N < 3",
-       {"alpha|zulu", "mike|zulu", "alpha|alpha", "mike|alpha", "alpha|b1", "mike|b1", "alpha|b2", "mike|b2"}},
+       {"alpha|zulu", "mike|zulu", "alpha|alpha", "mike|alpha", "alpha|b1", "mike|b1", "alpha|b2",
+        "mike|b2"}},
       {"SELECT Ta.K, Tb.V FROM Ta, Tb WHERE Ta.K = Tb.W", {"zulu|~", "alpha|5"}},
       {"SELECT Ta.K, Tb.V FROM Ta, Tb WHERE Tb.W = Ta.K", {"zulu|~", "alpha|5"}},
       {"SELECT Ta.K FROM Tb, Ta WHERE Ta.K = Tb.W AND Ta.N > 0", {"zulu", "alpha"}},
@@ -49,8 +52,6 @@ TEST(Select, AnswersAsTheInstallerDoes) {
       {"SELECT K FROM Ta WHERE S IS NULL", {"mike"}},
       {"SELECT K FROM Ta WHERE S IS NOT NULL", {"zulu", "alpha", "kilo"}},
       {"SELECT K FROM Ta WHERE S <> 'x'", {"alpha", "mike"}},
-      {"SELECT K FROM Ta WHERE S = 'nowhere'", {}},
-      {"SELECT W FROM Tb WHERE V = -7", {"b1"}},
       {"SELECT K FROM Ta WHERE S < 'z'", {"error 1615"}},
       {"SELECT K FROM Ta WHERE N = 1 OR K >= ?", {"error 1615"}, "a"},
       // Markers take their values from the record; a quote is a character.
@@ -62,13 +63,6 @@ TEST(Select, AnswersAsTheInstallerDoes) {
       {"SELECT Name FROM _Tables", {"Ta", "Tb"}},
       {"SELECT Name, Type FROM _Columns WHERE `Table` = 'Tb'", {"W|11530", "V|4356"}},
       {"SELECT Name FROM _Streams", {"\005SummaryInformation"}},
-      // Unknown names (identifiers are case-sensitive) fail as the view opens.
-      {"SELECT * FROM Nope", {"error 1615"}},
-      {"SELECT Nope FROM Ta", {"error 1615"}},
-      {"SELECT Tb.K FROM Ta, Tb", {"error 1615"}},
-      {"SELECT K FROM Ta ORDER BY Nope", {"error 1615"}},
-      {"SELECT K FROM Ta WHERE Nope = 1", {"error 1615"}},
-      {"SELECT k FROM Ta", {"error 1615"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql + (" with " + c.marker));

@@ -1,22 +1,12 @@
 // Running out of memory never takes the process down: every C entry point
 // answers ERROR_NOT_ENOUGH_MEMORY (8) instead of letting std::bad_alloc
-// through, and the handles and the database go on working.
-//
-// 1. An allocator that fails on demand: each operation runs once cleanly,
-//    counting its allocations, then again with the N-th allocation failing
-//    for N across that count. After each failure the operation is simply
-//    made again, and the database must end exactly as after the clean run.
-// 2. An address-space limit (setrlimit RLIMIT_AS) in a child process, waited
-//    for with a deadline: a sorted join far too big to hold, a stream field
-//    from a file of 4 GiB.
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// through, and the handles and the database go on working. Each operation
+// runs once cleanly under an allocator that fails on demand, counting its
+// allocations, then again with the N-th allocation failing for N across
+// that count. After each failure the operation is simply made again, and
+// the database must end exactly as after the clean run. (Real exhaustion
+// under an address-space limit: tests/engine/result_memory_test.cpp.)
 #include <cctype>
-#include <cstdio>
-#include <fstream>
 #include <functional>
 #include <new>
 #include <set>
@@ -80,8 +70,12 @@ void* operator new(size_t n, const nothrow_t&) noexcept { return faults::Allocat
 void* operator new[](size_t n, const nothrow_t&) noexcept { return faults::Allocate(n, 0, true); }
 void* operator new(size_t n, align_val_t a) { return faults::Allocate(n, size_t(a), false); }
 void* operator new[](size_t n, align_val_t a) { return faults::Allocate(n, size_t(a), false); }
-void* operator new(size_t n, align_val_t a, const nothrow_t&) noexcept { return faults::Allocate(n, size_t(a), true); }
-void* operator new[](size_t n, align_val_t a, const nothrow_t&) noexcept { return faults::Allocate(n, size_t(a), true); }
+void* operator new(size_t n, align_val_t a, const nothrow_t&) noexcept {
+  return faults::Allocate(n, size_t(a), true);
+}
+void* operator new[](size_t n, align_val_t a, const nothrow_t&) noexcept {
+  return faults::Allocate(n, size_t(a), true);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
@@ -92,14 +86,6 @@ void operator delete(void* p, align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, align_val_t) noexcept { std::free(p); }
 void operator delete(void* p, size_t, align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, size_t, align_val_t) noexcept { std::free(p); }
-
-#if defined(__SANITIZE_ADDRESS__) || defined(MSI_SANITIZE)
-#define FAULTS_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define FAULTS_UNDER_ASAN 1
-#endif
-#endif
 
 namespace {
 
@@ -154,14 +140,10 @@ UINT Fetch(MSIHANDLE db, const char* sql, std::string* out) {
   return r == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : r;
 }
 
+// The whole database, read with the allocator disarmed.
 std::string Dump(MSIHANDLE db) {
-  std::string out, part;
-  for (const char* sql : {"SELECT * FROM `_Tables`", "SELECT * FROM `_Columns`", "SELECT * FROM `Property`",
-                          "SELECT * FROM `Item`", "SELECT * FROM `_Streams`"}) {
-    const UINT r = Fetch(db, sql, &part);
-    out += std::string("== ") + sql + "\n" + (r == ERROR_SUCCESS ? part : "error " + std::to_string(r) + "\n");
-  }
-  return out;
+  return ts::DumpTables(db) + ts::Select(db, "SELECT * FROM `_Columns`") +
+         ts::Select(db, "SELECT * FROM `_Streams`");
 }
 
 std::string DumpFile(const fs::path& package) {
@@ -255,7 +237,8 @@ std::vector<Operation> Operations() {
       {"SELECT with a join and ORDER BY, every row fetched", MSIDBOPEN_READONLY_A,
        Read("SELECT `Property`.`Value`, `Item`.`Id`, `Item`.`Data` FROM `Property`, `Item` "
             "WHERE `Item`.`Size` > 5 OR `Item`.`Id` = 4 ORDER BY `Item`.`Id`")},
-      {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A, Read("SELECT DISTINCT `Group` FROM `Item`")},
+      {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A,
+       Read("SELECT DISTINCT `Group` FROM `Item`")},
       {"fetching row by row, a failed fetch made again", MSIDBOPEN_READONLY_A,
        [](Env& e) {
          // Goes on where a failed call left off: no row may be lost.
@@ -318,11 +301,8 @@ std::vector<Operation> Operations() {
        [](Env& e) { return DumpFile(e.dir / "out.msi") + DumpFile(e.package); }},
       {"import an archive", MSIDBOPEN_TRANSACT_A,
        [](Env& e) { return MsiDatabaseImportA(e.db, e.dir.c_str(), "Extra.idt"); }, {},
-       [](Env& e) { ts::WriteText(e.dir / "Extra.idt", "Key\tText\r\ns20\tL0\r\nExtra\tKey\r\nk1\tone\r\nk2\ttwo\r\n"); },
        [](Env& e) {
-         std::string extra;
-         Fetch(e.db, "SELECT * FROM `Extra`", &extra);
-         return extra + Dump(e.db);
+         ts::WriteText(e.dir / "Extra.idt", "Key\tText\r\ns20\tL0\r\nExtra\tKey\r\nk1\tone\r\nk2\ttwo\r\n");
        }},
       {"export a table", MSIDBOPEN_READONLY_A,
        [](Env& e) { return MsiDatabaseExportA(e.db, "Item", e.dir.c_str(), "Item.idt"); }, {}, [](Env&) {},
@@ -335,7 +315,8 @@ std::vector<Operation> Operations() {
          DWORD size = 64, got = sizeof part;
          UINT r = MsiRecordSetStringW(e.rec, 1, u"Ünïcødé text");
          if (r == ERROR_SUCCESS) r = MsiRecordSetInteger(e.rec, 2, 42);
-         if (r == ERROR_SUCCESS) r = MsiExtRecordSetStreamData(e.rec, 3, blob.data(), static_cast<DWORD>(blob.size()));
+         const DWORD size_of_blob = static_cast<DWORD>(blob.size());
+         if (r == ERROR_SUCCESS) r = MsiExtRecordSetStreamData(e.rec, 3, blob.data(), size_of_blob);
          if (r == ERROR_SUCCESS) r = MsiRecordGetStringW(e.rec, 1, wide, &size);
          if (r == ERROR_SUCCESS) r = MsiRecordReadStream(e.rec, 3, part, &got);
          return r;
@@ -418,7 +399,8 @@ TEST_P(FailingAllocator, EveryFailureGivesACodeAndTheEngineWorksAfterwards) {
       ++failures;
       EXPECT_TRUE(first == ERROR_NOT_ENOUGH_MEMORY || first == ERROR_SUCCESS) << "answered " << first;
       const UINT again = first == ERROR_SUCCESS ? first : op.run(e);
-      EXPECT_TRUE(again == ERROR_SUCCESS || op.repeat_ok.count(again) != 0) << "the repeat answered " << again;
+      EXPECT_TRUE(again == ERROR_SUCCESS || op.repeat_ok.count(again) != 0)
+          << "the repeat answered " << again;
     } else {
       EXPECT_EQ(first, ERROR_SUCCESS);
     }
@@ -442,106 +424,5 @@ std::string OperationName(const ::testing::TestParamInfo<size_t>& info) {
 
 INSTANTIATE_TEST_SUITE_P(EntryPoints, FailingAllocator, ::testing::Range<size_t>(0, Operations().size()),
                          OperationName);
-
-// Runs `body` in a child process whose address space is limited to what it
-// uses now plus `headroom`, and returns what it wrote to `report`. A child
-// that does not finish within `deadline` is killed and reported as a hang.
-std::string InLimitedChild(const fs::path& report, size_t headroom, std::chrono::seconds deadline,
-                           const std::function<void(FILE*)>& body) {
-  ts::WriteText(report, "");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    FILE* out = std::fopen(report.c_str(), "w");
-    long pages = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
-      std::fclose(statm);
-    }
-    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + headroom;
-    const rlimit rl{limit, limit};
-    if (out == nullptr || setrlimit(RLIMIT_AS, &rl) != 0) _exit(1);
-    body(out);
-    std::fclose(out);
-    _exit(0);
-  }
-  int status = 0;
-  for (const auto end = std::chrono::steady_clock::now() + deadline; waitpid(pid, &status, WNOHANG) == 0; usleep(10000)) {
-    if (std::chrono::steady_clock::now() > end) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return ts::ReadText(report) + "hang: the child did not finish within " + std::to_string(deadline.count()) + " s (killed)\n";
-    }
-  }
-  std::string text = ts::ReadText(report);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) text += "child ended with status " + std::to_string(status) + "\n";
-  return text;
-}
-
-TEST(OutOfMemory, UnderAnAddressSpaceLimitBigResultsGiveNotEnoughMemory) {
-#ifdef FAULTS_UNDER_ASAN
-  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space for its shadow memory; the "
-                  "failing-allocator test covers the same paths in this build";
-#else
-  const ts::TempDir dir;
-  const fs::path package = dir / "big.msi", huge = dir / "huge.bin";
-  {
-    // Three tables of 1,000 rows: their join has a billion rows.
-    ts::Handle db;
-    ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_CREATE_A, db.out()), ERROR_SUCCESS);
-    for (const std::string t : {"A", "B", "C"}) {
-      ASSERT_EQ(ts::Exec(db, "CREATE TABLE `" + t + "` (`K` LONG NOT NULL, `V` CHAR(20) PRIMARY KEY `K`)"), 0u);
-      for (int k = 0; k < 1000; ++k) {
-        ts::Handle rec = ts::MakeRecord({"#" + std::to_string(k), "v" + std::to_string(k % 37)});
-        ASSERT_EQ(ts::Exec(db, "INSERT INTO `" + t + "` (`K`, `V`) VALUES (?, ?)", rec), 0u);
-      }
-    }
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-    std::ofstream(huge).close();
-    fs::resize_file(huge, 4ull << 30);  // sparse: takes no disk
-  }
-  // Each case runs in a child of its own; after the failure the same
-  // database and record go on working.
-  const struct {
-    const char* name;
-    std::function<UINT(MSIHANDLE db, MSIHANDLE rec)> big;
-  } cases[] = {
-      {"a sorted join far beyond the limit",
-       [](MSIHANDLE db, MSIHANDLE) {
-         MSIHANDLE view = 0, row = 0;
-         UINT r = MsiDatabaseOpenViewA(db, "SELECT `A`.`V`, `B`.`V`, `C`.`V` FROM `A`, `B`, `C` ORDER BY `C`.`V`", &view);
-         if (r == ERROR_SUCCESS) r = MsiViewExecute(view, 0);
-         for (long rows = 0; r == ERROR_SUCCESS && rows < 2000000000L; ++rows, MsiCloseHandle(row)) r = MsiViewFetch(view, &row);
-         MsiCloseHandle(view);
-         return r;
-       }},
-      {"a stream field from a file of 4 GiB",
-       [&](MSIHANDLE, MSIHANDLE rec) { return MsiRecordSetStreamA(rec, 1, huge.c_str()); }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const fs::path copy = dir / "copy.msi";
-    fs::copy_file(package, copy, fs::copy_options::overwrite_existing);
-    const std::string report = InLimitedChild(dir / "report.txt", 256u << 20, std::chrono::seconds(120), [&](FILE* out) {
-      MSIHANDLE db = 0, rec = MsiCreateRecord(2);
-      std::fprintf(out, "open %u\n", MsiOpenDatabaseA(copy.c_str(), MSIDBOPEN_TRANSACT_A, &db));
-      std::fprintf(out, "big %u\n", c.big(db, rec));
-      std::string rows, text;
-      const UINT selected = Fetch(db, "SELECT `K` FROM `A` WHERE `K` < 3", &rows);
-      std::fprintf(out, "select %u: %s, insert %u, ", selected, rows.c_str(),
-                   Exec(db, "INSERT INTO `A` (`K`, `V`) VALUES (5000, 'new')"));
-      std::fprintf(out, "commit %u, ", MsiDatabaseCommit(db));
-      std::fprintf(out, "record %u ", MsiRecordSetStringA(rec, 2, "still works"));
-      FieldText(rec, 2, &text);
-      std::fprintf(out, "%s\n", text.c_str());
-      MsiCloseHandle(rec);
-      MsiCloseHandle(db);
-    });
-    EXPECT_EQ(report, "open 0\nbig 8\nselect 0: 0\n1\n2\n, insert 0, commit 0, record 0 still works\n");
-    ts::Handle db;
-    ASSERT_EQ(MsiOpenDatabaseA(copy.c_str(), MSIDBOPEN_READONLY_A, db.out()), ERROR_SUCCESS);
-    EXPECT_EQ(ts::Select(db, "SELECT `V` FROM `A` WHERE `K` = 5000"), "V\nnew\n") << "what the child committed";
-  }
-#endif
-}
 
 }  // namespace

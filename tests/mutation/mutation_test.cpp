@@ -8,13 +8,14 @@
 // Reproduce one package case: MSI_MUTATION_ONLY=<package file name>:<case
 // number> runs just that case and keeps the damaged file (its path is
 // printed).
+#include <time.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <time.h>
-#include <unistd.h>
 
 #include "cfb/compound_file_reader.h"
 #include "package_mutator.h"
@@ -25,44 +26,68 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ReadOutcome {
-  unsigned first_error = 0;  // 0 when everything read
-  std::string step;          // where the first error happened
-};
-
 using ts::Handle;
 
+// Values that sizes, counts, offsets and type fields go wrong with.
+constexpr uint32_t kInteresting[] = {0,          1,          2,          3,          30,        64,
+                                     0xFFFF,     0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFC};
+
+// One to three changes to a summary stream: a whole field, a byte, a cut
+// or a tail of junk.
+Bytes Damage(Bytes bytes, SplitMix64& random, std::string& what) {
+  for (uint64_t steps = 1 + random.below(3); steps > 0; --steps) {
+    switch (random.below(4)) {
+      case 0: {
+        if (bytes.size() < 4) break;
+        const size_t at = random.below(bytes.size() / 4) * 4;
+        uint32_t v = kInteresting[random.below(std::size(kInteresting))];
+        if (random.below(4) == 0) v = static_cast<uint32_t>(bytes.size() - random.below(8));
+        for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<uint8_t>(v >> (8 * k));
+        what += " field@" + std::to_string(at) + "=" + std::to_string(v);
+        break;
+      }
+      case 1: {
+        if (bytes.empty()) break;
+        const size_t at = random.below(bytes.size());
+        bytes[at] ^= static_cast<uint8_t>(1 + random.below(255));
+        what += " byte@" + std::to_string(at);
+        break;
+      }
+      case 2:
+        bytes.resize(random.below(bytes.size() + 1));
+        what += " cut@" + std::to_string(bytes.size());
+        break;
+      default:
+        bytes.resize(bytes.size() + 1 + random.below(64), static_cast<uint8_t>(random.next()));
+        what += " grown";
+    }
+  }
+  return bytes;
+}
+
 struct Reader {
-  ReadOutcome outcome;
+  unsigned first_error = 0;  // 0 when everything read
+  std::string step;          // where the first error happened
 
   // Records the first failure; true when `code` is a success.
-  bool Check(unsigned code, const std::string& step) {
-    if (code != ERROR_SUCCESS && outcome.first_error == 0) outcome = {code, step};
+  bool Check(unsigned code, const std::string& where) {
+    if (code != ERROR_SUCCESS && first_error == 0) first_error = code, step = where;
     return code == ERROR_SUCCESS;
   }
 
-  std::string Text(MSIHANDLE record, unsigned field, const std::string& step) {
-    std::vector<char> buffer(16);
-    DWORD size = static_cast<DWORD>(buffer.size());
-    unsigned code = MsiRecordGetStringA(record, field, buffer.data(), &size);
+  // A text read with too short a buffer first, then with the size asked for.
+  template <typename Get>
+  unsigned Text(const Get& get, std::string* text) {
+    std::vector<char> buffer(2);
+    DWORD size = 2;
+    unsigned code = get(buffer.data(), &size);
     if (code == ERROR_MORE_DATA) {
       buffer.resize(size + 1);
       size = static_cast<DWORD>(buffer.size());
-      code = MsiRecordGetStringA(record, field, buffer.data(), &size);
+      code = get(buffer.data(), &size);
     }
-    if (code != ERROR_INVALID_DATATYPE) Check(code, step);  // a stream field has no text
-    return code == ERROR_SUCCESS ? std::string(buffer.data(), size) : std::string();
-  }
-
-  void Stream(MSIHANDLE record, unsigned field, const std::string& step) {
-    char buffer[4096];
-    for (DWORD size = sizeof buffer; !MsiRecordIsNull(record, field); size = sizeof buffer) {
-      const unsigned code = MsiRecordReadStream(record, field, buffer, &size);
-      // text and integer fields are no streams; that is not damage
-      if (code != ERROR_INVALID_DATATYPE && code != ERROR_INVALID_PARAMETER) Check(code, step);
-      if (code != ERROR_SUCCESS || size == 0) return;
-    }
+    if (code == ERROR_SUCCESS && text != nullptr) text->assign(buffer.data(), size);
+    return code;
   }
 
   // Every row of a SELECT; each field read as every type.
@@ -72,57 +97,56 @@ struct Reader {
     if (!Check(MsiViewExecute(view, 0), "execute " + sql)) return;
     Check(MsiViewGetColumnInfo(view, MSICOLINFO_NAMES, names.out()), "names " + sql);
     Check(MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, types.out()), "types " + sql);
-    for (;;) {
-      Handle row;
-      const unsigned code = MsiViewFetch(view, row.out());
-      if (code == ERROR_NO_MORE_ITEMS || !Check(code, "fetch " + sql)) break;
+    for (Handle row;;) {
+      const unsigned fetched = MsiViewFetch(view, row.out());
+      if (fetched == ERROR_NO_MORE_ITEMS || !Check(fetched, "fetch " + sql)) break;
       for (unsigned field = 1; field <= MsiRecordGetFieldCount(row); ++field) {
         MsiRecordIsNull(row, field);
         MsiRecordGetInteger(row, field);
         MsiRecordDataSize(row, field);
-        const std::string text = Text(row, field, "text of " + sql);
+        std::string text;
+        const auto get = [&](char* b, DWORD* n) { return MsiRecordGetStringA(row, field, b, n); };
+        const unsigned code = Text(get, &text);
+        if (code != ERROR_INVALID_DATATYPE) Check(code, "text of " + sql);  // a stream field has no text
         if (first_fields != nullptr && field == 1) first_fields->push_back(text);
-        Stream(row, field, "stream of " + sql);
+        char buffer[4096];
+        for (DWORD size = sizeof buffer; !MsiRecordIsNull(row, field); size = sizeof buffer) {
+          const unsigned read = MsiRecordReadStream(row, field, buffer, &size);
+          // text and integer fields are no streams; that is not damage
+          if (read != ERROR_INVALID_DATATYPE && read != ERROR_INVALID_PARAMETER) {
+            Check(read, "stream of " + sql);
+          }
+          if (read != ERROR_SUCCESS || size == 0) break;
+        }
       }
     }
     Check(MsiViewClose(view), "close " + sql);
   }
 
-  // Every summary property, its text read with a short buffer first.
-  void Summary(MSIHANDLE database) {
-    Handle si;
-    if (!Check(MsiGetSummaryInformationA(database, nullptr, 0, si.out()), "summary")) return;
-    for (unsigned pid = 0; pid <= PID_SECURITY; ++pid) {
-      UINT type = 0;
-      INT number = 0;
-      FILETIME time{};
-      std::vector<char> buffer(2);
-      DWORD size = 2;
-      unsigned code = MsiSummaryInfoGetPropertyA(si, pid, &type, &number, &time, buffer.data(), &size);
-      if (code == ERROR_MORE_DATA) {
-        buffer.resize(size + 1);
-        size = static_cast<DWORD>(buffer.size());
-        code = MsiSummaryInfoGetPropertyA(si, pid, &type, &number, &time, buffer.data(), &size);
-      }
-      if (!Check(code, "summary property " + std::to_string(pid))) return;
-    }
-  }
-
-  void Everything(const std::string& path) {
-    Handle database;
+  void Everything(const fs::path& path) {
+    Handle database, si;
     if (!Check(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY_A, database.out()), "open")) return;
     std::vector<std::string> tables;
     Rows(database, "SELECT `Name` FROM `_Tables`", &tables);
     for (const auto& table : tables) Rows(database, "SELECT * FROM `" + table + "`");
     Rows(database, "SELECT * FROM `_Streams`");
-    Summary(database);
+    if (!Check(MsiGetSummaryInformationA(database, nullptr, 0, si.out()), "summary")) return;
+    for (unsigned pid = 0; pid <= PID_SECURITY; ++pid) {
+      UINT type = 0;
+      INT number = 0;
+      FILETIME time{};
+      const auto get = [&](char* b, DWORD* n) {
+        return MsiSummaryInfoGetPropertyA(si, pid, &type, &number, &time, b, n);
+      };
+      if (!Check(Text(get, nullptr), "summary property " + std::to_string(pid))) return;
+    }
   }
 };
 
-ReadOutcome ReadWholePackage(const fs::path& path) {
+Reader ReadWholePackage(const fs::path& path) {
   Reader reader;
-  reader.Everything(path.string());
-  return reader.outcome;
+  reader.Everything(path);
+  return reader;
 }
 
 // The result codes the engine may give for a damaged package.
@@ -162,10 +186,14 @@ extern "C" void OnFatalSignal(int number) {
 std::vector<fs::path> Packages() {
   std::vector<fs::path> packages;
   char magic[4];
-  if (ts::CorpusPresent())
-    for (const auto& entry : fs::directory_iterator(ts::CorpusDir()))
-      if (std::ifstream in(entry.path(), std::ios::binary); in.read(magic, 4) && std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0)
+  if (ts::CorpusPresent()) {
+    for (const auto& entry : fs::directory_iterator(ts::CorpusDir())) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      if (in.read(magic, 4) && std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0) {
         packages.push_back(entry.path());
+      }
+    }
+  }
   std::sort(packages.begin(), packages.end());
   std::istringstream fixtures(MUTATION_FIXTURES);
   for (std::string p; std::getline(fixtures, p, ':');)
@@ -203,7 +231,7 @@ TEST_P(Mutation, DamagedCopiesGiveResultCodes) {
     std::snprintf(g_case, sizeof g_case, "%s, file %s", label.c_str(), damaged.c_str());
     const auto started = std::chrono::steady_clock::now();
     const auto cpu_started = ThreadCpuTime();
-    const ReadOutcome outcome = ReadWholePackage(damaged);
+    const Reader outcome = ReadWholePackage(damaged);
     const auto cpu = ThreadCpuTime() - cpu_started;
     EXPECT_LT(cpu, kCpuLimit) << label << " took " << cpu.count() / 1000000 << " ms of processor time";
     EXPECT_LT(std::chrono::steady_clock::now() - started, kWallLimit) << label;
@@ -218,52 +246,18 @@ TEST_P(Mutation, DamagedCopiesGiveResultCodes) {
   std::cout << "\n";
 }
 
-std::vector<uint8_t> SummaryStream(const fs::path& package) {
+Bytes SummaryStream(const fs::path& package) {
   auto image = msi::cfb::FileImage::Map(package.string());
   if (!image.ok()) return {};
   auto file = msi::cfb::CompoundFileReader::Open(*image);
   if (!file.ok()) return {};
   auto id = (*file)->FindChild(msi::cfb::CompoundFileReader::kRootId, u"\005SummaryInformation");
-  auto bytes = id ? (*file)->ReadStream(*id) : std::vector<uint8_t>{};
-  return bytes.ok() ? *bytes : std::vector<uint8_t>{};
-}
-
-// Values that sizes, counts, offsets and type fields go wrong with.
-constexpr uint32_t kInteresting[] = {0, 1, 2, 3, 30, 64, 0xFFFF, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFC};
-
-std::vector<uint8_t> Damage(std::vector<uint8_t> bytes, SplitMix64& random, std::string& what) {
-  for (uint64_t steps = 1 + random.below(3); steps > 0; --steps) {
-    switch (random.below(4)) {
-      case 0: {  // a whole field of the header, section or a value
-        if (bytes.size() < 4) break;
-        const size_t at = random.below(bytes.size() / 4) * 4;
-        uint32_t v = kInteresting[random.below(std::size(kInteresting))];
-        if (random.below(4) == 0) v = static_cast<uint32_t>(bytes.size() - random.below(8));
-        for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<uint8_t>(v >> (8 * k));
-        what += " field@" + std::to_string(at) + "=" + std::to_string(v);
-        break;
-      }
-      case 1: {
-        if (bytes.empty()) break;
-        const size_t at = random.below(bytes.size());
-        bytes[at] ^= static_cast<uint8_t>(1 + random.below(255));
-        what += " byte@" + std::to_string(at);
-        break;
-      }
-      case 2:
-        bytes.resize(random.below(bytes.size() + 1));
-        what += " cut@" + std::to_string(bytes.size());
-        break;
-      default:
-        bytes.resize(bytes.size() + 1 + random.below(64), static_cast<uint8_t>(random.next()));
-        what += " grown";
-    }
-  }
-  return bytes;
+  auto bytes = id ? (*file)->ReadStream(*id) : Bytes{};
+  return bytes.ok() ? *bytes : Bytes{};
 }
 
 TEST(SummaryMutation, DamagedStreamsGiveResultCodes) {
-  std::vector<std::vector<uint8_t>> seeds = {msi::DefaultSummaryInformation("{00000000-0000-0000-0000-000000000000}")};
+  std::vector<Bytes> seeds = {msi::DefaultSummaryInformation("{00000000-0000-0000-0000-000000000000}")};
   std::set<fs::path> files;  // sorted: the same seeds in the same order everywhere
   if (ts::CorpusPresent()) files.insert(fs::directory_iterator(ts::CorpusDir()), fs::directory_iterator());
   for (const fs::path& file : files)
@@ -280,10 +274,10 @@ TEST(SummaryMutation, DamagedStreamsGiveResultCodes) {
   for (int number = 0; number < 600; ++number) {
     SplitMix64 random(0x5EED0000u + static_cast<uint64_t>(number));
     std::string what;
-    const auto damaged = Damage(seeds[static_cast<size_t>(number) % seeds.size()], random, what);
+    const Bytes damaged = Damage(seeds[static_cast<size_t>(number) % seeds.size()], random, what);
     SCOPED_TRACE("case " + std::to_string(number) + ":" + what);
     ASSERT_TRUE(msi::ReplaceRootStreamInFile(package.string(), u"\005SummaryInformation", damaged).ok());
-    const ReadOutcome outcome = ReadWholePackage(package);
+    const Reader outcome = ReadWholePackage(package);
     EXPECT_TRUE(outcome.first_error == ERROR_SUCCESS || outcome.first_error == ERROR_INVALID_DATA)
         << outcome.first_error << " at " << outcome.step;
     ++codes[outcome.first_error];
@@ -293,7 +287,7 @@ TEST(SummaryMutation, DamagedStreamsGiveResultCodes) {
       EXPECT_EQ(MsiSummaryInfoSetPropertyA(si, PID_PAGECOUNT, VT_I4, 300, nullptr, nullptr), 0u);
       // Texts whose bytes are no characters of the codepage cannot be
       // written back without loss: refused, and the file left alone.
-      const std::vector<uint8_t> before = SummaryStream(package);
+      const Bytes before = SummaryStream(package);
       const UINT persisted = MsiSummaryInfoPersist(si);
       if (persisted == ERROR_SUCCESS) {
         EXPECT_EQ(ReadWholePackage(package).first_error, ERROR_SUCCESS);
