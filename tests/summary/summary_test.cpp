@@ -36,9 +36,12 @@ std::string EngineProperties(MSIHANDLE summary) {
     DWORD size = sizeof buf;
     const UINT r = MsiSummaryInfoGetPropertyA(summary, pid, &type, &value, &ft, buf, &size);
     if (r != ERROR_SUCCESS) return "error " + std::to_string(r);
-    std::string line = std::to_string(pid) + (type == VT_LPSTR ? "\tS\t" : type == VT_FILETIME ? "\tF\t" : "\tI\t");
-    for (char ch : std::string(buf, type == VT_LPSTR ? size : 0))
-      line += ch == '\\' ? "\\\\" : ch == '\t' ? "\\t" : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : std::string(1, ch);
+    std::string line = std::to_string(pid) + "\t";
+    line += type == VT_LPSTR ? "S\t" : type == VT_FILETIME ? "F\t" : "I\t";
+    for (char ch : std::string(buf, type == VT_LPSTR ? size : 0)) {
+      line += ch == '\\' ? "\\\\" : ch == '\t' ? "\\t" : ch == '\n' ? "\\n" : ch == '\r' ? "\\r"
+                                                                          : std::string(1, ch);
+    }
     if (type == VT_I2 || type == VT_I4) line += std::to_string(value);
     if (type == VT_FILETIME) line += std::to_string(ft.dwLowDateTime | (uint64_t{ft.dwHighDateTime} << 32));
     if (type == VT_I2 || type == VT_I4 || type == VT_LPSTR || type == VT_FILETIME) out += line + "\n";
