@@ -2,7 +2,6 @@
 // output folder, the listing, and the progress bar only on a terminal.
 #include <gtest/gtest.h>
 
-
 #include "unpack_support.h"
 
 namespace unpack_test {
@@ -10,13 +9,11 @@ namespace {
 
 // A small package with two files in an embedded cabinet.
 void MakeSmallPackage(const fs::path& package) {
-  PackageRows rows;
-  rows.directories = {"TARGETDIR\t\tSourceDir", "APP\tTARGETDIR\tapp|Application"};
-  rows.components = {"Main\tAPP"};
-  rows.files = {"a\tMain\ta.txt\t4\t0\t1", "b\tMain\tb|Bee.txt\t2\t0\t2"};
-  rows.media = {"1\t2\t#main.cab"};
-  rows.streams["main.cab"] = GcabCabinet({{"a", "aaaa"}, {"b", "bb"}}, 1000000000);
-  MakePackage(package, rows);
+  MakePackage(package, {{"TARGETDIR\t\tSourceDir", "APP\tTARGETDIR\tapp|Application"},
+                        {"Main\tAPP"},
+                        {"a\tMain\ta.txt\t4\t0\t1", "b\tMain\tb|Bee.txt\t2\t0\t2"},
+                        {"1\t2\t#main.cab"},
+                        {{"main.cab", GcabCabinet({{"a", "aaaa"}, {"b", "bb"}}, 1000000000)}}});
 }
 
 // '*' in `pattern` stands for any text, everything else for itself.
@@ -36,6 +33,7 @@ struct CommandCase {
   std::string out_pattern;  // the whole standard output, see Matches
   std::string err_pattern;  // the whole standard error
   std::vector<std::string> created;  // paths that exist afterwards
+  bool terminal = false;             // run on a terminal (everything it prints in out)
 };
 
 class CommandLine : public ::testing::TestWithParam<CommandCase> {};
@@ -44,7 +42,7 @@ TEST_P(CommandLine, AnswersAsDocumented) {
   const CommandCase& c = GetParam();
   TempDir dir;
   MakeSmallPackage(dir / "Product.Setup.msi");
-  const RunResult run = RunUnpack(c.args, dir.path());
+  const RunResult run = RunUnpack(c.args, dir.path(), c.terminal);
   EXPECT_EQ(run.exit_code, c.status) << run.err;
   EXPECT_TRUE(Matches(run.out, c.out_pattern)) << run.out;
   EXPECT_TRUE(Matches(run.err, c.err_pattern)) << run.err;
@@ -61,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"no_arguments", {}, 2, "", "msiunpack: no package given\n" + kUsage, {}},
         CommandCase{"unknown_option", {"--frobnicate", "Product.Setup.msi"}, 2, "",
                     "msiunpack: unknown option --frobnicate\n" + kUsage, {}},
-        CommandCase{"too_many_operands", {"Product.Setup.msi", "a", "b"}, 2, "", "msiunpack: too many arguments\n" + kUsage, {}},
+        CommandCase{"too_many_operands", {"Product.Setup.msi", "a", "b"}, 2, "",
+                    "msiunpack: too many arguments\n" + kUsage, {}},
         CommandCase{"list_prints_paths_and_sizes",
                     {"--list", "Product.Setup.msi"}, 0,
                     "SourceDir/Application/a.txt\t4\nSourceDir/Application/Bee.txt\t2\n", "", {}},
@@ -71,31 +70,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--quiet", "Product.Setup.msi", "out/deeper"}, 0, "", "",
                     {"out/deeper/SourceDir/Application/a.txt"}},
         CommandCase{"a_name_after_double_dash_is_a_package", {"--", "-x.msi"}, 1, "",
-                    "msiunpack: -x.msi: error 110: *\n", {}}),
+                    "msiunpack: -x.msi: error 110: *\n", {}},
+        CommandCase{"progress_bar_on_a_terminal", {"Product.Setup.msi", "image"}, 0,
+                    "*100%  2/2 files  0.0 KiB/0.0 KiB*", "", {"image/SourceDir/Application/a.txt"}, true},
+        CommandCase{"quiet_on_a_terminal", {"--quiet", "Product.Setup.msi", "image"}, 0, "", "",
+                    {"image/SourceDir/Application/a.txt"}, true}),
     [](const auto& info) { return info.param.name; });
-
-struct TerminalCase {
-  std::string name;
-  std::vector<std::string> args;
-  bool bar_expected;
-};
-
-class OnTerminal : public ::testing::TestWithParam<TerminalCase> {};
-
-TEST_P(OnTerminal, DrawsTheProgressBarUnlessQuiet) {
-  TempDir dir;
-  MakeSmallPackage(dir / "p.msi");
-  const RunResult run = RunUnpackOnTerminal(GetParam().args, dir.path());
-  EXPECT_EQ(run.exit_code, 0) << run.err;
-  const bool bar = run.err.find("100%  2/2 files  0.0 KiB/0.0 KiB") != std::string::npos;
-  EXPECT_EQ(bar, GetParam().bar_expected) << run.err;
-  EXPECT_TRUE(fs::exists(dir / "image/SourceDir/Application/a.txt"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Progress, OnTerminal,
-                         ::testing::Values(TerminalCase{"bar", {"p.msi", "image"}, true},
-                                           TerminalCase{"quiet", {"--quiet", "p.msi", "image"}, false}),
-                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace unpack_test

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "unpack_support.h"
@@ -16,12 +16,7 @@ namespace {
 
 constexpr long long kCabTime = 1000000000;
 
-std::vector<std::string> Entries(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using ts::FolderEntries;
 
 // Bytes that do not compress, so a cabinet of them has many data blocks.
 std::string Noise(size_t size) {
@@ -34,6 +29,15 @@ std::string Noise(size_t size) {
     c = static_cast<char>(x & 0xff);
   }
   return bytes;
+}
+
+// A package of one file, app/big.bin, from the embedded cabinet main.cab.
+PackageRows BigFile(size_t size, const std::string& cabinet) {
+  return {{"TARGETDIR\t\tSourceDir", "APP\tTARGETDIR\tapp"},
+          {"Main\tAPP"},
+          {"big\tMain\tbig.bin\t" + std::to_string(size) + "\t0\t1"},
+          {"1\t1\t#main.cab"},
+          {{"main.cab", cabinet}}};
 }
 
 TEST(Hostile, NamesFromThePackageNeverLeaveTheOutputFolder) {
@@ -55,7 +59,7 @@ TEST(Hostile, NamesFromThePackageNeverLeaveTheOutputFolder) {
 
   const RunResult run = RunUnpack({"hostile.msi", "image"}, dir.path());
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"hostile.msi", "image"}));
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"hostile.msi", "image"}));
   const std::string t = "\t1\t2001-09-09 01:46:40";
   const std::vector<std::string> expected = {
       ".._escape/",          ".._escape/.._.._evil6" + t,
@@ -95,62 +99,41 @@ TEST(Hostile, ALinkStandingAtAFilePathIsReplacedNotFollowed) {
       << run.err;
 }
 
-struct DamageCase {
-  std::string name;
-  std::function<std::string(const std::string& cabinet)> damage;
-  std::string message;
-};
-
-class DamagedCabinet : public ::testing::TestWithParam<DamageCase> {};
-
 // A cabinet that fails mid-file leaves the file that stood there before as
 // it was, and no temporary file behind.
-TEST_P(DamagedCabinet, GivesAnErrorAndNoPartialFile) {
-  TempDir dir;
-  PackageRows rows;
-  rows.directories = {"TARGETDIR\t\tSourceDir", "APP\tTARGETDIR\tapp"};
-  rows.components = {"Main\tAPP"};
-  rows.files = {"big\tMain\tbig.bin\t300000\t0\t1"};
-  rows.media = {"1\t1\t#main.cab"};
-  rows.streams["main.cab"] = GetParam().damage(GcabCabinet({{"big", Noise(300000)}}, kCabTime));
-  MakePackage(dir / "damaged.msi", rows);
-  WriteBytes(dir / "image/SourceDir/app/big.bin", "older");
+TEST(Hostile, DamagedCabinetGivesAnErrorAndNoPartialFile) {
+  const std::string cabinet = GcabCabinet({{"big", Noise(300000)}}, kCabTime);
+  const struct {
+    const char* name;
+    std::string bytes, message;
+  } cases[] = {
+      {"truncated", cabinet.substr(0, cabinet.size() / 2), "SourceDir/app/big.bin: the cabinet cannot be read"},
+      {"data overwritten",
+       cabinet.substr(0, cabinet.size() / 2) + std::string(64, '\x55') +
+           cabinet.substr(cabinet.size() / 2 + 64),
+       "SourceDir/app/big.bin: "},
+      {"not a cabinet", std::string(1000, 'x'), "cabinet #main.cab: not a cabinet"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    MakePackage(dir / "damaged.msi", BigFile(300000, c.bytes));
+    WriteBytes(dir / "image/SourceDir/app/big.bin", "older");
 
-  const RunResult run = RunUnpack({"damaged.msi", "image"}, dir.path());
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
-  EXPECT_EQ(Entries(dir / "image/SourceDir/app"), std::vector<std::string>{"big.bin"});
-  EXPECT_EQ(ReadBytes(dir / "image/SourceDir/app/big.bin"), "older");
+    const RunResult run = RunUnpack({"damaged.msi", "image"}, dir.path());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(FolderEntries(dir / "image/SourceDir/app"), std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(ReadBytes(dir / "image/SourceDir/app/big.bin"), "older");
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cabinets, DamagedCabinet,
-    ::testing::Values(
-        DamageCase{"truncated", [](const std::string& c) { return c.substr(0, c.size() / 2); },
-                   "SourceDir/app/big.bin: the cabinet cannot be read"},
-        DamageCase{"data_overwritten",
-                   [](const std::string& c) {
-                     std::string d = c;
-                     for (size_t i = d.size() / 2; i < d.size() / 2 + 64; ++i) d[i] = '\x55';
-                     return d;
-                   },
-                   "SourceDir/app/big.bin: "},
-        DamageCase{"not_a_cabinet", [](const std::string&) { return std::string(1000, 'x'); },
-                   "cabinet #main.cab: not a cabinet"}),
-    [](const auto& info) { return info.param.name; });
 
 // Stopped while it writes a big file, a run leaves either the whole file
 // or none, and no temporary file.
 TEST(Hostile, AStoppedRunLeavesNoPartialFile) {
   TempDir dir;
-  PackageRows rows;
-  rows.directories = {"TARGETDIR\t\tSourceDir", "APP\tTARGETDIR\tapp"};
-  rows.components = {"Main\tAPP"};
   const std::string big = Noise(6000000);
-  rows.files = {"big\tMain\tbig.bin\t6000000\t0\t1"};
-  rows.media = {"1\t1\t#main.cab"};
-  rows.streams["main.cab"] = GcabCabinet({{"big", big}}, kCabTime);
-  MakePackage(dir / "big.msi", rows);
+  MakePackage(dir / "big.msi", BigFile(big.size(), GcabCabinet({{"big", big}}, kCabTime)));
   const fs::path folder = dir / "image/SourceDir/app";
   auto writing = [&] {
     std::error_code ec;
@@ -168,17 +151,14 @@ TEST(Hostile, AStoppedRunLeavesNoPartialFile) {
     }
     ASSERT_GT(pid, 0);
     // Wait until the temporary file exists, then stop the run.
-    for (int waited = 0; waited < 20000 && !writing(); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ::kill(pid, signal_number);
-    // A run that ignores the signal would hang the test: give it a deadline.
-    int status = 0;
-    pid_t done = 0;
-    for (int waited = 0; waited < 60000 && (done = ::waitpid(pid, &status, WNOHANG)) == 0; ++waited)
+    for (int waited = 0; waited < 20000 && !writing(); ++waited)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (done == 0) ::kill(pid, SIGKILL), ::waitpid(pid, &status, 0);
-    ASSERT_EQ(done, pid) << "msiunpack did not stop within 60 s of signal " << signal_number;
+    ::kill(pid, signal_number);
+    int status = 0;
+    ASSERT_TRUE(ts::WaitChild(pid, &status, std::chrono::seconds(60)))
+        << "msiunpack did not stop within 60 s of signal " << signal_number;
     SCOPED_TRACE("signal " + std::to_string(signal_number));
-    const std::vector<std::string> left = Entries(folder);
+    const std::vector<std::string> left = FolderEntries(folder);
     EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"big.bin"}) << left.size() << " entries";
     if (!left.empty()) {
       EXPECT_EQ(ReadBytes(folder / "big.bin"), big);
@@ -186,39 +166,32 @@ TEST(Hostile, AStoppedRunLeavesNoPartialFile) {
   }
 }
 
-struct BadPackage {
-  std::string name;
-  std::function<void(const fs::path&)> make;
-  std::string message;
-};
-
-class DamagedPackage : public ::testing::TestWithParam<BadPackage> {};
-
-TEST_P(DamagedPackage, GivesTheInstallerResultCode) {
-  TempDir dir;
-  GetParam().make(dir / "bad.msi");
-  const RunResult run = RunUnpack({"bad.msi", "image"}, dir.path());
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
-  EXPECT_FALSE(fs::exists(dir / "image"));
+TEST(Hostile, DamagedPackageGivesTheInstallerResultCode) {
+  const struct {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    const char* message;
+  } cases[] = {
+      {"missing", [](const fs::path&) {}, "bad.msi: error 110: "},
+      {"not a package", [](const fs::path& p) { WriteBytes(p, "plain text"); }, "bad.msi: error 1620: "},
+      {"truncated compound file",
+       [](const fs::path& p) {
+         MakePackage(p, {{"TARGETDIR\t\tSourceDir"}, {}, {}, {}, {}});
+         const std::string bytes = ReadBytes(p);
+         WriteBytes(p, bytes.substr(0, bytes.size() / 3));
+       },
+       "bad.msi: error "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    c.make(dir / "bad.msi");
+    const RunResult run = RunUnpack({"bad.msi", "image"}, dir.path());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "image"));
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Packages, DamagedPackage,
-    ::testing::Values(
-        BadPackage{"missing", [](const fs::path&) {}, "bad.msi: error 110: "},
-        BadPackage{"not_a_package", [](const fs::path& p) { WriteBytes(p, "plain text"); },
-                   "bad.msi: error 1620: "},
-        BadPackage{"truncated_compound_file",
-                   [](const fs::path& p) {
-                     PackageRows rows;
-                     rows.directories = {"TARGETDIR\t\tSourceDir"};
-                     MakePackage(p, rows);
-                     const std::string bytes = ReadBytes(p);
-                     WriteBytes(p, bytes.substr(0, bytes.size() / 3));
-                   },
-                   "bad.msi: error "}),
-    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace unpack_test

@@ -20,12 +20,10 @@ using ts::TempDir;
 inline std::string ReadBytes(const fs::path& path) { return ts::ReadText(path); }
 void WriteBytes(const fs::path& path, const std::string& bytes);
 
-// Runs msiunpack with `args` in `cwd`, TZ=UTC, standard input empty, under
-// a time limit.
-RunResult RunUnpack(const std::vector<std::string>& args, const fs::path& cwd);
-// The same on a pseudo-terminal: everything it printed, as the terminal got
-// it, in `err`; a run past the time limit is killed and marked timed out.
-RunResult RunUnpackOnTerminal(const std::vector<std::string>& args, const fs::path& cwd);
+// Runs msiunpack with `args` in `cwd`, TZ=UTC, under a time limit; on a
+// pseudo-terminal (100 columns) when `terminal`, where everything it
+// printed comes back in `out`.
+RunResult RunUnpack(const std::vector<std::string>& args, const fs::path& cwd, bool terminal = false);
 
 // Rows of the four tables msiunpack reads, tab-separated, short forms:
 //   directories "KEY\tPARENT\tDEFAULTDIR"       (PARENT empty: a root)
@@ -58,10 +56,5 @@ std::vector<std::string> StoredCabinetSet(const std::vector<std::pair<std::strin
 // Every entry below `root`, sorted: "path\tsize\tYYYY-MM-DD HH:MM:SS" for
 // files (time in UTC), "path/" for folders, "path -> target" for links.
 std::vector<std::string> TreeListing(const fs::path& root);
-
-// The four 32-bit parts of a file's MD5, as MsiFileHash keeps them.
-std::vector<int> Md5Parts(const std::string& bytes);
-
-std::vector<std::string> ReadLines(const fs::path& path);
 
 }  // namespace unpack_test

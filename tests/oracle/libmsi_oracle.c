@@ -7,20 +7,16 @@
  *       line of column names per SELECT, then a line per row; fields
  *       separated by TAB, null empty, texts with \ TAB LF CR escaped,
  *       streams as "<N bytes>". The first failure ends the run.
- *   libmsi_oracle write PACKAGE OUTPUT [params:FIELDS] STATEMENT...
+ *   libmsi_oracle write PACKAGE OUTPUT STATEMENT...
  *       runs changing statements and commits to OUTPUT. Each statement
  *       prints "N\n" (its result code) and the run goes on; then
- *       "commit N\n". "params:" sets the next statement's markers, fields
- *       separated by '|': "i:N" an integer, "s:TEXT" a string, "n" null.
- *       "transform:FILE" in place of a statement applies that transform.
+ *       "commit N\n". "transform:FILE" in place of a statement applies
+ *       that transform.
  *   libmsi_oracle summary PACKAGE
  *       one line per set summary property 1..19: "PID<TAB>KIND<TAB>VALUE",
  *       KIND I (integer), S (text, escaped as above) or F (file time ticks)
  *   libmsi_oracle set-summary PACKAGE PID=KIND:VALUE...
  *       sets the properties, persists and commits
- *   libmsi_oracle merge PACKAGE OTHER [ERROR_TABLE]
- *       merges OTHER into PACKAGE, prints "merge N" and commits what the
- *       merge left
  *
  * Failures print "libmsi_oracle: error N: STEP: ..." with N the installer's
  * result code and exit 1; usage errors exit 2.
@@ -200,29 +196,13 @@ static int select_all(int count, char **statements, LibmsiDatabase *db)
 
 /* ---- write ---------------------------------------------------------- */
 
-static LibmsiRecord *make_params(const char *text)
-{
-    gchar **fields = g_strsplit(text, "|", -1);
-    guint count = g_strv_length(fields);
-    LibmsiRecord *rec = libmsi_record_new(count);
-    for (guint i = 0; i < count; ++i) {
-        const char *f = fields[i];
-        if (strncmp(f, "i:", 2) == 0)
-            libmsi_record_set_int(rec, i + 1, atoi(f + 2));
-        else if (strncmp(f, "s:", 2) == 0)
-            libmsi_record_set_string(rec, i + 1, f + 2);
-    }
-    g_strfreev(fields);
-    return rec;
-}
-
-static unsigned execute(LibmsiDatabase *db, const char *statement, LibmsiRecord *params)
+static unsigned execute(LibmsiDatabase *db, const char *statement)
 {
     GError *error = NULL;
     LibmsiQuery *query = libmsi_query_new(db, statement, &error);
     if (query == NULL)
         return code_of(&error);
-    unsigned code = libmsi_query_execute(query, params, &error) ? 0 : code_of(&error);
+    unsigned code = libmsi_query_execute(query, NULL, &error) ? 0 : code_of(&error);
     libmsi_query_close(query, NULL);
     g_object_unref(query);
     return code;
@@ -231,25 +211,19 @@ static unsigned execute(LibmsiDatabase *db, const char *statement, LibmsiRecord 
 static int write_all(int count, char **args, LibmsiDatabase *db)
 {
     GError *error = NULL;
-    LibmsiRecord *params = NULL;
     for (int i = 0; i < count; ++i) {
-        if (strncmp(args[i], "params:", 7) == 0) {
-            params = make_params(args[i] + 7);
-        } else if (strncmp(args[i], "transform:", 10) == 0) {
+        if (strncmp(args[i], "transform:", 10) == 0) {
             gboolean ok = libmsi_database_apply_transform(db, args[i] + 10, &error);
             printf("%u\n", ok ? 0 : code_of(&error));
         } else {
-            printf("%u\n", execute(db, args[i], params));
-            if (params != NULL)
-                g_object_unref(params);
-            params = NULL;
+            printf("%u\n", execute(db, args[i]));
         }
     }
     printf("commit %u\n", libmsi_database_commit(db, &error) ? 0 : code_of(&error));
     return 0;
 }
 
-/* ---- summary information and merges --------------------------------- */
+/* ---- summary information ------------------------------------------- */
 
 static int show_summary(LibmsiDatabase *db)
 {
@@ -304,24 +278,10 @@ static int set_summary(int count, char **assignments, LibmsiDatabase *db)
     return libmsi_database_commit(db, &error) ? 0 : fail("committing", error);
 }
 
-static int merge(int count, char **args, LibmsiDatabase *db)
-{
-    if (count < 1)
-        return 2;
-    GError *error = NULL;
-    LibmsiDatabase *other = libmsi_database_new(args[0], LIBMSI_DB_FLAGS_READONLY, NULL, &error);
-    if (other == NULL)
-        return fail("opening the database to merge", error);
-    unsigned code = libmsi_database_merge(db, other, count > 1 ? args[1] : NULL, &error) ? 0 : code_of(&error);
-    printf("merge %u\n", code);
-    g_object_unref(other);
-    return libmsi_database_commit(db, &error) ? 0 : fail("committing", error);
-}
-
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: libmsi_oracle select|write|summary|set-summary|merge PACKAGE ...\n");
+        fprintf(stderr, "usage: libmsi_oracle select|write|summary|set-summary PACKAGE ...\n");
         return 2;
     }
     const char *command = argv[1];
@@ -354,8 +314,6 @@ int main(int argc, char **argv)
         status = show_summary(db);
     else if (strcmp(command, "set-summary") == 0)
         status = set_summary(argc - first, argv + first, db);
-    else if (strcmp(command, "merge") == 0)
-        status = merge(argc - first, argv + first, db);
     g_object_unref(db);
     if (fflush(stdout) != 0 && status == 0) {
         fprintf(stderr, "libmsi_oracle: error 29: writing the output failed\n");
