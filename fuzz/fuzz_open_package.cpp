@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (written == size) {
     std::string path = "/proc/self/fd/" + std::to_string(fd);
-    ReadOutcome outcome = read_whole_package(path);
-    if (!is_expected_result(outcome.first_error)) __builtin_trap();
+    const ReadOutcome outcome = ReadWholePackage(path);
+    if (!IsExpectedResult(outcome.first_error)) __builtin_trap();
   }
   close(fd);
   return 0;
