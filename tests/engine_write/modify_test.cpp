@@ -1,10 +1,31 @@
 // MsiViewModify, every mode with its success and failure, and stream
 // fields of binary columns and _Streams.
 #include "package_bytes.h"
-#include "modify_fixture.h"
+#include "statement_support.h"
 
 namespace ts {
 namespace {
+
+// A transaction on a fresh small package.
+class ModifyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_ / "p.msi";
+    MakeSmallPackage(path_);
+    ASSERT_EQ(Open(path_, MSIDBOPEN_TRANSACT_A, db_), ERROR_SUCCESS);
+  }
+  Handle View(const std::string& sql) {
+    Handle view;
+    EXPECT_EQ(MsiDatabaseOpenViewA(db_, sql.c_str(), view.out()), ERROR_SUCCESS) << sql;
+    EXPECT_EQ(MsiViewExecute(view, 0), ERROR_SUCCESS);
+    return view;
+  }
+  std::string Property() { return Select(db_, "SELECT * FROM `Property`"); }
+
+  TempDir dir_;
+  fs::path path_;
+  Handle db_;
+};
 
 // One mode's answers on one view, step by step: a step's record is made
 // from `fields`, or is the view's fetched row with field 2 set to
@@ -144,12 +165,9 @@ TEST_F(ModifyTest, BinaryStreamsFromFileAndMemoryAndDeletedWithTheirRow) {
   ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
   db_.reset();
   {
-    StoredPackage stored;
-    ASSERT_EQ(DecodePackage(ReadBytes(path_), stored), "");
+    StoredPackage stored = ExpectSound(path_);
     EXPECT_TRUE(stored.streams["Item.20.big"] == payload);
     EXPECT_TRUE(stored.streams["Item.21.small"] == Bytes({'t', 'i', 'n', 'y'}));
-    auto faults = WriterRuleFaults(stored);
-    EXPECT_TRUE(faults.empty()) << faults.front();
   }
   ASSERT_EQ(Open(path_, MSIDBOPEN_TRANSACT_A, db_), ERROR_SUCCESS);
   {
@@ -168,13 +186,49 @@ TEST_F(ModifyTest, BinaryStreamsFromFileAndMemoryAndDeletedWithTheirRow) {
   }
   ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
   db_.reset();
-  StoredPackage stored;
-  ASSERT_EQ(DecodePackage(ReadBytes(path_), stored), "");
+  StoredPackage stored = ExpectSound(path_);
   EXPECT_EQ(stored.streams.count("Item.20.big"), 0u) << "the stream of a deleted row stayed";
   EXPECT_EQ(stored.streams.count("Item.21.small"), 0u) << "the stream of a row deleted by Modify stayed";
   if (!MsiInfo().empty()) {
     RunResult list = ts::Run({MsiInfo(), "streams", path_.string()});
     EXPECT_EQ(list.out.find("Item.2"), std::string::npos) << list.out;
+  }
+}
+
+// _Streams rows: a fetched row whose Data is set anew and written back
+// with MSIMODIFY_UPDATE replaces the stream.
+TEST_F(ModifyTest, StreamsTableRowsCanBeInsertedReplacedAndDeleted) {
+  {
+    Handle view;
+    ASSERT_EQ(MsiDatabaseOpenViewA(db_, "INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", view.out()),
+              ERROR_SUCCESS);
+    Handle a = MakeRecord({"extra.cab", ""});
+    ASSERT_EQ(MsiExtRecordSetStreamData(a, 2, "cabinet bytes", 13), ERROR_SUCCESS);
+    EXPECT_EQ(MsiViewExecute(view, a), ERROR_SUCCESS);
+    Handle b = MakeRecord({"gone.bin", ""});
+    ASSERT_EQ(MsiExtRecordSetStreamData(b, 2, "x", 1), ERROR_SUCCESS);
+    EXPECT_EQ(MsiViewExecute(view, b), ERROR_SUCCESS);
+    Handle dup = MakeRecord({"gone.bin", ""});
+    ASSERT_EQ(MsiExtRecordSetStreamData(dup, 2, "y", 1), ERROR_SUCCESS);
+    EXPECT_EQ(MsiViewExecute(view, dup), ERROR_FUNCTION_FAILED);
+  }
+  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  {
+    Handle view = View("SELECT `Name`, `Data` FROM `_Streams` WHERE `Name` = 'extra.cab'");
+    Handle row;
+    ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiExtRecordSetStreamData(row, 2, "replaced", 8), ERROR_SUCCESS);
+    EXPECT_EQ(MsiViewModify(view, MSIMODIFY_UPDATE, row), ERROR_SUCCESS);
+  }
+  ASSERT_EQ(Exec(db_, "DELETE FROM `_Streams` WHERE `Name` = 'gone.bin'"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  db_.reset();
+  StoredPackage stored = ExpectSound(path_);
+  EXPECT_TRUE(stored.streams["extra.cab"] == Bytes({'r', 'e', 'p', 'l', 'a', 'c', 'e', 'd'}));
+  EXPECT_EQ(stored.streams.count("gone.bin"), 0u);
+  if (!MsiInfo().empty()) {
+    RunResult data = ts::Run({MsiInfo(), "extract", path_.string(), "extra.cab"});
+    EXPECT_EQ(data.out, "replaced");
   }
 }
 

@@ -1,6 +1,7 @@
 #include "package_bytes.h"
 
 #include "cfb_test_reader.h"
+#include "support.h"
 
 #include <algorithm>
 
@@ -284,6 +285,16 @@ std::vector<std::string> WriterRuleFaults(const StoredPackage& p) {
     }
   }
   return faults;
+}
+
+StoredPackage ExpectSound(const fs::path& path) {
+  StoredPackage p;
+  const std::string fault = DecodePackage(ReadBytes(path), p);
+  EXPECT_EQ(fault, "") << path;
+  if (!fault.empty()) return p;
+  const std::vector<std::string> faults = WriterRuleFaults(p);
+  EXPECT_TRUE(faults.empty()) << faults.size() << " writer rule faults, first: " << faults.front();
+  return p;
 }
 
 }  // namespace ts

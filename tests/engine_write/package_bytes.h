@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -51,6 +52,10 @@ std::vector<std::string> WriterRuleFaults(const StoredPackage& package);
 
 std::string DecodeStreamName(const std::u16string& stored, bool* is_table = nullptr);
 std::u16string EncodeStreamName(const std::string& name, bool table);
+
+// Decodes the package at `path`; the test fails when it does not decode or
+// breaks a writer rule.
+StoredPackage ExpectSound(const std::filesystem::path& path);
 
 // A cell as text (strings by value, integers in decimal, "" for null).
 std::string CellText(const StoredPackage& package, const StoredTable& table, size_t row, size_t column);
