@@ -87,9 +87,7 @@ const std::vector<uint8_t>* Find(const StoredPackage& p, const std::string& name
   return it == p.streams.end() ? nullptr : &it->second;
 }
 
-}  // namespace
-
-std::string DecodeStreamName(const std::u16string& stored, bool* is_table) {
+std::string DecodeStreamName(const std::u16string& stored, bool* is_table = nullptr) {
   std::u16string out;
   bool table = false;
   for (size_t i = 0; i < stored.size(); ++i) {
@@ -129,6 +127,19 @@ std::u16string EncodeStreamName(const std::string& name, bool table) {
   return out;
 }
 
+// A cell as text (strings by value, integers in decimal, "" for null).
+std::string CellText(const StoredPackage& p, const StoredTable& t, size_t row, size_t column) {
+  uint32_t raw = t.rows[row][column];
+  const StoredColumn& c = t.columns[column];
+  if (raw == 0) return "";
+  if (c.is_string()) return raw < p.strings.size() ? p.strings[raw] : "<bad id>";
+  if (c.is_binary()) return "<stream>";
+  if ((c.type & 0xFF) == 4) return std::to_string(static_cast<int32_t>(raw ^ 0x80000000u));
+  return std::to_string(static_cast<int16_t>(static_cast<uint16_t>(raw ^ 0x8000)));
+}
+
+}  // namespace
+
 std::string DecodePackage(const std::vector<uint8_t>& file, StoredPackage& out) {
   cfbtest::ParsedFile parsed;
   std::string fault = cfbtest::ParseStrict(file, parsed);
@@ -142,7 +153,6 @@ std::string DecodePackage(const std::vector<uint8_t>& file, StoredPackage& out) 
     std::string name = DecodeStreamName(s.name, &table);
     out.streams[table ? "!" + name : name] = s.data;
   }
-  for (const auto& s : parsed.root.storages) out.storage_names.push_back(s.name);
 
   const auto* pool = Find(out, "!_StringPool");
   const auto* data = Find(out, "!_StringData");
@@ -204,16 +214,6 @@ std::string DecodePackage(const std::vector<uint8_t>& file, StoredPackage& out) 
   out.tables["_Tables"] = std::move(tables);
   out.tables["_Columns"] = std::move(columns);
   return "";
-}
-
-std::string CellText(const StoredPackage& p, const StoredTable& t, size_t row, size_t column) {
-  uint32_t raw = t.rows[row][column];
-  const StoredColumn& c = t.columns[column];
-  if (raw == 0) return "";
-  if (c.is_string()) return raw < p.strings.size() ? p.strings[raw] : "<bad id>";
-  if (c.is_binary()) return "<stream>";
-  if ((c.type & 0xFF) == 4) return std::to_string(static_cast<int32_t>(raw ^ 0x80000000u));
-  return std::to_string(static_cast<int16_t>(static_cast<uint16_t>(raw ^ 0x8000)));
 }
 
 std::vector<std::string> WriterRuleFaults(const StoredPackage& p) {
