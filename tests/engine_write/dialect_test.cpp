@@ -170,14 +170,11 @@ TEST(Dialect, ConstantStringColumns) {
       {"INSERT INTO `t` (`a`, `b`) VALUES ('3', '4')", 0},
       // '' is a nameless column of nulls, type f0.
       {"SELECT '' FROM `t`", 0, "\n\n\n", "f0"},
-      {"SELECT `a`, '' FROM `t`", 0, "a\t\n1\t\n3\t\n"},
-      {"SELECT '', `a` FROM `t`", 0, "\ta\n\t1\n\t3\n"},
       {"SELECT `a`, '', `b` FROM `t`", 0, "a\t\tb\n1\t\t2\n3\t\t4\n", "s0\tf0\tS0"},
       {"SELECT '', `t`.`b` FROM `t` WHERE `t`.`b` = '4'", 0, "\tb\n\t4\n"},
       {"SELECT `t`.`b`, '' FROM `t` WHERE `t`.`b` = 'x' ORDER BY `b`", 0, "b\t\n"},
-      {"SELECT DISTINCT '', `b` FROM `t` ORDER BY `b`", 0, "\tb\n\t2\n\t4\n"},
-      // Any other quoted text names a column.
-      {"SELECT 'b' FROM `t`", 0, "b\n2\n4\n"},
+      // Any other quoted text names a column. Cases libmsi answers as the
+      // installer does are in the differential test's windows_dialect.sql.
       {"SELECT 'b', `t`.`b` FROM `t` WHERE `t`.`b` = 'x'", 0, "b\tb\n"},
       {"SELECT 'nope' FROM `t`", 1615, "error 1615"},
       {"SELECT `t`.`b`, '' FROM `t` WHERE `t`.`b` = 'x' ORDER BY 'b'", 1615},
@@ -194,11 +191,8 @@ TEST(Dialect, LexerEdgeCases) {
   NewPackage(dir, db);
   RunCases(db, {
       {"CREATE TABLE `c` (`b` CHAR NOT NULL PRIMARY KEY `b`)", 0},
-      // A name missing one of its backquotes.
-      {"select `c`.b` from `c`", 0},
-      {"select c`.`b` from `c`", 0},
-      {"select `c`.`b` from c`", 0},
-      {"select `c`.`b from `c`", 1615},
+      // A name missing one of its backquotes (the others are in the
+      // differential test's windows_dialect.sql).
       {"select `c.`b` from `c`", 1615},
       {"select `c`.`b` from `c", 1615},
       // Control characters and hyphens are name characters.
