@@ -141,7 +141,8 @@ TEST(Archive, ExportImportRoundTripKeepsControlCharactersAndStreams) {
 TEST(Archive, CodepageLinesOfTableArchives) {
   TempDir dir;
   // Windows-1252 bytes: e-acute 0xE9, euro 0x80.
-  WriteText(dir / "Property.idt", "Property\tValue\r\ns72\tl0\r\n1252\tProperty\tProperty\r\nCafe\tcaf\xE9 \x80 5\r\n");
+  WriteText(dir / "Property.idt",
+            "Property\tValue\r\ns72\tl0\r\n1252\tProperty\tProperty\r\nCafe\tcaf\xE9 \x80 5\r\n");
   WriteText(dir / "Words.idt", "Key\r\ns72\r\n1251\tWords\tKey\r\n\xCF\xF0\xE8\r\n");
   WriteText(dir / "bad.idt", "\r\n\r\n9999\t_ForceCodepage\r\n");
   fs::path p = dir / "p.msi";

@@ -174,8 +174,8 @@ TEST(CommitFailure, DiskFullLeavesThePackageAndNoTemporaryFile) {
     Bytes before = ReadBytes(work);
     int code = InChild([&] {
       Handle db;
-      if ((to_output ? OpenTo(work, dir / "out.msi", db) : Open(work, MSIDBOPEN_TRANSACT_A, db)) != ERROR_SUCCESS)
-        return 70;
+      UINT opened = to_output ? OpenTo(work, dir / "out.msi", db) : Open(work, MSIDBOPEN_TRANSACT_A, db);
+      if (opened != ERROR_SUCCESS) return 70;
       if (Exec(db, kChange[0]) != ERROR_SUCCESS) return 71;
       signal(SIGXFSZ, SIG_IGN);
       rlimit limit{8192, 8192};
@@ -184,7 +184,8 @@ TEST(CommitFailure, DiskFullLeavesThePackageAndNoTemporaryFile) {
       if (r == ERROR_SUCCESS) return 0;
       return (r == ERROR_HANDLE_DISK_FULL || r == ERROR_WRITE_FAULT) ? 1 : 2;
     });
-    EXPECT_EQ(code, 1) << "0: the failed commit reported success; 2: an unexpected code; 1xx: killed by a signal";
+    EXPECT_EQ(code, 1) << "0: the failed commit reported success; 2: an unexpected code; "
+                          "1xx: killed by a signal";
     EXPECT_TRUE(ReadBytes(work) == before) << "the package changed";
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"work.msi"}) << "a temporary file was left";
   }
@@ -202,7 +203,8 @@ TEST(CommitFailure, AnotherUserCannotCommitWhereItMayNotWrite) {
     mode_t folder, file;
     bool refused_at_open;  // else it may fail at commit
   };
-  for (const Case& c : {Case{"read-only folder", 0755, 0666, false}, Case{"read-only file", 0777, 0644, true}}) {
+  for (const Case& c : {Case{"read-only folder", 0755, 0666, false},
+                        Case{"read-only file", 0777, 0644, true}}) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     fs::path folder = dir / "locked";
@@ -226,7 +228,8 @@ TEST(CommitFailure, AnotherUserCannotCommitWhereItMayNotWrite) {
     };
     const int code = as_nobody(MSIDBOPEN_TRANSACT_A);
     EXPECT_TRUE(code == 1 || (code == 4 && !c.refused_at_open))
-        << code << " (1: refused at open; 2: other open code; 3: the commit reported success; 4: failed at commit)";
+        << code << " (1: refused at open; 2: other open code; 3: the commit reported success; "
+                   "4: failed at commit)";
     EXPECT_TRUE(ReadBytes(work) == before);
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"work.msi"});
     EXPECT_EQ(as_nobody(MSIDBOPEN_READONLY_A), 0) << "reading stays allowed";
@@ -249,7 +252,8 @@ TEST(CommitFailure, ReadOnlyDatabaseNeverWritesAChange) {
   Handle db;
   ASSERT_EQ(Open(p, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
   for (const char* s : {"DELETE FROM `Property`", "UPDATE `Property` SET `Value` = 'x'",
-                        "INSERT INTO `Property` (`Property`, `Value`) VALUES ('New', 'v')", "DROP TABLE `Item`",
+                        "INSERT INTO `Property` (`Property`, `Value`) VALUES ('New', 'v')",
+                        "DROP TABLE `Item`",
                         "CREATE TABLE `T` (`K` SHORT NOT NULL PRIMARY KEY `K`)"}) {
     EXPECT_EQ(Exec(db, s), ERROR_SUCCESS) << s;
   }
@@ -259,7 +263,8 @@ TEST(CommitFailure, ReadOnlyDatabaseNeverWritesAChange) {
   EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT, MakeRecord({"Delta", "four"})), ERROR_SUCCESS);
   view.reset();
   // The changes are there for this handle...
-  EXPECT_EQ(Select(db, "SELECT `Property`, `Value` FROM `Property`"), "Property\tValue\nNew\tv\nDelta\tfour\n");
+  EXPECT_EQ(Select(db, "SELECT `Property`, `Value` FROM `Property`"),
+            "Property\tValue\nNew\tv\nDelta\tfour\n");
   EXPECT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
   db.reset();
   // ...and never in the file.

@@ -167,11 +167,12 @@ void CheckChange(const fs::path& original, const std::vector<std::string>& state
   StoredPackage stored = ExpectSound(ours);
   Bytes a = ReadBytes(original);
   ASSERT_GE(a.size(), 512u);
-  size_t root = (static_cast<size_t>(a[0x30] | (a[0x31] << 8) | (a[0x32] << 16) | (uint32_t{a[0x33]} << 24)) + 1)
-                << (a[0x1E] | (a[0x1F] << 8));
+  uint32_t first_dir = a[0x30] | (a[0x31] << 8) | (a[0x32] << 16) | (uint32_t{a[0x33]} << 24);
+  size_t root = (static_cast<size_t>(first_dir) + 1) << (a[0x1E] | (a[0x1F] << 8));
   ASSERT_LE(root + 128, a.size());
   EXPECT_EQ(stored.major_version, static_cast<unsigned>(a[0x1A] | (a[0x1B] << 8)));
-  EXPECT_TRUE(std::equal(stored.root_clsid.begin(), stored.root_clsid.end(), a.begin() + static_cast<long>(root + 0x50)));
+  EXPECT_TRUE(std::equal(stored.root_clsid.begin(), stored.root_clsid.end(),
+                         a.begin() + static_cast<long>(root + 0x50)));
 
   // msiinfo extracts one stream per run, so libmsi reads the streams of
   // one change per package; the others are read from the bytes.
@@ -314,7 +315,7 @@ TEST(RoundTrip, ReplacedBinaryStreamIsTheOnlyStreamThatChanges) {
     }
     std::map<std::string, Bytes> expected = before.oracle_streams;
     expected["Binary." + key] = replacement;
-    EXPECT_TRUE(after.oracle_streams == expected) << "libmsi reads other streams than the original's and the new one";
+    EXPECT_TRUE(after.oracle_streams == expected) << "libmsi reads other streams than before";
     EXPECT_TRUE(after.engine_streams["Binary." + key] == replacement);
     ExpectSound(copy);
   }

@@ -176,7 +176,8 @@ TEST(Statements, MarkersFillInsertUpdateDeleteAndWhere) {
     ASSERT_EQ(Open(p, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
     RunMarked(db, {
         {"INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)", {"Delta", "four"}, 0},
-        {"INSERT INTO `Item` (`Id`, `Group`, `Size`, `Note`) VALUES (?, ?, ?, 'nine')", {"#9", "c", "#-90"}, 0},
+        {"INSERT INTO `Item` (`Id`, `Group`, `Size`, `Note`) VALUES (?, ?, ?, 'nine')",
+         {"#9", "c", "#-90"}, 0},
         {"UPDATE `Property` SET `Value` = ? WHERE `Property` = ?", {"FOUR", "Delta"}, 0},
         {"UPDATE `Item` SET `Size` = ?, `Note` = 'big' WHERE `Size` > ?", {"#25", "#0"}, 0},
         {"DELETE FROM `Item` WHERE `Group` = ? AND `Id` = 1", {"b"}, 0},
@@ -231,7 +232,7 @@ TEST(Statements, DropTableRemovesItsStreamsAndColumns) {
     ASSERT_EQ(Exec(db, "INSERT INTO `Item` (`Id`, `Group`, `Data`) VALUES (?, ?, ?)", rec), ERROR_SUCCESS);
     ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
   }
-  EXPECT_EQ(ExpectSound(p).streams.count("Item.-7.g"), 1u) << "the binary stream was not written under its key name";
+  EXPECT_EQ(ExpectSound(p).streams.count("Item.-7.g"), 1u) << "the stream is not named after its row's key";
   {
     Handle db;
     ASSERT_EQ(Open(p, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);

@@ -134,7 +134,9 @@ TEST(TwoWriters, EveryInterleavingOfTwoProcessesKeepsEveryCommittedChange) {
       } else {
         EXPECT_EQ(r, ERROR_SUCCESS) << who << " step " << static_cast<char>(step);
       }
-      if (step == Writer::kOpen || step == Writer::kClose) open[me] = step == Writer::kOpen && r == ERROR_SUCCESS;
+      if (step == Writer::kOpen || step == Writer::kClose) {
+        open[me] = step == Writer::kOpen && r == ERROR_SUCCESS;
+      }
       if (step == Writer::kCommit) committed[me] = r == ERROR_SUCCESS;
       // Readers are never blocked and see a whole package.
       Handle reader;
