@@ -34,6 +34,10 @@ struct LimitCase {
 
 std::vector<LimitCase> Cases() {
   const std::string select = "SELECT `Property` FROM `Property` WHERE ";
+  auto padded = [](size_t size) {
+    const std::string s = "SELECT `Property` FROM `Property`";
+    return s + std::string(size - s.size(), ' ');
+  };
   return {
       {"WHERE nested 50,000 parentheses deep (100 KB)", Nested(select, 50000),
        ERROR_BAD_QUERY_SYNTAX, false},
@@ -48,18 +52,8 @@ std::vector<LimitCase> Cases() {
       {"OR chain of 100,000 terms (2.6 MB)", Chain("OR", 100000), ERROR_BAD_QUERY_SYNTAX, false},
       {"a string constant of 1,000,000 bytes",
        select + "`Value` = '" + std::string(1000000, 'x') + "'", ERROR_SUCCESS, false},
-      {"1 MiB of text, the limit",
-       [] {
-         std::string s = "SELECT `Property` FROM `Property`";
-         return s + std::string((1 << 20) - s.size(), ' ');
-       }(),
-       ERROR_SUCCESS, false},
-      {"1 MiB and one byte of text",
-       [] {
-         std::string s = "SELECT `Property` FROM `Property`";
-         return s + std::string((1 << 20) - s.size() + 1, ' ');
-       }(),
-       ERROR_BAD_QUERY_SYNTAX, false},
+      {"1 MiB of text, the limit", padded(1 << 20), ERROR_SUCCESS, false},
+      {"1 MiB and one byte of text", padded((1 << 20) + 1), ERROR_BAD_QUERY_SYNTAX, false},
       {"10 MB of commas", "SELECT " + Repeat("`Property`,", 1000000) + " FROM `Property`",
        ERROR_BAD_QUERY_SYNTAX, false},
   };

@@ -86,27 +86,6 @@ TEST(CreatePackage, CreateOverAnExistingFileReplacesItOnlyAtCommit) {
   EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"old.msi"});
 }
 
-TEST(PersistModes, OutputPathWritesTheOutputAndLeavesTheInput) {
-  TempDir dir;
-  fs::path in = dir / "in.msi";
-  MakeSmallPackage(in);
-  Bytes before = ReadBytes(in);
-  // With no change the commit still writes the output.
-  for (const char* change : {"UPDATE `Property` SET `Value` = 'changed' WHERE `Property` = 'Beta'", ""}) {
-    SCOPED_TRACE(change);
-    fs::path out = dir / (*change ? "out.msi" : "copy.msi");
-    Handle db;
-    ASSERT_EQ(OpenTo(in, out, db), ERROR_SUCCESS);
-    if (*change) {
-      ASSERT_EQ(Exec(db, change), ERROR_SUCCESS);
-    }
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-    EXPECT_EQ(Rows(out, "SELECT `Value` FROM `Property` WHERE `Property` = 'Beta'"),
-              *change ? "Value\nchanged\n" : "Value\ntwo\n");
-  }
-  EXPECT_TRUE(ReadBytes(in) == before);
-}
-
 TEST(PersistModes, ClosingWithoutCommitLeavesTheFile) {
   TempDir dir;
   fs::path p = dir / "p.msi";
