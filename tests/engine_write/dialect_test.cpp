@@ -14,15 +14,6 @@ struct Case {
   const char* types = nullptr;   // MSICOLINFO_TYPES joined with TABs
 };
 
-std::string Types(MSIHANDLE db, const std::string& sql) {
-  Handle view, rec;
-  if (MsiDatabaseOpenViewA(db, sql.c_str(), view.out()) != ERROR_SUCCESS) return "no view";
-  if (MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, rec.out()) != ERROR_SUCCESS) return "no types";
-  std::string out;
-  for (UINT f = 1; f <= MsiRecordGetFieldCount(rec); ++f) out += (f > 1 ? "\t" : "") + FieldText(rec, f);
-  return out;
-}
-
 void RunCases(MSIHANDLE db, const std::vector<Case>& cases) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);
