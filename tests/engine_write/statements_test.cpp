@@ -3,7 +3,6 @@
 #include "package_bytes.h"
 #include "statement_support.h"
 
-
 namespace ts {
 
 // A small package made from nothing: a table with a string key, a table
