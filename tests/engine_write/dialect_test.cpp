@@ -4,6 +4,8 @@
 #include "package_bytes.h"
 #include "statement_support.h"
 
+#include <algorithm>
+
 namespace ts {
 namespace {
 
@@ -55,6 +57,9 @@ TEST(Dialect, TemporaryTablesAndColumns) {
       {"SELECT `Name` FROM `_Tables` WHERE `Name` = 'T'", 0, "Name\nT\n"},
       {"SELECT `Name` FROM `_Columns` WHERE `Table` = 'T'", 0, "Name\n"},
       {"SELECT `Number`, `Name` FROM `_Columns` WHERE `Table` = 'T3'", 0, "Number\tName\n1\tC\n"},
+      // A temporary row is seen until the database closes, never written.
+      {"INSERT INTO `P` (`B`, `C`) VALUES (1, 'TempOnly') TEMPORARY", 0},
+      {"SELECT * FROM `P`", 0, "C\tB\nTempOnly\t1\n"},
   });
   const std::vector<std::pair<const char*, MSICONDITION>> persistence = {
       {"_Tables", MSICONDITION_NONE}, {"_Columns", MSICONDITION_NONE}, {"_Streams", MSICONDITION_NONE},
@@ -67,7 +72,13 @@ TEST(Dialect, TemporaryTablesAndColumns) {
   ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
   db.reset();
   ASSERT_EQ(Open(dir / "p.msi", MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
-  RunCases(db, {{"SELECT * FROM `T`", 1615, "error 1615"}, {"SELECT * FROM `T3`", 0, "C\n", "S255"}});
+  RunCases(db, {{"SELECT * FROM `T`", 1615, "error 1615"},
+                {"SELECT * FROM `T3`", 0, "C\n", "S255"},
+                {"SELECT * FROM `P`", 0, "C\tB\n"}});
+  StoredPackage stored = ExpectSound(dir / "p.msi");
+  for (const char* s : {"TempOnly", "T", "x"}) {
+    EXPECT_EQ(std::count(stored.strings.begin(), stored.strings.end(), s), 0) << s << " reached the pool";
+  }
 }
 
 TEST(Dialect, HoldAndFree) {

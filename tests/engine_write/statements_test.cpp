@@ -168,34 +168,6 @@ TEST(Statements, MarkersFillInsertUpdateDeleteAndWhere) {
             "Id\tGroup\tSize\tNote\n-2\ta\t-20\t\n1\ta\t25\tbig\n3\tb\t25\tbig\n9\tc\t-90\tnine\n");
 }
 
-TEST(Statements, TemporaryRowsAndTablesAreNeverWritten) {
-  TempDir dir;
-  fs::path p = dir / "p.msi";
-  MakeSmallPackage(p);
-  {
-    Handle db;
-    ASSERT_EQ(Open(p, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
-    for (const char* s : {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('TempOnly', 'gone') TEMPORARY",
-                          "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Kept', 'stays')",
-                          "CREATE TABLE `Scratch` (`K` CHAR(10) NOT NULL TEMPORARY, `V` SHORT TEMPORARY "
-                          "PRIMARY KEY `K`) HOLD",
-                          "INSERT INTO `Scratch` (`K`, `V`) VALUES ('x', 1)"}) {
-      ASSERT_EQ(Exec(db, s), ERROR_SUCCESS) << s;
-    }
-    EXPECT_EQ(Select(db, "SELECT * FROM `Property` WHERE `Property` = 'TempOnly'"), "Property\tValue\nTempOnly\tgone\n");
-    EXPECT_EQ(Select(db, "SELECT * FROM `Scratch`"), "K\tV\nx\t1\n");
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-  }
-  EXPECT_EQ(Rows(p, "SELECT * FROM `Property`"), std::string(kProperty) + "Kept\tstays\n");
-  EXPECT_EQ(Rows(p, "SELECT * FROM `Scratch`"), "error 1615");
-  StoredPackage stored = ExpectSound(p);
-  EXPECT_EQ(stored.tables.count("Scratch"), 0u);
-  for (const auto& s : stored.strings) {
-    EXPECT_NE(s, "TempOnly") << "a temporary row's string reached the pool";
-    EXPECT_NE(s, "Scratch");
-  }
-}
-
 TEST(Statements, DropTableRemovesItsStreamsAndColumns) {
   TempDir dir;
   fs::path p = dir / "p.msi";
