@@ -274,37 +274,19 @@ TEST(CommitFailure, ReadOnlyDatabaseNeverWritesAChange) {
 
 // The new file replaces the package: it keeps the package's permissions
 // and, when root commits someone else's package, its owner (or that user
-// could no longer change their own package).
-TEST(CommitFailure, CommitKeepsThePermissionsAndOwnerOfThePackage) {
-  TempDir dir;
-  fs::path work = MakeWorkPackage(dir);
-  chmod(work.c_str(), 0640);
-  const bool root = geteuid() == 0;
-  if (root) {
-    ASSERT_EQ(chown(work.c_str(), kNobody, kNobody), 0);
-  }
-  {
-    Handle db;
-    ASSERT_EQ(Open(work, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
-    ASSERT_EQ(Exec(db, kChange[2]), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-  }
-  struct stat st {};
-  ASSERT_EQ(stat(work.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  if (root) {
-    EXPECT_EQ(st.st_uid, kNobody);
-    EXPECT_EQ(st.st_gid, kNobody);
-  }
-}
-
-// Through a symbolic link the new file must replace the link's target, not
-// the link (else the real package never changes and the link is lost).
-TEST(CommitFailure, CommitThroughASymbolicLinkChangesTheTarget) {
+// could no longer change their own package). Through a symbolic link it
+// replaces the link's target, not the link (else the real package never
+// changes and the link is lost).
+TEST(CommitFailure, CommitKeepsTheLinkPermissionsAndOwnerOfThePackage) {
   TempDir dir;
   fs::create_directory(dir / "real");
   fs::path target = dir / "real" / "p.msi";
   MakeSmallPackage(target);
+  chmod(target.c_str(), 0640);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(target.c_str(), kNobody, kNobody), 0);
+  }
   fs::path link = dir / "link.msi";
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
   {
@@ -318,6 +300,12 @@ TEST(CommitFailure, CommitThroughASymbolicLinkChangesTheTarget) {
   EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the commit replaced the link by a file";
   EXPECT_EQ(Rows(target, "SELECT `Value` FROM `Property` WHERE `Property` = 'ViaLink'"), "Value\nyes\n");
   EXPECT_EQ(FolderEntries(dir / "real"), std::vector<std::string>{"p.msi"});
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, kNobody);
+    EXPECT_EQ(st.st_gid, kNobody);
+  }
 }
 
 }  // namespace

@@ -66,27 +66,13 @@ TEST(CreatePackage, NewPackageHasSystemTablesSummaryAndDefaults) {
   }
 }
 
-TEST(CreatePackage, CreateOverAnExistingFileReplacesItOnlyAtCommit) {
-  TempDir dir;
-  fs::path p = dir / "old.msi";
-  WriteText(p, "not a package");
-  for (LPCSTR mode : {MSIDBOPEN_CREATE_A, MSIDBOPEN_CREATEDIRECT_A}) {
-    Handle db;
-    ASSERT_EQ(Open(p, mode, db), ERROR_SUCCESS);
-    ASSERT_EQ(Exec(db, "CREATE TABLE `T` (`K` SHORT NOT NULL PRIMARY KEY `K`)"), ERROR_SUCCESS);
-    EXPECT_EQ(ReadText(p), "not a package") << "changed before the commit";
-    if (mode == MSIDBOPEN_CREATEDIRECT_A) {
-      ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-    }
-  }
-  EXPECT_EQ(Rows(p, "SELECT * FROM `T`"), "K\n");
-  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"old.msi"});
-}
-
+// Closing without a commit leaves the file as it was, a file CREATE would
+// replace included; CREATEDIRECT's commit replaces it.
 TEST(PersistModes, ClosingWithoutCommitLeavesTheFile) {
   TempDir dir;
-  fs::path p = dir / "p.msi";
+  fs::path p = dir / "p.msi", old = dir / "old.msi";
   MakeSmallPackage(p);
+  WriteText(old, "not a package");
   Bytes before = ReadBytes(p);
   for (LPCSTR mode : {MSIDBOPEN_TRANSACT_A, MSIDBOPEN_DIRECT_A}) {
     Handle db;
@@ -96,7 +82,17 @@ TEST(PersistModes, ClosingWithoutCommitLeavesTheFile) {
     EXPECT_EQ(Select(db, "SELECT * FROM `Property`"), "Property\tValue\n");
   }
   EXPECT_TRUE(ReadBytes(p) == before);
-  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"p.msi"});
+  for (LPCSTR mode : {MSIDBOPEN_CREATE_A, MSIDBOPEN_CREATEDIRECT_A}) {
+    Handle db;
+    ASSERT_EQ(Open(old, mode, db), ERROR_SUCCESS);
+    ASSERT_EQ(Exec(db, "CREATE TABLE `T` (`K` SHORT NOT NULL PRIMARY KEY `K`)"), ERROR_SUCCESS);
+    EXPECT_EQ(ReadText(old), "not a package") << "changed before the commit";
+    if (mode == MSIDBOPEN_CREATEDIRECT_A) {
+      ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
+    }
+  }
+  EXPECT_EQ(Rows(old, "SELECT * FROM `T`"), "K\n");
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"old.msi", "p.msi"}));
 }
 
 // Statements with values for their markers ("" null, "#n" an integer) and
