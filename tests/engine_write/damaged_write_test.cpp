@@ -53,16 +53,11 @@ void CheckDamagedCopies(const fs::path& original, int count, uint64_t seed_base)
   ::testing::Test::RecordProperty("committed", committed);
 }
 
-TEST(DamagedPackages, CommitToNewPathOfTheSamplePackage) {
-  if (SamplePackage().empty() || !fs::exists(SamplePackage())) GTEST_SKIP() << "no sample package in this build";
-  CheckDamagedCopies(SamplePackage(), 200, 5000);
-}
-
-TEST(DamagedPackages, CommitToNewPathOfACorpusPackage) {
+TEST(DamagedPackages, CommitToNewPathOfTheSampleAndACorpusPackage) {
+  if (!SamplePackage().empty() && fs::exists(SamplePackage())) CheckDamagedCopies(SamplePackage(), 200, 5000);
   REQUIRE_CORPUS();
   fs::path p = CorpusDir() / "example.msi";
-  if (!fs::exists(p)) p = CorpusPackages().front();
-  CheckDamagedCopies(p, 200, 9000);
+  CheckDamagedCopies(fs::exists(p) ? p : CorpusPackages().front(), 200, 9000);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include "package_bytes.h"
 #include "statement_support.h"
 
+#include <algorithm>
+
 namespace ts {
 namespace {
 
@@ -13,15 +15,6 @@ struct Case {
   const char* rows = nullptr;    // msisql's output of a SELECT, when it matters
   const char* types = nullptr;   // MSICOLINFO_TYPES joined with TABs
 };
-
-std::string Types(MSIHANDLE db, const std::string& sql) {
-  Handle view, rec;
-  if (MsiDatabaseOpenViewA(db, sql.c_str(), view.out()) != ERROR_SUCCESS) return "no view";
-  if (MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, rec.out()) != ERROR_SUCCESS) return "no types";
-  std::string out;
-  for (UINT f = 1; f <= MsiRecordGetFieldCount(rec); ++f) out += (f > 1 ? "\t" : "") + FieldText(rec, f);
-  return out;
-}
 
 void RunCases(MSIHANDLE db, const std::vector<Case>& cases) {
   for (const Case& c : cases) {
@@ -64,6 +57,9 @@ TEST(Dialect, TemporaryTablesAndColumns) {
       {"SELECT `Name` FROM `_Tables` WHERE `Name` = 'T'", 0, "Name\nT\n"},
       {"SELECT `Name` FROM `_Columns` WHERE `Table` = 'T'", 0, "Name\n"},
       {"SELECT `Number`, `Name` FROM `_Columns` WHERE `Table` = 'T3'", 0, "Number\tName\n1\tC\n"},
+      // A temporary row is seen until the database closes, never written.
+      {"INSERT INTO `P` (`B`, `C`) VALUES (1, 'TempOnly') TEMPORARY", 0},
+      {"SELECT * FROM `P`", 0, "C\tB\nTempOnly\t1\n"},
   });
   const std::vector<std::pair<const char*, MSICONDITION>> persistence = {
       {"_Tables", MSICONDITION_NONE}, {"_Columns", MSICONDITION_NONE}, {"_Streams", MSICONDITION_NONE},
@@ -76,7 +72,13 @@ TEST(Dialect, TemporaryTablesAndColumns) {
   ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
   db.reset();
   ASSERT_EQ(Open(dir / "p.msi", MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
-  RunCases(db, {{"SELECT * FROM `T`", 1615, "error 1615"}, {"SELECT * FROM `T3`", 0, "C\n", "S255"}});
+  RunCases(db, {{"SELECT * FROM `T`", 1615, "error 1615"},
+                {"SELECT * FROM `T3`", 0, "C\n", "S255"},
+                {"SELECT * FROM `P`", 0, "C\tB\n"}});
+  StoredPackage stored = ExpectSound(dir / "p.msi");
+  for (const char* s : {"TempOnly", "T", "x"}) {
+    EXPECT_EQ(std::count(stored.strings.begin(), stored.strings.end(), s), 0) << s << " reached the pool";
+  }
 }
 
 TEST(Dialect, HoldAndFree) {
@@ -170,14 +172,11 @@ TEST(Dialect, ConstantStringColumns) {
       {"INSERT INTO `t` (`a`, `b`) VALUES ('3', '4')", 0},
       // '' is a nameless column of nulls, type f0.
       {"SELECT '' FROM `t`", 0, "\n\n\n", "f0"},
-      {"SELECT `a`, '' FROM `t`", 0, "a\t\n1\t\n3\t\n"},
-      {"SELECT '', `a` FROM `t`", 0, "\ta\n\t1\n\t3\n"},
       {"SELECT `a`, '', `b` FROM `t`", 0, "a\t\tb\n1\t\t2\n3\t\t4\n", "s0\tf0\tS0"},
       {"SELECT '', `t`.`b` FROM `t` WHERE `t`.`b` = '4'", 0, "\tb\n\t4\n"},
       {"SELECT `t`.`b`, '' FROM `t` WHERE `t`.`b` = 'x' ORDER BY `b`", 0, "b\t\n"},
-      {"SELECT DISTINCT '', `b` FROM `t` ORDER BY `b`", 0, "\tb\n\t2\n\t4\n"},
-      // Any other quoted text names a column.
-      {"SELECT 'b' FROM `t`", 0, "b\n2\n4\n"},
+      // Any other quoted text names a column. Cases libmsi answers as the
+      // installer does are in the differential test's windows_dialect.sql.
       {"SELECT 'b', `t`.`b` FROM `t` WHERE `t`.`b` = 'x'", 0, "b\tb\n"},
       {"SELECT 'nope' FROM `t`", 1615, "error 1615"},
       {"SELECT `t`.`b`, '' FROM `t` WHERE `t`.`b` = 'x' ORDER BY 'b'", 1615},
@@ -194,11 +193,8 @@ TEST(Dialect, LexerEdgeCases) {
   NewPackage(dir, db);
   RunCases(db, {
       {"CREATE TABLE `c` (`b` CHAR NOT NULL PRIMARY KEY `b`)", 0},
-      // A name missing one of its backquotes.
-      {"select `c`.b` from `c`", 0},
-      {"select c`.`b` from `c`", 0},
-      {"select `c`.`b` from c`", 0},
-      {"select `c`.`b from `c`", 1615},
+      // A name missing one of its backquotes (the others are in the
+      // differential test's windows_dialect.sql).
       {"select `c.`b` from `c`", 1615},
       {"select `c`.`b` from `c", 1615},
       // Control characters and hyphens are name characters.

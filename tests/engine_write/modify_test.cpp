@@ -1,10 +1,33 @@
 // MsiViewModify, every mode with its success and failure, and stream
 // fields of binary columns and _Streams.
 #include "package_bytes.h"
-#include "modify_fixture.h"
+#include "statement_support.h"
+
+#include <cstring>
 
 namespace ts {
 namespace {
+
+// A transaction on a fresh small package.
+class ModifyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_ / "p.msi";
+    MakeSmallPackage(path_);
+    ASSERT_EQ(Open(path_, MSIDBOPEN_TRANSACT_A, db_), ERROR_SUCCESS);
+  }
+  Handle View(const std::string& sql) {
+    Handle view;
+    EXPECT_EQ(MsiDatabaseOpenViewA(db_, sql.c_str(), view.out()), ERROR_SUCCESS) << sql;
+    EXPECT_EQ(MsiViewExecute(view, 0), ERROR_SUCCESS);
+    return view;
+  }
+  std::string Property() { return Select(db_, "SELECT * FROM `Property`"); }
+
+  TempDir dir_;
+  fs::path path_;
+  Handle db_;
+};
 
 // One mode's answers on one view, step by step: a step's record is made
 // from `fields`, or is the view's fetched row with field 2 set to
@@ -47,6 +70,11 @@ TEST_F(ModifyTest, EachModeChangesWhatItShouldAndRefusesTheRest) {
        "Alpha\tone\nBeta\ttwo\nGamma\tthree\nDelta\tfour\n"},
       {"delete removes the row of the record's key", "WHERE `Property` = 'Alpha'",
        {{MSIMODIFY_DELETE, true, {}, ERROR_SUCCESS}}, "Beta\ttwo\nGamma\tthree\n"},
+      // Last: the commit below must not write the temporary row.
+      {"insert temporary adds a row seen in memory only", "",
+       {{MSIMODIFY_INSERT_TEMPORARY, false, {"Temp", "only in memory"}, ERROR_SUCCESS},
+        {MSIMODIFY_INSERT_TEMPORARY, false, {"Temp", "twice"}, ERROR_FUNCTION_FAILED}},
+       "Alpha\tone\nBeta\ttwo\nGamma\tthree\nTemp\tonly in memory\n"},
   };
   for (const ModeCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -72,6 +100,8 @@ TEST_F(ModifyTest, EachModeChangesWhatItShouldAndRefusesTheRest) {
     MsiViewClose(view);
     EXPECT_EQ(Property(), std::string("Property\tValue\n") + c.rows);
   }
+  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  EXPECT_EQ(Rows(path_, "SELECT * FROM `Property`"), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\n");
 }
 
 TEST_F(ModifyTest, SeekFillsTheRecordAndRefreshRereadsIt) {
@@ -94,20 +124,6 @@ TEST_F(ModifyTest, SeekFillsTheRecordAndRefreshRereadsIt) {
   EXPECT_NE(MsiViewModify(view2, MSIMODIFY_REFRESH, made), ERROR_SUCCESS) << "REFRESH of a record not fetched";
 }
 
-TEST_F(ModifyTest, InsertTemporaryIsSeenButNeverWritten) {
-  {
-    Handle view = View("SELECT * FROM `Property`");
-    Handle temp = MakeRecord({"Temp", "only in memory"});
-    EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT_TEMPORARY, temp), ERROR_SUCCESS);
-    Handle again = MakeRecord({"Temp", "twice"});
-    EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT_TEMPORARY, again), ERROR_FUNCTION_FAILED);
-  }
-  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\nTemp\tonly in memory\n");
-  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
-  db_.reset();
-  EXPECT_EQ(Rows(path_, "SELECT * FROM `Property`"), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\n");
-}
-
 TEST_F(ModifyTest, ValidationModesAreNotImplementedAndBadArgumentsFail) {
   Handle view = View("SELECT * FROM `Property`");
   Handle row;
@@ -125,39 +141,24 @@ TEST_F(ModifyTest, ValidationModesAreNotImplementedAndBadArgumentsFail) {
 
 // ---- streams --------------------------------------------------------------
 
+// A binary cell from a file and from memory; the stream goes with its row,
+// deleted by a statement or by Modify.
 TEST_F(ModifyTest, BinaryStreamsFromFileAndMemoryAndDeletedWithTheirRow) {
   fs::path file = dir_ / "payload.bin";
   Bytes payload(70000);
   for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 31 + 1);
   WriteBytes(file, payload);
-  {
-    Handle view;
-    ASSERT_EQ(MsiDatabaseOpenViewA(db_, "INSERT INTO `Item` (`Id`, `Group`, `Data`) VALUES (?, ?, ?)", view.out()),
-              ERROR_SUCCESS);
-    Handle a = MakeRecord({"#20", "big", ""});
-    ASSERT_EQ(MsiRecordSetStreamA(a, 3, file.c_str()), ERROR_SUCCESS);
-    ASSERT_EQ(MsiViewExecute(view, a), ERROR_SUCCESS);
-    Handle b = MakeRecord({"#21", "small", ""});
-    ASSERT_EQ(MsiExtRecordSetStreamData(b, 3, "tiny", 4), ERROR_SUCCESS);
-    ASSERT_EQ(MsiViewExecute(view, b), ERROR_SUCCESS);
-  }
+  const char* insert = "INSERT INTO `Item` (`Id`, `Group`, `Data`) VALUES (?, ?, ?)";
+  Handle a = MakeRecord({"#20", "big", ""}), b = MakeRecord({"#21", "small", ""});
+  ASSERT_EQ(MsiRecordSetStreamA(a, 3, file.c_str()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiExtRecordSetStreamData(b, 3, "tiny", 4), ERROR_SUCCESS);
+  ASSERT_EQ(Exec(db_, insert, a), ERROR_SUCCESS);
+  ASSERT_EQ(Exec(db_, insert, b), ERROR_SUCCESS);
   ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
-  db_.reset();
   {
-    StoredPackage stored;
-    ASSERT_EQ(DecodePackage(ReadBytes(path_), stored), "");
+    StoredPackage stored = ExpectSound(path_);
     EXPECT_TRUE(stored.streams["Item.20.big"] == payload);
     EXPECT_TRUE(stored.streams["Item.21.small"] == Bytes({'t', 'i', 'n', 'y'}));
-    auto faults = WriterRuleFaults(stored);
-    EXPECT_TRUE(faults.empty()) << faults.front();
-  }
-  ASSERT_EQ(Open(path_, MSIDBOPEN_TRANSACT_A, db_), ERROR_SUCCESS);
-  {
-    Handle view = View("SELECT `Data` FROM `Item` WHERE `Id` = 20");
-    Handle row;
-    ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
-    EXPECT_EQ(MsiRecordDataSize(row, 1), payload.size());
-    EXPECT_TRUE(FieldStream(row, 1) == payload);
   }
   ASSERT_EQ(Exec(db_, "DELETE FROM `Item` WHERE `Id` = 20"), ERROR_SUCCESS);
   {
@@ -167,14 +168,43 @@ TEST_F(ModifyTest, BinaryStreamsFromFileAndMemoryAndDeletedWithTheirRow) {
     EXPECT_EQ(MsiViewModify(view, MSIMODIFY_DELETE, row), ERROR_SUCCESS);
   }
   ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
-  db_.reset();
-  StoredPackage stored;
-  ASSERT_EQ(DecodePackage(ReadBytes(path_), stored), "");
+  StoredPackage stored = ExpectSound(path_);
   EXPECT_EQ(stored.streams.count("Item.20.big"), 0u) << "the stream of a deleted row stayed";
   EXPECT_EQ(stored.streams.count("Item.21.small"), 0u) << "the stream of a row deleted by Modify stayed";
+}
+
+// _Streams rows: a fetched row whose Data is set anew and written back
+// with MSIMODIFY_UPDATE replaces the stream.
+TEST_F(ModifyTest, StreamsTableRowsCanBeInsertedReplacedAndDeleted) {
+  const struct {
+    const char* name;
+    const char* data;
+    UINT code;
+  } inserts[] = {{"extra.cab", "cabinet bytes", ERROR_SUCCESS},
+                 {"gone.bin", "x", ERROR_SUCCESS},
+                 {"gone.bin", "y", ERROR_FUNCTION_FAILED}};
+  for (const auto& i : inserts) {
+    Handle rec = MakeRecord({i.name, ""});
+    ASSERT_EQ(MsiExtRecordSetStreamData(rec, 2, i.data, static_cast<DWORD>(strlen(i.data))), ERROR_SUCCESS);
+    EXPECT_EQ(Exec(db_, "INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", rec), i.code) << i.name;
+  }
+  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  {
+    Handle view = View("SELECT `Name`, `Data` FROM `_Streams` WHERE `Name` = 'extra.cab'");
+    Handle row;
+    ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiExtRecordSetStreamData(row, 2, "replaced", 8), ERROR_SUCCESS);
+    EXPECT_EQ(MsiViewModify(view, MSIMODIFY_UPDATE, row), ERROR_SUCCESS);
+  }
+  ASSERT_EQ(Exec(db_, "DELETE FROM `_Streams` WHERE `Name` = 'gone.bin'"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
+  db_.reset();
+  StoredPackage stored = ExpectSound(path_);
+  EXPECT_TRUE(stored.streams["extra.cab"] == Bytes({'r', 'e', 'p', 'l', 'a', 'c', 'e', 'd'}));
+  EXPECT_EQ(stored.streams.count("gone.bin"), 0u);
   if (!MsiInfo().empty()) {
-    RunResult list = ts::Run({MsiInfo(), "streams", path_.string()});
-    EXPECT_EQ(list.out.find("Item.2"), std::string::npos) << list.out;
+    RunResult data = ts::Run({MsiInfo(), "extract", path_.string(), "extra.cab"});
+    EXPECT_EQ(data.out, "replaced");
   }
 }
 

@@ -1,6 +1,7 @@
 #include "package_bytes.h"
 
 #include "cfb_test_reader.h"
+#include "support.h"
 
 #include <algorithm>
 
@@ -31,19 +32,11 @@ std::string Utf8(const std::u16string& s) {
     }
     if (c < 0x80) {
       out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      continue;
     }
+    const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;  // lead byte 0xC0, 0xE0 or 0xF0
+    out += static_cast<char>(((0xFF00 >> (extra + 1)) & 0xFF) | (c >> (6 * extra)));
+    for (int k = extra - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
   }
   return out;
 }
@@ -86,9 +79,7 @@ const std::vector<uint8_t>* Find(const StoredPackage& p, const std::string& name
   return it == p.streams.end() ? nullptr : &it->second;
 }
 
-}  // namespace
-
-std::string DecodeStreamName(const std::u16string& stored, bool* is_table) {
+std::string DecodeStreamName(const std::u16string& stored, bool* is_table = nullptr) {
   std::u16string out;
   bool table = false;
   for (size_t i = 0; i < stored.size(); ++i) {
@@ -128,6 +119,19 @@ std::u16string EncodeStreamName(const std::string& name, bool table) {
   return out;
 }
 
+// A cell as text (strings by value, integers in decimal, "" for null).
+std::string CellText(const StoredPackage& p, const StoredTable& t, size_t row, size_t column) {
+  uint32_t raw = t.rows[row][column];
+  const StoredColumn& c = t.columns[column];
+  if (raw == 0) return "";
+  if (c.is_string()) return raw < p.strings.size() ? p.strings[raw] : "<bad id>";
+  if (c.is_binary()) return "<stream>";
+  if ((c.type & 0xFF) == 4) return std::to_string(static_cast<int32_t>(raw ^ 0x80000000u));
+  return std::to_string(static_cast<int16_t>(static_cast<uint16_t>(raw ^ 0x8000)));
+}
+
+}  // namespace
+
 std::string DecodePackage(const std::vector<uint8_t>& file, StoredPackage& out) {
   cfbtest::ParsedFile parsed;
   std::string fault = cfbtest::ParseStrict(file, parsed);
@@ -141,7 +145,6 @@ std::string DecodePackage(const std::vector<uint8_t>& file, StoredPackage& out) 
     std::string name = DecodeStreamName(s.name, &table);
     out.streams[table ? "!" + name : name] = s.data;
   }
-  for (const auto& s : parsed.root.storages) out.storage_names.push_back(s.name);
 
   const auto* pool = Find(out, "!_StringPool");
   const auto* data = Find(out, "!_StringData");
@@ -203,16 +206,6 @@ std::string DecodePackage(const std::vector<uint8_t>& file, StoredPackage& out) 
   out.tables["_Tables"] = std::move(tables);
   out.tables["_Columns"] = std::move(columns);
   return "";
-}
-
-std::string CellText(const StoredPackage& p, const StoredTable& t, size_t row, size_t column) {
-  uint32_t raw = t.rows[row][column];
-  const StoredColumn& c = t.columns[column];
-  if (raw == 0) return "";
-  if (c.is_string()) return raw < p.strings.size() ? p.strings[raw] : "<bad id>";
-  if (c.is_binary()) return "<stream>";
-  if ((c.type & 0xFF) == 4) return std::to_string(static_cast<int32_t>(raw ^ 0x80000000u));
-  return std::to_string(static_cast<int16_t>(static_cast<uint16_t>(raw ^ 0x8000)));
 }
 
 std::vector<std::string> WriterRuleFaults(const StoredPackage& p) {
@@ -284,6 +277,16 @@ std::vector<std::string> WriterRuleFaults(const StoredPackage& p) {
     }
   }
   return faults;
+}
+
+StoredPackage ExpectSound(const fs::path& path) {
+  StoredPackage p;
+  const std::string fault = DecodePackage(ReadBytes(path), p);
+  EXPECT_EQ(fault, "") << path;
+  if (!fault.empty()) return p;
+  const std::vector<std::string> faults = WriterRuleFaults(p);
+  EXPECT_TRUE(faults.empty()) << faults.size() << " writer rule faults, first: " << faults.front();
+  return p;
 }
 
 }  // namespace ts

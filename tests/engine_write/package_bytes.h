@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -35,7 +36,6 @@ struct StoredPackage {
   std::map<std::string, StoredTable> tables;  // _Tables and _Columns too
   std::vector<std::u16string> raw_stream_names;  // root streams, as stored
   std::map<std::string, std::vector<uint8_t>> streams;  // decoded name -> data
-  std::vector<std::u16string> storage_names;
   std::array<uint8_t, 16> root_clsid{};
   unsigned major_version = 0;
 };
@@ -49,10 +49,8 @@ std::string DecodePackage(const std::vector<uint8_t>& file, StoredPackage& out);
 // their encoded form, binary cells without their stream.
 std::vector<std::string> WriterRuleFaults(const StoredPackage& package);
 
-std::string DecodeStreamName(const std::u16string& stored, bool* is_table = nullptr);
-std::u16string EncodeStreamName(const std::string& name, bool table);
-
-// A cell as text (strings by value, integers in decimal, "" for null).
-std::string CellText(const StoredPackage& package, const StoredTable& table, size_t row, size_t column);
+// Decodes the package at `path`; the test fails when it does not decode or
+// breaks a writer rule.
+StoredPackage ExpectSound(const std::filesystem::path& path);
 
 }  // namespace ts

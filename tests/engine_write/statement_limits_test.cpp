@@ -34,36 +34,26 @@ struct LimitCase {
 
 std::vector<LimitCase> Cases() {
   const std::string select = "SELECT `Property` FROM `Property` WHERE ";
+  auto padded = [](size_t size) {
+    const std::string s = "SELECT `Property` FROM `Property`";
+    return s + std::string(size - s.size(), ' ');
+  };
   return {
       {"WHERE nested 50,000 parentheses deep (100 KB)", Nested(select, 50000),
        ERROR_BAD_QUERY_SYNTAX, false},
       {"UPDATE ... WHERE nested 50,000 deep",
        Nested("UPDATE `Property` SET `Value` = 'x' WHERE ", 50000), ERROR_BAD_QUERY_SYNTAX, false},
-      {"DELETE ... WHERE nested 50,000 deep", Nested("DELETE FROM `Property` WHERE ", 50000),
-       ERROR_BAD_QUERY_SYNTAX, false},
       {"50,000 parentheses never closed", select + Repeat("(", 50000), ERROR_BAD_QUERY_SYNTAX,
        false},
       {"nested 200 deep, the limit", Nested(select, 200), ERROR_SUCCESS, false},
       {"nested 201 deep", Nested(select, 201), ERROR_BAD_QUERY_SYNTAX, true},
-      {"nested 9,000 deep", Nested(select, 9000), ERROR_BAD_QUERY_SYNTAX, true},
       {"OR chain of 4,000 terms (104 KB)", Chain("OR", 4000), ERROR_SUCCESS, false},
-      {"AND chain of 4,000 terms", Chain("AND", 4000), ERROR_SUCCESS, false},
       {"OR chain of 35,000 terms (900 KB)", Chain("OR", 35000), ERROR_SUCCESS, false},
       {"OR chain of 100,000 terms (2.6 MB)", Chain("OR", 100000), ERROR_BAD_QUERY_SYNTAX, false},
       {"a string constant of 1,000,000 bytes",
        select + "`Value` = '" + std::string(1000000, 'x') + "'", ERROR_SUCCESS, false},
-      {"1 MiB of text, the limit",
-       [] {
-         std::string s = "SELECT `Property` FROM `Property`";
-         return s + std::string((1 << 20) - s.size(), ' ');
-       }(),
-       ERROR_SUCCESS, false},
-      {"1 MiB and one byte of text",
-       [] {
-         std::string s = "SELECT `Property` FROM `Property`";
-         return s + std::string((1 << 20) - s.size() + 1, ' ');
-       }(),
-       ERROR_BAD_QUERY_SYNTAX, false},
+      {"1 MiB of text, the limit", padded(1 << 20), ERROR_SUCCESS, false},
+      {"1 MiB and one byte of text", padded((1 << 20) + 1), ERROR_BAD_QUERY_SYNTAX, false},
       {"10 MB of commas", "SELECT " + Repeat("`Property`,", 1000000) + " FROM `Property`",
        ERROR_BAD_QUERY_SYNTAX, false},
   };

@@ -10,12 +10,15 @@ namespace ts {
 void MakeSmallPackage(const fs::path& path);
 std::string Rows(const fs::path& package, const std::string& sql);
 
-struct Script {
-  const char* name;
-  std::vector<std::string> statements;
-};
-// Runs the script through the engine and libmsi on copies of the small
-// package; result codes and every table must agree.
-void CompareWithLibmsi(const Script& script);
+// A result's lines, its header first and its rows sorted.
+std::vector<std::string> SortedRows(const std::string& text);
+// A view's MSICOLINFO_TYPES joined with TABs.
+std::string Types(MSIHANDLE db, const std::string& sql);
+
+// The archive of _ForceCodepage, exported into `dir`.
+std::string ExportedCodepage(MSIHANDLE db, const fs::path& dir);
+// msisql --export, then --import into a new package, gives the same tables,
+// column types, rows, table streams and codepage.
+void ExpectArchiveRoundTrip(const fs::path& package);
 
 }  // namespace ts
