@@ -1,10 +1,9 @@
-// Saving a stream field into a file: exact bytes, no partial files, and no
-// writing through links planted in a shared folder.
+// Saving a stream field into a file: exact bytes and no partial files. (A
+// link planted in the temporary folder, and a folder that takes no file, are
+// the extractor's tests.)
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "Packages.h"
@@ -25,11 +24,13 @@ class StreamFile : public ::testing::Test {
     ASSERT_TRUE(CMsiRecord::Create(m_record, 2));
   }
   void SetStream(const QByteArray& bytes) {
-    ASSERT_EQ(MsiExtRecordSetStreamData(m_record.Handle(), 1, bytes.constData(), static_cast<DWORD>(bytes.size())),
-              ERROR_SUCCESS);
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    ASSERT_EQ(MsiExtRecordSetStreamData(m_record.Handle(), 1, bytes.constData(), size), ERROR_SUCCESS);
   }
   std::u16string PathOf(const QString& name) const { return m_dir.filePath(name).toStdU16String(); }
-  QStringList Entries() const { return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden); }
+  QStringList Entries() const {
+    return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+  }
 
   QTemporaryDir m_dir;
   CMsiRecord m_record;
@@ -47,49 +48,17 @@ TEST_F(StreamFile, CopiesStreamsOfEverySizeExactly) {
   }
 }
 
-TEST_F(StreamFile, AReadFailureLeavesNoFile) {
+TEST_F(StreamFile, AReadFailureLeavesNoFileOrKeepsTheEarlierOne) {
   // Field 2 holds an integer, not a stream: the first read fails.
   ASSERT_TRUE(m_record.SetInteger(2, 5));
-  EXPECT_FALSE(m_record.ReadStreamToFile(2, PathOf("broken.TMP")));
+  EXPECT_FALSE(m_record.ReadStreamToFile(2, PathOf("keep.TMP")));
   EXPECT_NE(m_record.m_nError, ERROR_SUCCESS);
   EXPECT_TRUE(Entries().isEmpty()) << Entries().join(", ").toStdString();
-}
-
-TEST_F(StreamFile, AReadFailureKeepsAnEarlierFileIntact) {
   SetStream(QByteArray("earlier"));
   ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("keep.TMP")));
-  ASSERT_TRUE(m_record.SetInteger(2, 5));
   EXPECT_FALSE(m_record.ReadStreamToFile(2, PathOf("keep.TMP")));
   EXPECT_EQ(FileBytes(m_dir.filePath("keep.TMP")), QByteArray("earlier"));
   EXPECT_EQ(Entries(), QStringList{"keep.TMP"});
-}
-
-TEST_F(StreamFile, AWriteFailureLeavesNoPartialFile) {
-  // The folder accepts no new file at all.
-  SetStream(Pattern(3000));
-  QDir(m_dir.path()).mkdir("locked");
-  {
-    UnwritableGuard locked(m_dir.filePath("locked"));
-    if (!locked.Active()) GTEST_SKIP() << "cannot make a folder unwritable here";
-    EXPECT_FALSE(m_record.ReadStreamToFile(1, PathOf("locked/x.TMP")));
-  }
-  EXPECT_TRUE(QDir(m_dir.filePath("locked")).isEmpty());
-}
-
-TEST_F(StreamFile, APlantedLinkIsReplacedNotFollowed) {
-  const QString victim = m_dir.filePath("victim.txt");
-  {
-    QFile file(victim);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("precious");
-  }
-  ASSERT_TRUE(QFile::link(victim, m_dir.filePath("planted.TMP")));
-  SetStream(QByteArray("stream bytes"));
-  ASSERT_TRUE(m_record.ReadStreamToFile(1, PathOf("planted.TMP"))) << m_record.m_nError;
-  EXPECT_EQ(FileBytes(victim), QByteArray("precious"));
-  const QFileInfo written(m_dir.filePath("planted.TMP"));
-  EXPECT_FALSE(written.isSymLink());
-  EXPECT_EQ(FileBytes(written.filePath()), QByteArray("stream bytes"));
 }
 
 }  // namespace
