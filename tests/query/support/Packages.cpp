@@ -75,7 +75,12 @@ UnwritableGuard::~UnwritableGuard() {
 QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok) {
   std::vector<std::string> argv{program.toStdString()};
   for (const QString& a : arguments) argv.push_back(a.toStdString());
-  const ts::RunResult run = ts::Run(argv);
+  // msiinfo's export writes a table's streams into a folder of the current
+  // one: a scratch folder keeps them out of the test's.
+  QTemporaryDir scratch;
+  ts::RunOptions options;
+  options.cwd = scratch.path().toStdString();
+  const ts::RunResult run = ts::Run(argv, options);
   // A hang says so in the test's output, with the command line.
   if (run.timed_out) qWarning("%s", run.Describe().c_str());
   if (ok) *ok = run.exit_code == 0;
