@@ -15,7 +15,9 @@ QString FixturePackage(const QString& name) {
   return QStringLiteral(VINTREL_FIXTURE_DIR "/") + name + QStringLiteral(".msi");
 }
 
-QString CorpusDir() { return ts::CorpusPresent() ? QString::fromStdString(ts::CorpusDir().string()) : QString(); }
+QString CorpusDir() {
+  return ts::CorpusPresent() ? QString::fromStdString(ts::CorpusDir().string()) : QString();
+}
 
 QStringList CorpusPackages() {
   QStringList packages;

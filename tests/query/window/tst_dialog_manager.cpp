@@ -145,9 +145,10 @@ class DialogManagerTest : public QObject {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("original");  // of the target; empty: the source itself
     QTest::addColumn<QString>("dialog");
-    QTest::newRow("reordered columns") << FixturePackage("dialogs") << FixturePackage("reordered") << "WelcomeDlg";
-    QTest::newRow("hostile name") << FixturePackage("dialogs") << FixturePackage("reordered") << kHostileName;
-    QTest::newRow("into the source") << FixturePackage("dialogs") << QString() << "WelcomeDlg";
+    const QString dialogs = FixturePackage("dialogs"), reordered = FixturePackage("reordered");
+    QTest::newRow("reordered columns") << dialogs << reordered << "WelcomeDlg";
+    QTest::newRow("hostile name") << dialogs << reordered << kHostileName;
+    QTest::newRow("into the source") << dialogs << QString() << "WelcomeDlg";
     const QString putty = CorpusPackage("putty-0.68-installer.msi"), nunit = CorpusPackage("nunit-2.5.2.msi");
     QTest::newRow("corpus") << (nunit.isEmpty() ? QString() : putty) << nunit << "WelcomeDlg";
   }
@@ -174,7 +175,8 @@ class DialogManagerTest : public QObject {
       QCOMPARE(OracleDialogRows(target, table, dialog, Rows::Without),
                OracleDialogRows(original, table, dialog, Rows::Without));
     }
-    QCOMPARE(EngineRowCount(target, "Control", dialog), int(OracleDialogRows(source, "Control", dialog).size()));
+    const int controls = int(OracleDialogRows(source, "Control", dialog).size());
+    QCOMPARE(EngineRowCount(target, "Control", dialog), controls);
     QCOMPARE(OracleSnapshot(target, kDialogTables), OracleSnapshot(original, kDialogTables));
     // The target is used for this copy only.
     QCOMPARE(m_dialog->m_strDatabase, self ? target : source);
