@@ -1,5 +1,6 @@
 // Command-line text, file names beside the package, sums, and text on its
-// way into the page: one table of inputs and their answers.
+// way into the page: one table of inputs and their answers. (Markup
+// characters are the hostile package's kept page.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -49,9 +50,6 @@ TEST(TextTest, AnswersForEachInput) {
       {Sum(2147483647, 1), "6 Overflow"},
       {Sum(2000000000, 1000000000), "6 Overflow"},
       {Sum(-2147483647 - 1, -1), "6 Overflow"},
-      {HtmlText("<script>alert('x')</script>"), "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
-      {HtmlText("Tom & \"Jerry\""), "Tom &amp; &quot;Jerry&quot;"},
-      {HtmlText("&amp;"), "&amp;amp;"},
       // The page is windows-1252; other characters become references.
       {EncodeWindows1252("caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x94"), "caf\xE9 \x80 \x97"},
       {EncodeWindows1252("\xCE\x95\xCE\xBB"), "&#917;&#955;"},

@@ -1,6 +1,5 @@
 #include "Oracle.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -11,6 +10,13 @@ const QStringList kDialogTables = {"Dialog", "Control", "ControlCondition", "Con
 bool OracleAvailable() { return !QStandardPaths::findExecutable(QStringLiteral("msiinfo")).isEmpty(); }
 
 namespace {
+QStringList SortedLines(const QStringList& arguments) {
+  QStringList lines = QString::fromUtf8(RunProgram(QStringLiteral("msiinfo"), arguments))
+                          .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  lines.sort();
+  return lines;
+}
+
 // The export's lines split into the column names and the data lines.
 bool ExportLines(const QString& package, const QString& table, QStringList& columns, QStringList& rows) {
   bool ok = false;
@@ -33,7 +39,6 @@ bool ExportLines(const QString& package, const QString& table, QStringList& colu
   if (open && !pending.isEmpty()) rows << pending;
   return true;
 }
-
 }  // namespace
 
 QStringList OracleRows(const QString& package, const QString& table) {
@@ -43,46 +48,24 @@ QStringList OracleRows(const QString& package, const QString& table) {
   return rows;
 }
 
-namespace {
-int DialogColumn(const QStringList& columns) {
-  const int index = columns.indexOf(QStringLiteral("Dialog_"));
-  return index >= 0 ? index : columns.indexOf(QStringLiteral("Dialog"));
-}
-}  // namespace
-
-QStringList OracleDialogRows(const QString& package, const QString& table, const QString& dialog) {
+QStringList OracleDialogRows(const QString& package, const QString& table, const QString& dialog, Rows which) {
   QStringList columns, lines, rows;
   if (!ExportLines(package, table, columns, lines)) return rows;
-  const int column = DialogColumn(columns);
-  for (const QString& line : lines)
-    if (line.split(QLatin1Char('\t')).value(column) == dialog) rows << line;
+  int column = columns.indexOf(QStringLiteral("Dialog_"));
+  if (column < 0) column = columns.indexOf(QStringLiteral("Dialog"));
+  for (const QString& line : lines) {
+    const QStringList values = line.split(QLatin1Char('\t'));
+    if ((values.value(column) == dialog) == (which == Rows::Without)) continue;
+    QStringList pairs;
+    for (int i = 0; i < columns.size(); ++i) pairs << columns[i] + QLatin1Char('=') + values.value(i);
+    pairs.sort();
+    rows << (which == Rows::NamedOf ? pairs.join(QLatin1Char('\t')) : line);
+  }
   rows.sort();
   return rows;
 }
 
-QStringList OracleRowsWithout(const QString& package, const QString& table, const QString& dialog) {
-  QStringList columns, lines, rows;
-  if (!ExportLines(package, table, columns, lines)) return rows;
-  const int column = DialogColumn(columns);
-  for (const QString& line : lines)
-    if (line.split(QLatin1Char('\t')).value(column) != dialog) rows << line;
-  rows.sort();
-  return rows;
-}
-
-QStringList OracleTables(const QString& package) {
-  QStringList tables = QString::fromUtf8(RunProgram(QStringLiteral("msiinfo"), {"tables", package}))
-                           .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  tables.sort();
-  return tables;
-}
-
-QStringList OracleStreams(const QString& package) {
-  QStringList streams = QString::fromUtf8(RunProgram(QStringLiteral("msiinfo"), {"streams", package}))
-                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  streams.sort();
-  return streams;
-}
+QStringList OracleStreams(const QString& package) { return SortedLines({"streams", package}); }
 
 QByteArray OracleStream(const QString& package, const QString& stream, bool* ok) {
   return RunProgram(QStringLiteral("msiinfo"), {"extract", package, stream}, ok);
@@ -90,7 +73,7 @@ QByteArray OracleStream(const QString& package, const QString& stream, bool* ok)
 
 QString OracleSnapshot(const QString& package, const QStringList& skipTables) {
   QString snapshot;
-  for (const QString& table : OracleTables(package)) {
+  for (const QString& table : SortedLines({"tables", package})) {
     if (skipTables.contains(table)) continue;
     snapshot += QStringLiteral("[table ") + table + QStringLiteral("]\n") +
                 OracleRows(package, table).join(QLatin1Char('\n')) + QLatin1Char('\n');
@@ -99,20 +82,4 @@ QString OracleSnapshot(const QString& package, const QStringList& skipTables) {
     snapshot += QStringLiteral("[stream ") + stream + QStringLiteral("] ") +
                 QString::fromLatin1(OracleStream(package, stream).toHex()) + QLatin1Char('\n');
   return snapshot;
-}
-
-QStringList OracleNamedDialogRows(const QString& package, const QString& table, const QString& dialog) {
-  QStringList columns, lines, rows;
-  if (!ExportLines(package, table, columns, lines)) return rows;
-  const int column = DialogColumn(columns);
-  for (const QString& line : lines) {
-    const QStringList values = line.split(QLatin1Char('\t'));
-    if (values.value(column) != dialog) continue;
-    QStringList pairs;
-    for (int i = 0; i < columns.size(); ++i) pairs << columns[i] + QLatin1Char('=') + values.value(i);
-    pairs.sort();
-    rows << pairs.join(QLatin1Char('\t'));
-  }
-  rows.sort();
-  return rows;
 }

@@ -1,8 +1,6 @@
 #include "Packages.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <csignal>
@@ -11,21 +9,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support.h"
+
 QString FixturePackage(const QString& name) {
   return QStringLiteral(VINTREL_FIXTURE_DIR "/") + name + QStringLiteral(".msi");
 }
 
 QString CorpusDir() {
-  const QString dir = QStringLiteral(MSI_CORPUS_DIR);
-  return QFileInfo(dir).isDir() ? dir : QString();
+  return ts::CorpusPresent() ? QString::fromStdString(ts::CorpusDir().string()) : QString();
 }
 
 QStringList CorpusPackages() {
   QStringList packages;
-  const QString dir = CorpusDir();
-  if (dir.isEmpty()) return packages;
-  for (const QFileInfo& file : QDir(dir).entryInfoList({"*.msi", "*.msm", "*.cub", "*.wsi"}, QDir::Files, QDir::Name))
-    packages << file.absoluteFilePath();
+  for (const ts::fs::path& package : ts::CorpusPackages()) packages << QString::fromStdString(package.string());
   return packages;
 }
 
@@ -78,16 +74,15 @@ UnwritableGuard::~UnwritableGuard() {
   if (::stat(name.constData(), &info) == 0) ::chmod(name.constData(), S_ISDIR(info.st_mode) ? 0755 : 0644);
 }
 
-ts::RunOptions Limit(int seconds) {
-  ts::RunOptions options;
-  options.limit = std::chrono::seconds(seconds);
-  return options;
-}
-
 QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok) {
   std::vector<std::string> argv{program.toStdString()};
   for (const QString& a : arguments) argv.push_back(a.toStdString());
-  const ts::RunResult run = ts::Run(argv, Limit(60));
+  // msiinfo's export writes a table's streams into a folder of the current
+  // one: a scratch folder keeps them out of the test's.
+  QTemporaryDir scratch;
+  ts::RunOptions options;
+  options.cwd = scratch.path().toStdString();
+  const ts::RunResult run = ts::Run(argv, options);
   // A hang says so in the test's output, with the command line.
   if (run.timed_out) qWarning("%s", run.Describe().c_str());
   if (ok) *ok = run.exit_code == 0;

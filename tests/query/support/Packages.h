@@ -49,10 +49,6 @@ class FileSizeLimitGuard {
   long long m_savedSoft = 0;
 };
 
-// Runs a program and gives its standard output; empty QByteArray and
-// `ok` false when it cannot be run or fails.
 // Runs an outside program under a time limit (see program.h); standard
 // output when it exits 0, else empty with *ok false.
 QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok = nullptr);
-// Options with only a time limit.
-ts::RunOptions Limit(int seconds);

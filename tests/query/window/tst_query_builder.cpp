@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QtTest>
+#include <optional>
 
 #include "Packages.h"
 #include "Recorders.h"
@@ -26,14 +27,12 @@ class QueryBuilderTest : public QObject {
   }
   QString PagePath() const { return m_cwd->filePath("result.html"); }
   QByteArray Page() const { return FileBytes(PagePath()); }
-  QByteArray Body(const QString& package, const QString& statement) {
-    const QByteArray page = Page();
-    // The statements used here hold no markup characters but quotes.
-    const QByteArray head = "<html><head><title>" + package.toLatin1() + "</title></head><body><h1>" +
-                            package.toLatin1() + "</h1><h2>" + statement.toLatin1().replace("'", "&#39;") +
-                            "</h2><table border=1 width=90%>";
-    if (!page.startsWith(head)) return "HEAD MISMATCH: " + page;
-    return page.mid(head.size());
+  // The page for `rows` (the table after its header row); the texts used
+  // with it hold no markup characters but quotes.
+  static QByteArray PageOf(const QString& package, const QString& statement, const QByteArray& rows) {
+    return "<html><head><title>" + package.toLatin1() + "</title></head><body><h1>" + package.toLatin1() +
+           "</h1><h2>" + statement.toLatin1().replace("'", "&#39;") + "</h2><table border=1 width=90%>" + rows +
+           "</table></body></html>";
   }
 
  private slots:
@@ -54,44 +53,39 @@ class QueryBuilderTest : public QObject {
     m_cwd.reset();
   }
 
-  void theExamplePageComesOutByteForByte() {
-    // The package is typed as C:\p.msi; here that is a file of that name.
-    QVERIFY(QFile::copy(FixturePackage("example"), m_cwd->filePath("C:\\p.msi")));
-    Execute("C:\\p.msi", "SELECT `Property`,`Value` FROM `Property`");
+  void pagesComeOutByteForByte_data() {
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("typed");  // the package's name in the field, a copy in the current folder
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QByteArray>("rows");
+    QTest::newRow("example") << "example" << "C:\\p.msi" << "SELECT `Property`,`Value` FROM `Property`"
+                             << QByteArray("<tr><th>Property</th><th>Value</th></tr>"
+                                           "<tr><td>Manufacturer</td><td>&nbsp;</td></tr>");
+    QTest::newRow("nulls and order")
+        << "hostile" << "h.msi"
+        << "SELECT `Property`,`Value` FROM `Property` WHERE `Property`='Null' OR `Property`='Amp' "
+           "ORDER BY `Property`"
+        << QByteArray("<tr><th>Property</th><th>Value</th></tr>"
+                      "<tr><td>Amp</td><td>Tom &amp; Jerry &quot;quoted&quot; &#39;single&#39;</td></tr>"
+                      "<tr><td>Null</td><td>&nbsp;</td></tr>");
+    QTest::newRow("no rows") << "dialogs" << "d.msi"
+                             << "SELECT `Dialog`,`Title` FROM `Dialog` WHERE `Dialog`='None'"
+                             << QByteArray("<tr><th>Dialog</th><th>Title</th></tr>");
+    // A percent sign reaches the engine unchanged.
+    QTest::newRow("percent sign") << "hostile" << "h.msi"
+                                  << "SELECT `Property` FROM `Property` WHERE `Value`='100%d %s'"
+                                  << QByteArray("<tr><th>Property</th></tr><tr><td>Percent</td></tr>");
+  }
+  void pagesComeOutByteForByte() {
+    QFETCH(QString, fixture);
+    QFETCH(QString, typed);
+    QFETCH(QString, statement);
+    QFETCH(QByteArray, rows);
+    QVERIFY(QFile::copy(FixturePackage(fixture), m_cwd->filePath(typed)));
+    Execute(typed, statement);
     QVERIFY2(m_box.shown.empty(), qPrintable(m_box.Texts().join('|')));
-    QCOMPARE(Page(), QByteArray("<html><head><title>C:\\p.msi</title></head><body><h1>C:\\p.msi</h1>"
-                                "<h2>SELECT `Property`,`Value` FROM `Property`</h2>"
-                                "<table border=1 width=90%><tr><th>Property</th><th>Value</th></tr>"
-                                "<tr><td>Manufacturer</td><td>&nbsp;</td></tr></table></body></html>"));
+    QCOMPARE(Page(), PageOf(typed, statement, rows));
     QCOMPARE(m_opener.opened, QStringList{"result.html"});
-  }
-
-  void rowsComeInOrderWithEmptyCellsForNulls() {
-    const QString package = FixturePackage("hostile");
-    const QString statement = "SELECT `Property`,`Value` FROM `Property` WHERE `Property`='Null' OR `Property`='Amp' ORDER BY `Property`";
-    Execute(package, statement);
-    QVERIFY(m_box.shown.empty());
-    QCOMPARE(Body(package, statement),
-             QByteArray("<tr><th>Property</th><th>Value</th></tr>"
-                        "<tr><td>Amp</td><td>Tom &amp; Jerry &quot;quoted&quot; &#39;single&#39;</td></tr>"
-                        "<tr><td>Null</td><td>&nbsp;</td></tr></table></body></html>"));
-  }
-
-  void anEmptyResultHasOnlyTheHeaderRow() {
-    const QString package = FixturePackage("dialogs");
-    const QString statement = "SELECT `Dialog`,`Title` FROM `Dialog` WHERE `Dialog`='None'";
-    Execute(package, statement);
-    QVERIFY(m_box.shown.empty());
-    QCOMPARE(Body(package, statement), QByteArray("<tr><th>Dialog</th><th>Title</th></tr></table></body></html>"));
-    QCOMPARE(m_opener.opened.size(), 1);
-  }
-
-  void aPercentSignReachesTheEngineUnchanged() {
-    const QString package = FixturePackage("hostile");
-    const QString statement = "SELECT `Property` FROM `Property` WHERE `Value`='100%d %s'";
-    Execute(package, statement);
-    QVERIFY(m_box.shown.empty());
-    QCOMPARE(Body(package, statement), QByteArray("<tr><th>Property</th></tr><tr><td>Percent</td></tr></table></body></html>"));
   }
 
   void failuresBeforeThePageLeaveAnEarlierPageAlone_data() {
@@ -146,77 +140,72 @@ class QueryBuilderTest : public QObject {
     }
   }
 
-  void aResultFileThatCannotBeWrittenIsReported() {
-    QFile locked(PagePath());
-    QVERIFY(locked.open(QIODevice::WriteOnly));
-    locked.write("locked page");
-    locked.close();
-    {
-      UnwritableGuard guard(PagePath());
-      if (!guard.Active()) QSKIP("cannot make a file unwritable here");
-      Execute(FixturePackage("dialogs"), "SELECT `Dialog` FROM `Dialog`");
-    }
-    QCOMPARE(m_box.Texts(), QStringList{"Cannot open result file."});
-    QCOMPARE(Page(), QByteArray("locked page"));
-    QVERIFY(m_opener.opened.isEmpty());
+  void aPageThatCannotBeWrittenIsReportedAndNotOpened_data() {
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unwritable file") << "file" << "Cannot open result file.";
+    QTest::newRow("unwritable folder") << "folder" << "Cannot open result file.";
+    QTest::newRow("full disk") << "full" << "Cannot write result file.";
   }
-
-  void aFolderThatCannotTakeTheFileIsReported() {
-    {
-      UnwritableGuard guard(m_cwd->path());
-      if (!guard.Active()) QSKIP("cannot make a folder unwritable here");
-      Execute(FixturePackage("dialogs"), "SELECT `Dialog` FROM `Dialog`");
+  void aPageThatCannotBeWrittenIsReportedAndNotOpened() {
+    QFETCH(QString, obstacle);
+    QFETCH(QString, message);
+    QByteArray before;
+    if (obstacle == "file") {
+      QFile locked(PagePath());
+      QVERIFY(locked.open(QIODevice::WriteOnly));
+      before = "locked page";
+      locked.write(before);
+    } else if (obstacle == "full") {
+      if (!QFile::exists("/dev/full")) QSKIP("no /dev/full to stand for a full disk");
+      QVERIFY(QFile::link("/dev/full", PagePath()));
     }
-    QCOMPARE(m_box.Texts(), QStringList{"Cannot open result file."});
-    QVERIFY(!QFile::exists(PagePath()));
-    QVERIFY(m_opener.opened.isEmpty());
-  }
-
-  void aWriteThatFailsMidwayIsReportedAndNotOpened() {
-    if (!QFile::exists("/dev/full")) QSKIP("no /dev/full to stand for a full disk");
-    QVERIFY(QFile::link("/dev/full", PagePath()));
-    Execute(FixturePackage("dialogs"), "SELECT * FROM `Control`");
-    QCOMPARE(m_box.Texts(), QStringList{"Cannot write result file."});
+    {
+      std::optional<UnwritableGuard> guard;
+      if (obstacle != "full") guard.emplace(obstacle == "file" ? PagePath() : m_cwd->path());
+      if (guard && !guard->Active()) QSKIP("cannot make that unwritable here");
+      Execute(FixturePackage("dialogs"), "SELECT * FROM `Control`");
+    }
+    QCOMPARE(m_box.Texts(), QStringList{message});
     QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
+    if (obstacle != "full") QCOMPARE(Page(), before);
+    if (obstacle == "folder") QVERIFY(!QFile::exists(PagePath()));
     QVERIFY(m_opener.opened.isEmpty());
   }
 
+  // Markup in the package's texts, its name and the statement stays text:
+  // in the page's bytes and, when Chromium is there, in what a browser shows.
   void markupFromThePackageStaysText() {
-    const QString package = FixturePackage("hostile");
-    const QString statement = "SELECT `Value` FROM `Property` WHERE `Property`<>'<b>'";
+    const QString package = CopyPackage(FixturePackage("hostile"), *m_cwd, "<i>x'&.msi");
+    const QString statement = "SELECT `Property`,`Value` FROM `Property` WHERE `Property`<>'<b>'";
     Execute(package, statement);
     QVERIFY(m_box.shown.empty());
     const QByteArray page = Page();
-    QVERIFY(!page.contains("<script"));
-    QVERIFY(!page.contains("<img"));
-    QVERIFY(!page.contains("<b>"));
-    QVERIFY(page.contains("<h2>SELECT `Value` FROM `Property` WHERE `Property`&lt;&gt;&#39;&lt;b&gt;&#39;</h2>"));
+    for (const char* element : {"<script", "<img", "<b>", "<i>"}) QVERIFY2(!page.contains(element), element);
+    QVERIFY(page.contains("<h2>" + statement.toLatin1().replace("<", "&lt;").replace(">", "&gt;").replace("'", "&#39;") +
+                          "</h2>"));
     QVERIFY(page.contains("<td>&lt;script&gt;document.title=&#39;pwned&#39;&lt;/script&gt;</td>"));
     QVERIFY(page.contains("<td>&amp;lt;b&amp;gt;not bold&amp;lt;/b&amp;gt;</td>"));
-  }
 
-  void aBrowserShowsTheHostilePageAsText() {
     const QString chromium = QStandardPaths::findExecutable("chromium");
     if (chromium.isEmpty()) QSKIP("chromium is not installed: the hostile page is not checked in a browser");
-    const QString package = CopyPackage(FixturePackage("hostile"), *m_cwd, "<i>x'&.msi");
-    Execute(package, "SELECT `Property`,`Value` FROM `Property`");
-    QVERIFY(m_box.shown.empty());
     QTemporaryDir profile;
+    ts::RunOptions options;
+    options.limit = std::chrono::seconds(120);
     const ts::RunResult browser = ts::Run(
         {chromium.toStdString(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
          "--user-data-dir=" + profile.path().toStdString(), "--dump-dom",
          QUrl::fromLocalFile(PagePath()).toString().toStdString()},
-        Limit(120));
+        options);
     QVERIFY2(browser.exit_code == 0, browser.Describe().c_str());
     const QString dom = QString::fromLatin1(browser.out.data(), static_cast<qsizetype>(browser.out.size()));
     QVERIFY2(dom.contains("<table"), qPrintable(dom.left(2000)));
     // Nothing ran: no element came from the package, the title is untouched.
-    QVERIFY2(!dom.contains("<script"), qPrintable(dom));
-    QVERIFY(!dom.contains("<img"));
-    QVERIFY(!dom.contains("<b>"));
-    QVERIFY(!dom.contains("pwned</title>"));
-    QVERIFY(dom.contains("<title>" + QString(package).replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;") + "</title>"));
+    for (const char* element : {"<script", "<img", "<b>", "pwned</title>"})
+      QVERIFY2(!dom.contains(element), element);
+    const QString title = QString(package).replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
+    QVERIFY(dom.contains("<title>" + title + "</title>"));
     // The texts show as written.
     QVERIFY(dom.contains("&lt;script&gt;document.title='pwned'&lt;/script&gt;"));
     QVERIFY(dom.contains("&lt;img src=x onerror=\"document.title='img'\"&gt;"));

@@ -14,6 +14,7 @@ class StreamExtractorTest : public QObject {
  private:
   std::unique_ptr<CVintrelDlg> m_dialog;
   std::unique_ptr<QTemporaryDir> m_tmp;
+  QString m_tmpdir;  // the temporary folder the window uses, inside m_tmp
   QByteArray m_savedTmpdir;
   RecordingMessageBox m_box;
   RecordingOpener m_opener;
@@ -31,9 +32,9 @@ class StreamExtractorTest : public QObject {
     Streams()->setCurrentIndex(index);
     return index >= 0;
   }
-  QString TmpPath(const QString& name) const { return QDir(m_tmp->path()).filePath(name); }
+  QString TmpPath(const QString& name) const { return QDir(m_tmpdir).filePath(name); }
   QStringList TmpEntries() const {
-    return QDir(m_tmp->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    return QDir(m_tmpdir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
   }
   // Lists the package's streams and extracts `name`; gives the file written.
   QString Extract(const QString& package, const QString& name) {
@@ -51,7 +52,9 @@ class StreamExtractorTest : public QObject {
   void init() {
     m_tmp = std::make_unique<QTemporaryDir>();
     m_savedTmpdir = qgetenv("TMPDIR");
-    qputenv("TMPDIR", m_tmp->path().toLocal8Bit());
+    m_tmpdir = m_tmp->filePath("tmp");
+    QVERIFY(QDir().mkdir(m_tmpdir));
+    qputenv("TMPDIR", m_tmpdir.toLocal8Bit());
     m_dialog = std::make_unique<CVintrelDlg>();
     m_box.shown.clear();
     m_dialog->SetMessageBox(&m_box);
@@ -69,103 +72,32 @@ class StreamExtractorTest : public QObject {
     m_dialog->OnStreamList();
     QVERIFY(m_box.shown.empty());
     const QStringList items = Items();
-    for (const char* name : {"Empty", "Exact2048", "it's", "Payload.bin"}) QVERIFY2(items.contains(name), name);
-    QVERIFY(items.contains(QStringLiteral("\005SummaryInformation")));
+    for (const char* name : {"Empty", "Exact2048", "it's", "Payload.bin", "\005SummaryInformation"})
+      QVERIFY2(items.contains(name), name);
     QStringList sorted = items;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     QCOMPARE(items, sorted);
     QCOMPARE(Streams()->currentIndex(), 0);
-    if (OracleAvailable()) {
-      QStringList expected = OracleStreams(FixturePackage("dialogs"));
-      QStringList actual = items;
-      expected.sort();
-      actual.sort();
-      QCOMPARE(actual, expected);
-    }
   }
 
-  void aFailedListingKeepsTheItemsAndSelectsTheFirst() {
+  void failuresSayWhyAndWriteNothing() {
     SetDatabase("");
     m_dialog->OnStreamList();
     QCOMPARE(m_box.Texts(), QStringList{"Cannot open database."});
     QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
+    // A failed listing keeps the items and selects the first.
     QCOMPARE(Streams()->count(), 11);
     QCOMPARE(Streams()->currentIndex(), 0);
-  }
-
-  void extractWithoutAPackageOrAStreamSaysWhy() {
-    SetDatabase("");
+    m_box.shown.clear();
     m_dialog->OnExtract();
     QCOMPARE(m_box.Texts(), QStringList{"Cannot open database."});
     m_box.shown.clear();
     SetDatabase(FixturePackage("dialogs"));
     m_dialog->OnExtract();  // nothing selected: the empty name
     QCOMPARE(m_box.Texts(), QStringList{"Cannot fetch record."});
-    QVERIFY(TmpEntries().isEmpty());
-  }
-
-  void extractionWritesTheStreamsBytes() {
-    const QString path = Extract(FixturePackage("dialogs"), "Payload.bin");
-    QCOMPARE(path, TmpPath("Payload.bin.TMP"));
-    QByteArray expected;
-    for (int i = 0; i < 5; ++i)
-      for (int b = 0; b < 256; ++b) expected.append(char(b));
-    expected.append("tail");
-    QCOMPARE(FileBytes(path), expected);
-    if (OracleAvailable()) QCOMPARE(FileBytes(path), OracleStream(FixturePackage("dialogs"), "Payload.bin"));
-  }
-
-  void emptyAndWholeKilobyteStreams() {
-    const QString empty = Extract(FixturePackage("dialogs"), "Empty");
-    QCOMPARE(empty, TmpPath("Empty.TMP"));
-    QVERIFY(QFileInfo(empty).isFile());
-    QCOMPARE(QFileInfo(empty).size(), 0);
-    const QString exact = Extract(FixturePackage("dialogs"), "Exact2048");
-    QCOMPARE(QFileInfo(exact).size(), 2048);
-    QCOMPARE(FileBytes(exact)[2047], char((2047 * 7) % 256));
-  }
-
-  void aNameWithAQuoteIsExtracted() {
-    const QString path = Extract(FixturePackage("dialogs"), "it's");
-    QCOMPARE(path, TmpPath("it's.TMP"));
-    QCOMPARE(QFileInfo(path).size(), 256 * 5 + 4);
-  }
-
-  void aControlCharacterInTheNameStaysOutOfTheFileName() {
-    const QString path = Extract(FixturePackage("dialogs"), QStringLiteral("\005SummaryInformation"));
-    QCOMPARE(path, TmpPath("_SummaryInformation.TMP"));
-    QVERIFY(FileBytes(path).startsWith(QByteArray::fromHex("feff0000")));
-    QCOMPARE(TmpEntries(), QStringList{"_SummaryInformation.TMP"});
-  }
-
-  void extractingAgainOverwrites() {
-    QFile old(TmpPath("Payload.bin.TMP"));
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(9000, 'z'));
-    old.close();
-    const QString path = Extract(FixturePackage("dialogs"), "Payload.bin");
-    QCOMPARE(QFileInfo(path).size(), 256 * 5 + 4);
-    QCOMPARE(TmpEntries(), QStringList{"Payload.bin.TMP"});
-  }
-
-  void aPlantedLinkIsNotFollowed() {
-    QTemporaryDir elsewhere;
-    const QString victim = QDir(elsewhere.path()).filePath("victim");
-    QFile file(victim);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not yours");
-    file.close();
-    QVERIFY(QFile::link(victim, TmpPath("Payload.bin.TMP")));
-    const QString path = Extract(FixturePackage("dialogs"), "Payload.bin");
-    QCOMPARE(path, TmpPath("Payload.bin.TMP"));
-    QCOMPARE(FileBytes(victim), QByteArray("not yours"));
-    QVERIFY(!QFileInfo(path).isSymLink());
-    QCOMPARE(QFileInfo(path).size(), 256 * 5 + 4);
-  }
-
-  void aMissingTemporaryFolderFailsCleanly() {
-    SetDatabase(FixturePackage("dialogs"));
+    // A temporary folder that is not there.
+    m_box.shown.clear();
     m_dialog->OnStreamList();
     QVERIFY(Select("Payload.bin"));
     qputenv("TMPDIR", TmpPath("missing").toLocal8Bit());
@@ -173,6 +105,47 @@ class StreamExtractorTest : public QObject {
     QCOMPARE(m_box.Texts(), QStringList{"Cannot extract file."});
     QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
     QVERIFY(TmpEntries().isEmpty());
+  }
+
+  // Each stream lands in one file named after it inside the temporary
+  // folder, with the bytes the package was built from. A file or link
+  // already there is replaced, not written through.
+  void extractionWritesTheStreamsBytes_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("source");  // the fixture's data file
+    QTest::addColumn<QString>("before");  // "", "larger" or "link"
+    QTest::newRow("ordinary") << "Payload.bin" << "Payload.bin.TMP" << "payload.bin" << "";
+    QTest::newRow("empty") << "Empty" << "Empty.TMP" << "empty.bin" << "";
+    QTest::newRow("two whole kilobytes") << "Exact2048" << "Exact2048.TMP" << "exact.bin" << "";
+    QTest::newRow("quote in the name") << "it's" << "it's.TMP" << "payload.bin" << "";
+    QTest::newRow("control character") << "\005SummaryInformation" << "_SummaryInformation.TMP" << "" << "";
+    QTest::newRow("over a larger file") << "Payload.bin" << "Payload.bin.TMP" << "payload.bin" << "larger";
+    QTest::newRow("over a planted link") << "Payload.bin" << "Payload.bin.TMP" << "payload.bin" << "link";
+  }
+  void extractionWritesTheStreamsBytes() {
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+    QFETCH(QString, source);
+    QFETCH(QString, before);
+    const QString victim = m_tmp->filePath("victim");
+    QFile old(before == "link" ? victim : TmpPath(file));
+    if (!before.isEmpty()) {
+      QVERIFY(old.open(QIODevice::WriteOnly));
+      old.write(QByteArray(9000, 'z'));
+      old.close();
+    }
+    if (before == "link") QVERIFY(QFile::link(victim, TmpPath(file)));
+    const QString path = Extract(FixturePackage("dialogs"), name);
+    QCOMPARE(path, TmpPath(file));
+    QCOMPARE(TmpEntries(), QStringList{file});
+    QVERIFY(!QFileInfo(path).isSymLink());
+    if (before == "link") QCOMPARE(FileBytes(victim), QByteArray(9000, 'z'));
+    if (!source.isEmpty())
+      QCOMPARE(FileBytes(path), FileBytes(QStringLiteral(VINTREL_FIXTURE_SOURCE "/dialogs/data/") + source));
+    else
+      QVERIFY(FileBytes(path).startsWith(QByteArray::fromHex("feff0000")));
+    if (OracleAvailable()) QCOMPARE(FileBytes(path), OracleStream(FixturePackage("dialogs"), name));
   }
 
   void everyCorpusStreamMatchesLibmsi() {
@@ -186,15 +159,13 @@ class StreamExtractorTest : public QObject {
       m_dialog->OnStreamList();
       QVERIFY2(m_box.shown.empty(), qPrintable(package + ": " + m_box.Texts().join('|')));
       const QStringList names = Items();
-      QStringList oracleNames = OracleStreams(package);
       QStringList sortedNames = names;
       sortedNames.sort();
-      oracleNames.sort();
-      QCOMPARE(sortedNames, oracleNames);
+      QCOMPARE(sortedNames, OracleStreams(package));
       for (const QString& name : names) {
         const QString path = Extract(package, name);
         QVERIFY2(QFileInfo(path).isFile(), qPrintable(package + " / " + name + ": " + path));
-        QVERIFY2(QFileInfo(path).absolutePath() == QFileInfo(m_tmp->path()).absoluteFilePath(), qPrintable(path));
+        QVERIFY2(QFileInfo(path).absolutePath() == QFileInfo(m_tmpdir).absoluteFilePath(), qPrintable(path));
         bool ok = false;
         const QByteArray expected = OracleStream(package, name, &ok);
         QVERIFY2(ok, qPrintable("msiinfo cannot extract " + name));
