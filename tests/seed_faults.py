@@ -128,10 +128,14 @@ def apply(fault):
     path = os.path.join(ROOT, fault["file"])
     with open(path, encoding="utf-8") as f:
         lines = f.readlines()
-    if lines[fault["line"] - 1] != fault["original"]:
+    # Code added above a site since the pick moves it: the nearest line that
+    # still reads the same is the site.
+    same = [i for i, line in enumerate(lines) if line == fault["original"]]
+    if not same:
         raise SystemExit(f"{fault['file']}:{fault['line']} changed since the faults were picked")
+    at = min(same, key=lambda i: abs(i - (fault["line"] - 1)))
     original = "".join(lines)
-    lines[fault["line"] - 1] = fault["mutated"]
+    lines[at] = fault["mutated"]
     with open(path, "w", encoding="utf-8") as f:
         f.write("".join(lines))
     return path, original
