@@ -31,7 +31,7 @@ struct Token {
 // text cannot exhaust the stack.
 constexpr int kMaxDepth = 200;
 
-// Binary operators, loosest first; factor() handles what follows And.
+// Binary operators, loosest first; Factor() reads the operands of And.
 constexpr std::array<Kind, 5> kLevels = {Kind::kImp, Kind::kEqv, Kind::kXor, Kind::kOr,
                                          Kind::kAnd};
 
