@@ -98,7 +98,8 @@ typedef uint32_t MSIHANDLE;
 #define ERROR_NO_MORE_ITEMS 259u         /* MsiViewFetch after the last row */
 #define ERROR_INVALID_DATATYPE 1804u     /* field is not of the asked type */
 #define ERROR_BAD_QUERY_SYNTAX 1615u     /* malformed statement, unknown
-                                            table or column */
+                                            table or column; malformed
+                                            condition */
 #define ERROR_INSTALL_PACKAGE_INVALID 1620u /* not a package at all */
 #define ERROR_NO_DATA 232u               /* generating: the databases are the same */
 #define ERROR_INSTALL_TRANSFORM_FAILURE 1624u /* a transform is damaged or
@@ -518,6 +519,26 @@ LPCWSTR MsiExtResultDescriptionW(UINT uResult);
  * view, executing it, import, export, commit); the text stays valid until
  * the thread's next such call. */
 const char *MsiExtLastErrorDescriptionA(UINT uResult);
+/* Checks szCondition against the installer's conditional statement syntax
+ * (the text of a Condition column, as MsiEvaluateCondition reads it)
+ * without evaluating it: no package, property or state is looked at. An
+ * empty, blank or null text is a valid condition.
+ * ERROR_SUCCESS            the text is a valid condition; *piOffset is 0
+ *                          and the message empty.
+ * ERROR_BAD_QUERY_SYNTAX   it is not; *piOffset is where it stops parsing
+ *                          (in bytes for the A form, UTF-16 units for the
+ *                          W form; the text's length when it ends too
+ *                          soon) and the message, for people, says why,
+ *                          e.g. "unterminated string".
+ * ERROR_MORE_DATA          it is not, and the message did not fit (see
+ *                          BUFFERS); *piOffset is set.
+ * ERROR_INVALID_PARAMETER  szMessageBuf without pcchMessageBuf.
+ * piOffset may be null; a null szMessageBuf and pcchMessageBuf skip the
+ * message, a null szMessageBuf alone asks for its length. */
+UINT MsiExtCheckConditionA(LPCSTR szCondition, DWORD *piOffset,
+                           LPSTR szMessageBuf, DWORD *pcchMessageBuf);
+UINT MsiExtCheckConditionW(LPCWSTR szCondition, DWORD *piOffset,
+                           LPWSTR szMessageBuf, DWORD *pcchMessageBuf);
 
 #ifdef __GNUC__
 #pragma GCC visibility pop

@@ -29,6 +29,7 @@ constexpr const char* kUsage =
     "       msisql --show-transform PACKAGE TRANSFORM\n"
     "       msisql --show-transform PATCH.msp\n"
     "       msisql --diff OLD NEW\n"
+    "       msisql --check-condition CONDITION\n"
     "\n"
     "Opens PACKAGE read-only and runs each STATEMENT in order. For each SELECT\n"
     "it prints a line of column names, then one line per row. Fields are\n"
@@ -71,6 +72,11 @@ constexpr const char* kUsage =
     "\"  column N NAME TYPE added\", \"+ [KEY] COLUMN=VALUE...\" for an inserted\n"
     "row, \"- [KEY]\" for a deleted row and \"~ [KEY] COLUMN: OLD -> NEW\" for\n"
     "a changed cell ((null) for null).\n"
+    "--check-condition checks the syntax of an installer condition (the text\n"
+    "of a Condition column) without evaluating it. A valid condition prints\n"
+    "\"valid\" and exits 0; otherwise three lines go to standard output, the\n"
+    "condition, a caret under the place where it stops parsing, and\n"
+    "\"offset N: MESSAGE\" (N in bytes from 0), and the exit status is 1.\n"
     "The package is written atomically: a failed or interrupted commit leaves\n"
     "the old file intact.\n";
 
@@ -205,6 +211,34 @@ int Export(int argc, char** argv) {
   return 0;
 }
 
+// Compiler style: the text, a caret under the fault, the reason.
+int CheckCondition(const char* condition) {
+  DWORD offset = 0;
+  std::string message(256, '\0');
+  DWORD size = static_cast<DWORD>(message.size());
+  UINT r = MsiExtCheckConditionA(condition, &offset, message.data(), &size);
+  if (r == ERROR_MORE_DATA) {
+    message.assign(size + 1, '\0');
+    size = static_cast<DWORD>(message.size());
+    r = MsiExtCheckConditionA(condition, &offset, message.data(), &size);
+  }
+  if (r == ERROR_SUCCESS) return std::puts("valid") >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+  if (r != ERROR_BAD_QUERY_SYNTAX) return Fail(r, "checking the condition");
+  message.resize(size);
+  // Line breaks and tabs show as spaces so that the caret stays under its
+  // character; columns count characters, not UTF-8 bytes.
+  std::string line(condition), caret;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '\t' || line[i] == '\n' || line[i] == '\r') line[i] = ' ';
+    if (i < offset && (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) caret.push_back(' ');
+  }
+  caret.push_back('^');
+  std::printf("%s\n%s\noffset %u: %s\n", line.c_str(), caret.c_str(),
+              static_cast<unsigned>(offset), message.c_str());
+  std::fflush(stdout);
+  return 1;
+}
+
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--write") == 0) {
     if (argc < 4) return std::fputs(kUsage, stderr), 2;
@@ -239,6 +273,10 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--diff") == 0) {
     if (argc != 4) return std::fputs(kUsage, stderr), 2;
     return DiffPackages(argv[2], argv[3]);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--check-condition") == 0) {
+    if (argc != 3) return std::fputs(kUsage, stderr), 2;
+    return CheckCondition(argv[2]);
   }
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);
