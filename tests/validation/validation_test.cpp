@@ -149,6 +149,10 @@ TEST(GetError, AnswersAsWindowsGivesThem) {
   EXPECT_EQ(MsiViewGetErrorW(view, wbuf, &size), MSIDBERROR_MISSINGDATA);
   EXPECT_EQ(std::u16string(wbuf), u"name");
   EXPECT_EQ(Errors(view), (std::vector<Error>{{MSIDBERROR_MISSINGDATA, "number"}}));
+  // Records validation cannot take: not fetched, a field of another kind.
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_VALIDATE, rec), ERROR_FUNCTION_FAILED);
+  Handle text_key = ts::MakeRecord({"one", "bob", ""});
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_VALIDATE_NEW, text_key), ERROR_DATATYPE_MISMATCH);
   // Any later MsiViewModify forgets them.
   ASSERT_EQ(MsiViewModify(view, MSIMODIFY_VALIDATE_NEW, rec), ERROR_INVALID_DATA);
   EXPECT_EQ(MsiViewModify(view, MSIMODIFY_SEEK, rec), ERROR_SUCCESS);
