@@ -199,11 +199,91 @@ typedef enum tagMSIMODIFY MSIENGINE_INT_ENUM {
                                      other values */
   MSIMODIFY_DELETE = 6,           /* delete the row of the record's key */
   MSIMODIFY_INSERT_TEMPORARY = 7, /* insert, never written to the file */
-  MSIMODIFY_VALIDATE = 8,         /* validation modes: not implemented, */
-  MSIMODIFY_VALIDATE_NEW = 9,     /* they answer */
-  MSIMODIFY_VALIDATE_FIELD = 10,  /* ERROR_CALL_NOT_IMPLEMENTED */
-  MSIMODIFY_VALIDATE_DELETE = 11
+  MSIMODIFY_VALIDATE = 8,         /* check a fetched record as an update
+                                     of its row */
+  MSIMODIFY_VALIDATE_NEW = 9,     /* check a record as a new row */
+  MSIMODIFY_VALIDATE_FIELD = 10,  /* check the record's non-null fields */
+  MSIMODIFY_VALIDATE_DELETE = 11  /* check that no row refers to the
+                                     record's row */
 } MSIMODIFY;
+
+/* ---- validation ---------------------------------------------------------
+ * The four validation modes of MsiViewModify check a record against the
+ * package's _Validation table and change nothing (they work on read-only
+ * databases too). For every column checked, the _Validation row of
+ * (table, column) gives the rules: Nullable ("Y" allows null), MinValue and
+ * MaxValue (integer columns), KeyTable and KeyColumn (foreign keys: the
+ * value must be in column KeyColumn, 1 when null, of one of the tables
+ * KeyTable lists, separated by ';'), Category (a format of the SDK's
+ * "Column Data Types", for text columns; binary columns must name Binary;
+ * integer columns ignore it) and Set (the values allowed, separated by
+ * ';'). Each column reports at most one error, its first broken rule;
+ * docs/validation.md gives each category's rule.
+ *   MSIMODIFY_VALIDATE         every column of the record's row: the view's
+ *                              fields over the row's stored values, foreign
+ *                              keys included; the record must have been
+ *                              fetched from the view (else
+ *                              ERROR_FUNCTION_FAILED). A key changed to that
+ *                              of another row is a DUPLICATEKEY.
+ *   MSIMODIFY_VALIDATE_NEW     every column of a new row (columns outside the
+ *                              view are null), foreign keys included, and
+ *                              DUPLICATEKEY when a row has the record's key.
+ *   MSIMODIFY_VALIDATE_FIELD   only the view's fields that are not null;
+ *                              no foreign keys, no duplicate key.
+ *   MSIMODIFY_VALIDATE_DELETE  whether a row of another table (or another
+ *                              row of this one) refers to the record's row
+ *                              through a _Validation foreign key naming this
+ *                              table alone: MSIDBERROR_REQUIRED on the
+ *                              column referred to.
+ * Results: ERROR_SUCCESS when every check passes; ERROR_INVALID_DATA when
+ * one fails (the errors are then read with MsiViewGetError);
+ * ERROR_INVALID_TABLE when the package has no _Validation table or it lacks
+ * the Table or Column column; ERROR_DATATYPE_MISMATCH when a field holds a
+ * value of another kind than its column (text that is no number for an
+ * integer column, a stream for a text column); ERROR_FUNCTION_FAILED for a
+ * view of several tables or without every key column (not for
+ * VALIDATE_FIELD). A damaged _Validation table never fails the call
+ * otherwise: an unknown category is MSIDBERROR_BADCATEGORY, a key table
+ * that does not exist (or a KeyColumn beyond its columns)
+ * MSIDBERROR_BADKEYTABLE, MinValue above MaxValue
+ * MSIDBERROR_BADMAXMINVALUES. */
+typedef enum tagMSIDBERROR MSIENGINE_INT_ENUM {
+  MSIDBERROR_INVALIDARG = -3,     /* bad view handle or null pcchBuf */
+  MSIDBERROR_MOREDATA = -2,       /* buffer too small for the column name */
+  MSIDBERROR_FUNCTIONERROR = -1,  /* the function failed */
+  MSIDBERROR_NOERROR = 0,         /* no (more) errors */
+  MSIDBERROR_DUPLICATEKEY = 1,    /* a row with the record's key exists */
+  MSIDBERROR_REQUIRED = 2,        /* null in a column that takes none; or
+                                     (VALIDATE_DELETE) a row refers to it */
+  MSIDBERROR_BADLINK = 3,         /* no row of the key table has the value */
+  MSIDBERROR_OVERFLOW = 4,        /* above MaxValue or the column's range */
+  MSIDBERROR_UNDERFLOW = 5,       /* below MinValue or the column's range */
+  MSIDBERROR_NOTINSET = 6,        /* not one of the Set's values */
+  MSIDBERROR_BADVERSION = 7,
+  MSIDBERROR_BADCASE = 8,         /* UpperCase or LowerCase broken */
+  MSIDBERROR_BADGUID = 9,
+  MSIDBERROR_BADWILDCARD = 10,
+  MSIDBERROR_BADIDENTIFIER = 11,
+  MSIDBERROR_BADLANGUAGE = 12,
+  MSIDBERROR_BADFILENAME = 13,
+  MSIDBERROR_BADPATH = 14,        /* Path, Paths, AnyPath */
+  MSIDBERROR_BADCONDITION = 15,
+  MSIDBERROR_BADFORMATTED = 16,   /* Formatted, FormattedSDDLText */
+  MSIDBERROR_BADTEMPLATE = 17,
+  MSIDBERROR_BADDEFAULTDIR = 18,
+  MSIDBERROR_BADREGPATH = 19,
+  MSIDBERROR_BADCUSTOMSOURCE = 20,
+  MSIDBERROR_BADPROPERTY = 21,
+  MSIDBERROR_MISSINGDATA = 22,    /* _Validation has no row for the column */
+  MSIDBERROR_BADCATEGORY = 23,    /* unknown category, or one that does not
+                                     fit the column's kind */
+  MSIDBERROR_BADKEYTABLE = 24,    /* no table of KeyTable exists */
+  MSIDBERROR_BADMAXMINVALUES = 25,/* MinValue above MaxValue */
+  MSIDBERROR_BADCABINET = 26,
+  MSIDBERROR_BADSHORTCUT = 27,
+  MSIDBERROR_STRINGOVERFLOW = 28, /* text longer than the column's width */
+  MSIDBERROR_BADLOCALIZEATTRIB = 29 /* a key column marked localizable */
+} MSIDBERROR;
 
 /* ---- handles ------------------------------------------------------------ */
 /* Closes any handle. 0 is accepted and does nothing. */
@@ -278,8 +358,23 @@ UINT MsiViewFetch(MSIHANDLE hView, MSIHANDLE *phRecord);
 UINT MsiViewClose(MSIHANDLE hView);
 UINT MsiViewGetColumnInfo(MSIHANDLE hView, MSICOLINFO eColumnInfo,
                           MSIHANDLE *phRecord);
-/* Changes rows through a view of one table; see MSIMODIFY. */
+/* Changes rows through a view of one table; see MSIMODIFY. The validation
+ * modes change nothing: see "validation" above. Every call first forgets
+ * the errors of the view's previous validation. */
 UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord);
+/* The errors of the view's last validation, one column per call, in column
+ * order (a DUPLICATEKEY first): the error's code, the column's name in the
+ * buffer. Once all are read, and when there were none,
+ * MSIDBERROR_NOERROR and an empty name. The buffer follows BUFFERS, except
+ * that a buffer too small (including a size of 0, even for the empty name)
+ * gives MSIDBERROR_MOREDATA, with *pcchBuf set to the name's length, and
+ * keeps the error for the next call; a null szColumnNameBuffer likewise
+ * only sets *pcchBuf and answers the error's code without moving on.
+ * MSIDBERROR_INVALIDARG for a bad view handle or a null pcchBuf. */
+MSIDBERROR MsiViewGetErrorW(MSIHANDLE hView, LPWSTR szColumnNameBuffer,
+                            DWORD *pcchBuf);
+MSIDBERROR MsiViewGetErrorA(MSIHANDLE hView, LPSTR szColumnNameBuffer,
+                            DWORD *pcchBuf);
 
 /* ---- records ------------------------------------------------------------ */
 /* A new record of cParams fields (numbered 1..cParams; field 0 is the

@@ -124,13 +124,13 @@ TEST_F(ModifyTest, SeekFillsTheRecordAndRefreshRereadsIt) {
   EXPECT_NE(MsiViewModify(view2, MSIMODIFY_REFRESH, made), ERROR_SUCCESS) << "REFRESH of a record not fetched";
 }
 
-TEST_F(ModifyTest, ValidationModesAreNotImplementedAndBadArgumentsFail) {
+TEST_F(ModifyTest, ValidationModesNeedAValidationTableAndBadArgumentsFail) {
   Handle view = View("SELECT * FROM `Property`");
   Handle row;
   ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
   for (MSIMODIFY mode : {MSIMODIFY_VALIDATE, MSIMODIFY_VALIDATE_NEW, MSIMODIFY_VALIDATE_FIELD,
                          MSIMODIFY_VALIDATE_DELETE}) {
-    EXPECT_EQ(MsiViewModify(view, mode, row), ERROR_CALL_NOT_IMPLEMENTED) << mode;
+    EXPECT_EQ(MsiViewModify(view, mode, row), ERROR_INVALID_TABLE) << mode;
   }
   EXPECT_EQ(MsiViewModify(view, static_cast<MSIMODIFY>(42), row), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT, 0), ERROR_INVALID_HANDLE);

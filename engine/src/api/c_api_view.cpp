@@ -9,6 +9,32 @@
 using namespace msi;
 using namespace msi::api;
 
+namespace {
+
+// The error is handed out (and the view moves on) only once its name is.
+template <typename CharT>
+MSIDBERROR GetError(MSIHANDLE hView, CharT* buf, DWORD* pcch) {
+  return GuardedOr(MSIDBERROR_FUNCTIONERROR, [&]() -> MSIDBERROR {
+    if (pcch == nullptr) return MSIDBERROR_INVALIDARG;
+    auto view = Find<View>(hView);
+    if (!view) return MSIDBERROR_INVALIDARG;
+    const validation::ColumnError* e = view->PendingError();
+    const int code = e == nullptr ? MSIDBERROR_NOERROR : e->code;
+    const std::string name = e == nullptr ? std::string() : e->column;
+    UINT copied;
+    if constexpr (sizeof(CharT) == 1) {
+      copied = CopyOut(name, buf, pcch);
+    } else {
+      copied = CopyOut(Utf8ToUtf16(name), buf, pcch);
+    }
+    if (copied == ERROR_MORE_DATA) return MSIDBERROR_MOREDATA;
+    if (buf != nullptr && e != nullptr) view->NextError();
+    return static_cast<MSIDBERROR>(code);
+  });
+}
+
+}  // namespace
+
 extern "C" {
 
 UINT MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord) {
@@ -72,6 +98,14 @@ UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord) {
     if (!record) return ERROR_INVALID_HANDLE;
     return view->Modify(static_cast<int>(eModifyMode), *record).code();
   });
+}
+
+MSIDBERROR MsiViewGetErrorW(MSIHANDLE hView, LPWSTR szColumnNameBuffer, DWORD* pcchBuf) {
+  return GetError(hView, szColumnNameBuffer, pcchBuf);
+}
+
+MSIDBERROR MsiViewGetErrorA(MSIHANDLE hView, LPSTR szColumnNameBuffer, DWORD* pcchBuf) {
+  return GetError(hView, szColumnNameBuffer, pcchBuf);
 }
 
 }  // extern "C"

@@ -14,6 +14,7 @@
 #include "sql/select_query.h"
 #include "status.h"
 #include "storage/database.h"
+#include "validation/record_check.h"
 
 namespace msi::api {
 
@@ -31,6 +32,12 @@ class View : public Object {
   Result<std::shared_ptr<Record>> ColumnInfo(bool types) const;
   // MsiViewModify (view_modify.cpp).
   Status Modify(int mode, Record& record);
+  // MsiViewGetError: the last validation's error not yet handed out (null
+  // when none is left), and moving past it.
+  const validation::ColumnError* PendingError() const {
+    return next_error_ < errors_.size() ? &errors_[next_error_] : nullptr;
+  }
+  void NextError() { ++next_error_; }
 
  private:
   View() = default;
@@ -40,6 +47,11 @@ class View : public Object {
   Result<Table*> ModifyTable() const;
   std::vector<sql::ParamValue> RecordValues(const Record& record) const;
   void FillRecord(Record& record, Table& table, size_t row);
+  // The row the record's key values name, or -1.
+  long RowOfKey(Table& table, const std::vector<sql::ParamValue>& values) const;
+  // The row a record fetched from this view came from, or -1.
+  long FetchedRow(const Record& record, const Table& table) const;
+  Status Validate(int mode, Record& record, Table& table);
 
   // Binds the SELECT again when a table's columns changed since it was
   // bound (a temporary column goes at the table's last FREE).
@@ -57,6 +69,8 @@ class View : public Object {
   unsigned constant_fields_ = 0;
   std::unique_ptr<sql::SelectCursor> cursor_;  // after select_: it refers to it
   std::vector<uint32_t> pending_;  // the row being handed out, one position per table
+  std::vector<validation::ColumnError> errors_;  // of the last validation
+  size_t next_error_ = 0;
 };
 
 // A statement value from a record field (streams are read into memory).

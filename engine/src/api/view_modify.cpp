@@ -93,10 +93,79 @@ void View::FillRecord(Record& record, Table& table, size_t row) {
   record.origin_row.assign(table.row_data(row), table.row_data(row) + table.column_count());
 }
 
-Status View::Modify(int mode, Record& record) {
-  if (mode >= MSIMODIFY_VALIDATE && mode <= MSIMODIFY_VALIDATE_DELETE) {
-    return Status::Error(120, "validation is not implemented");
+long View::RowOfKey(Table& table, const std::vector<sql::ParamValue>& values) const {
+  const auto& cols = table.schema().columns;
+  bool binary_key = false;
+  for (const Column& c : cols) binary_key = binary_key || (c.is_key() && c.kind() == ValueKind::kBinary);
+  // A search of the sorted keys, so that changing many rows by key stays
+  // linear in their number.
+  if (!binary_key) {
+    const auto key = StoredKey(*db_, table, values);
+    return key ? table.FindRowByKey(*key) : -1;
   }
+  for (size_t r = 0; r < table.row_count(); ++r) {
+    bool same = true;
+    for (size_t c = 0; c < cols.size() && same; ++c) {
+      if (cols[c].is_key()) same = SameValue(sql::FromStored(*db_, table, r, c), values[c]);
+    }
+    if (same) return static_cast<long>(r);
+  }
+  return -1;
+}
+
+long View::FetchedRow(const Record& record, const Table& table) const {
+  if (record.origin_view != this || record.origin_row.size() != table.column_count()) return -1;
+  return table.FindRowByKey(record.origin_row);
+}
+
+Status View::Validate(int mode, Record& record, Table& table) {
+  const auto& cols = table.schema().columns;
+  validation::Request req;
+  req.values = RecordValues(record);
+  switch (mode) {
+    case MSIMODIFY_VALIDATE: {
+      req.mode = validation::Mode::kUpdate;
+      req.own_row = FetchedRow(record, table);
+      if (req.own_row < 0) return Failed("the record was not fetched from this view");
+      // Columns outside the view keep what the row holds.
+      std::vector<bool> in_view(cols.size(), false);
+      for (const auto& o : select_->output()) in_view[static_cast<size_t>(o.column)] = true;
+      for (size_t c = 0; c < cols.size(); ++c) {
+        if (!in_view[c]) req.values[c] = sql::FromStored(*db_, table, static_cast<size_t>(req.own_row), c);
+      }
+      break;
+    }
+    case MSIMODIFY_VALIDATE_NEW: req.mode = validation::Mode::kNew; break;
+    case MSIMODIFY_VALIDATE_DELETE:
+      req.mode = validation::Mode::kDelete;
+      req.own_row = FetchedRow(record, table);
+      if (req.own_row < 0) req.own_row = RowOfKey(table, req.values);
+      break;
+    default: {
+      req.mode = validation::Mode::kFields;
+      req.checked.assign(cols.size(), false);
+      const auto& out = select_->output();
+      for (size_t i = 0; i < out.size(); ++i) {
+        const unsigned field = FieldOf(i);
+        req.checked[static_cast<size_t>(out[i].column)] =
+            record.Has(field) && record.at(field).kind != Field::Kind::kNull;
+      }
+      break;
+    }
+  }
+  if (req.mode == validation::Mode::kUpdate || req.mode == validation::Mode::kNew) {
+    req.key_row = RowOfKey(table, req.values);
+  }
+  auto errors = validation::CheckRecord(*db_, table, req);
+  if (!errors.ok()) return errors.status();
+  errors_ = std::move(*errors);
+  if (errors_.empty()) return Status();
+  return Status::Error(ERROR_INVALID_DATA, "the record breaks the package's validation rules");
+}
+
+Status View::Modify(int mode, Record& record) {
+  errors_.clear();
+  next_error_ = 0;
   if (mode < MSIMODIFY_SEEK || mode > MSIMODIFY_VALIDATE_DELETE) {
     return Status::Error(87, "unknown modify mode");
   }
@@ -105,38 +174,18 @@ Status View::Modify(int mode, Record& record) {
   Table& table = **t;
   const auto& cols = table.schema().columns;
   // Every key column must be in the view for a record to name a row.
-  for (size_t c = 0; c < cols.size(); ++c) {
+  for (size_t c = 0; c < cols.size() && mode != MSIMODIFY_VALIDATE_FIELD; ++c) {
     if (!cols[c].is_key()) continue;
     bool present = false;
     for (const auto& o : select_->output()) present = present || o.column == static_cast<int>(c);
     if (!present) return Failed("the view lacks a key column");
   }
+  if (mode >= MSIMODIFY_VALIDATE) return Validate(mode, record, table);
   sql::RowEditor editor(*db_, table);
   const std::vector<sql::ParamValue> values = RecordValues(record);
 
-  // The row the record's key names, or -1: a search of the sorted keys,
-  // so that changing many rows by key stays linear in their number.
-  bool binary_key = false;
-  for (const Column& c : cols) binary_key = binary_key || (c.is_key() && c.kind() == ValueKind::kBinary);
-  auto row_of_key = [&]() -> long {
-    if (!binary_key) {
-      const auto key = StoredKey(*db_, table, values);
-      return key ? table.FindRowByKey(*key) : -1;
-    }
-    for (size_t r = 0; r < table.row_count(); ++r) {
-      bool same = true;
-      for (size_t c = 0; c < cols.size() && same; ++c) {
-        if (cols[c].is_key()) same = SameValue(sql::FromStored(*db_, table, r, c), values[c]);
-      }
-      if (same) return static_cast<long>(r);
-    }
-    return -1;
-  };
-  // The row a fetched record came from, found by its key then.
-  auto fetched_row = [&]() -> long {
-    if (record.origin_view != this || record.origin_row.size() != cols.size()) return -1;
-    return table.FindRowByKey(record.origin_row);
-  };
+  auto row_of_key = [&]() { return RowOfKey(table, values); };
+  auto fetched_row = [&]() { return FetchedRow(record, table); };
   auto update_row = [&](size_t row) {
     std::vector<std::pair<size_t, sql::ParamValue>> changes;
     for (const auto& o : select_->output()) changes.emplace_back(o.column, values[o.column]);
