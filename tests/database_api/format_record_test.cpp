@@ -81,6 +81,18 @@ TEST(FormatRecord, TemplatesWithoutAnInstallSession) {
       {"{{[1]}} {[4]}{[1][2]}", {"1", "2", "3"}, " 12"},
       {"{[1{{bo}o}}]}", {"hoo"}, "{[1{{bo}o}}]}"},
       {"{{test}} [01", {"hoo"}, " [01"},
+      // A group ends at its first }; {{ at the first }}.
+      {"0{1{2{3{4[1]5}6}7}8}9", {"hoo"}, "01{2{3{4hoo56}7}8}9"},
+      {"{ {[1]}}", {"hoo"}, " {hoo}"},
+      {"{[1]{{boo} }}", {"hoo"}, "hoo{{boo }}"},
+      {"{[{[1]}]}", {"2", "foo"}, "{[{[1]}]}"},
+      {"{[1][}", {"2", "foo"}, "2["},
+      {"{{{def}}hi{jk}} {{def}hi{{jk}}}", {}, "hi{jk}} }"},
+      {"{{{{}}}} {{a} b}}", {}, "}} "},
+      {"{{ almost {{ any }} text }}", {}, " text }}"},
+      // An empty group inside brackets leaves what stands before it unread.
+      {"[[1]{}] [[1]{}[1]]", {"2"}, "[[1]] [[1]2]"},
+      {"[a[1]b[1]c{}d[1]e]", {"2"}, "[a[1]b[1]cd2e]"},
       // A null or empty template lists the fields.
       {nullptr, {"", "", "", ""}, "1:  2:  3:  4:  "},
       {"", {"boo", "hoo", "", "", "", ""}, "1: boo 2: hoo 3:  4:  5:  6:  "},

@@ -50,6 +50,21 @@ TEST(SummaryArchive, EveryCorpusPackageComesBackWithItsSummary) {
   }
 }
 
+TEST(SummaryArchive, ExportAgreesWithLibmsi) {
+  REQUIRE_CORPUS();
+  REQUIRE_ORACLE();
+  for (const fs::path& package : ts::CorpusPackages()) {
+    SCOPED_TRACE(package.filename().string());
+    ts::TempDir dir;
+    ts::Handle db;
+    ASSERT_EQ(ts::Open(package, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
+    ASSERT_EQ(MsiDatabaseExportA(db, "_SummaryInformation", dir.path().c_str(), "s.idt"), ERROR_SUCCESS);
+    const ts::RunResult oracle = ts::Run({ts::MsiInfo(), "export", package.string(), "_SummaryInformation"});
+    ASSERT_EQ(oracle.exit_code, 0) << oracle.Describe();
+    EXPECT_EQ(ts::ReadText(dir / "s.idt"), oracle.out);
+  }
+}
+
 TEST(SummaryArchive, ExportsTheFormTheInstallerWrites) {
   REQUIRE_CORPUS();
   ts::TempDir dir;

@@ -34,17 +34,16 @@ class Formatter {
     }
   }
 
-  // The index of the character closing the one at `open`, counting
-  // nesting; inside [...] a backslash keeps the next character from
-  // counting. npos when it is never closed.
-  static size_t Closing(std::string_view text, size_t open, char opener, char closer) {
+  // The ] closing the [ at `open`, counting nesting; a backslash keeps the
+  // next character from counting. npos when it is never closed.
+  static size_t Closing(std::string_view text, size_t open) {
     int depth = 0;
     for (size_t i = open; i < text.size(); ++i) {
-      if (opener == '[' && text[i] == '\\') {
+      if (text[i] == '\\') {
         ++i;
-      } else if (text[i] == opener) {
+      } else if (text[i] == '[') {
         ++depth;
-      } else if (text[i] == closer && --depth == 0) {
+      } else if (text[i] == ']' && --depth == 0) {
         return i;
       }
     }
@@ -54,7 +53,12 @@ class Formatter {
   // [content]: a field number after its own references are resolved, or
   // kept as written.
   std::string Bracket(std::string_view content, bool groups, GroupFacts* facts, int depth) {
-    std::string inner = Format(content, groups, nullptr, depth + 1);
+    // An empty group inside brackets leaves what stands before it unread.
+    const size_t empty_group = content.find("{}");
+    std::string inner = empty_group == std::string_view::npos
+                            ? Format(content, groups, nullptr, depth + 1)
+                            : std::string(content.substr(0, empty_group)) +
+                                  Format(content.substr(empty_group + 2), groups, nullptr, depth + 1);
     // Braces inside the brackets take the reference out of play.
     const bool number = content.find('{') == std::string_view::npos && !inner.empty() &&
                         inner.size() <= 9 && inner.find_first_not_of("0123456789") == std::string::npos;
@@ -77,33 +81,34 @@ class Formatter {
     return value;
   }
 
-  // `groups` false: braces are plain characters (after a group the
-  // installer does not resolve, everything that follows is taken as text
-  // with its field references).
+  // `groups` false: braces are plain characters (inside a group, and
+  // after a {{ that is never closed by }}).
   std::string Format(std::string_view text, bool groups, GroupFacts* facts, int depth) {
     if (depth > kMaxDepth) return std::string(text);
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
       const char c = text[i];
       if (c == '[') {
-        const size_t close = Closing(text, i, '[', ']');
+        const size_t close = Closing(text, i);
         // An unclosed bracket: nothing from it on is a reference.
         if (close == std::string_view::npos) return out.append(text.substr(i));
         out += Bracket(text.substr(i + 1, close - i - 1), groups, facts, depth);
         i = close;
       } else if (c == '{' && groups) {
-        const size_t close = Closing(text, i, '{', '}');
-        if (close == std::string_view::npos) return out + Format(text.substr(i), false, facts, depth + 1);
-        const std::string_view group = text.substr(i + 1, close - i - 1);
-        if (group.size() >= 2 && group.front() == '{' && group.back() == '}') {
-          i = close;  // {{...}} comes to nothing
+        if (i + 1 < text.size() && text[i + 1] == '{') {
+          // {{ ... up to the first }} comes to nothing; without a }} the
+          // rest is text.
+          const size_t close = text.find("}}", i + 2);
+          if (close == std::string_view::npos) return out + Format(text.substr(i), false, facts, depth + 1);
+          i = close + 1;
           continue;
         }
-        if (group.find('{') != std::string_view::npos) {
-          return out + Format(text.substr(i), false, facts, depth + 1);
-        }
+        // A group ends at the first }, whatever braces it holds.
+        const size_t close = text.find('}', i + 1);
+        if (close == std::string_view::npos) return out + Format(text.substr(i), false, facts, depth + 1);
+        const std::string_view group = text.substr(i + 1, close - i - 1);
         GroupFacts inner;
-        const std::string value = Format(group, true, &inner, depth + 1);
+        const std::string value = Format(group, false, &inner, depth + 1);
         if (inner.other || (!inner.field && !group.empty())) {
           out += "{" + value + "}";  // unresolved, or plain text: as written
         } else if (!inner.empty_field) {
