@@ -22,22 +22,16 @@ fs::path MakePackage(const ts::TempDir& dir) {
 TEST(DatabaseFunctions, StateFollowsTheOpenMode) {
   ts::TempDir dir;
   const fs::path package = MakePackage(dir);
-  const struct {
-    LPCSTR persist;
-    MSIDBSTATE state;
-  } cases[] = {{MSIDBOPEN_READONLY_A, MSIDBSTATE_READ}, {MSIDBOPEN_TRANSACT_A, MSIDBSTATE_WRITE},
-               {MSIDBOPEN_DIRECT_A, MSIDBSTATE_WRITE}, {MSIDBOPEN_CREATE_A, MSIDBSTATE_WRITE}};
-  for (const auto& c : cases) {
-    ts::Handle db;
-    ASSERT_EQ(ts::Open(package, c.persist, db), ERROR_SUCCESS);
-    EXPECT_EQ(MsiGetDatabaseState(db), c.state) << reinterpret_cast<uintptr_t>(c.persist);
-  }
-  ts::Handle db;
-  ASSERT_EQ(ts::OpenTo(package, dir / "out.msi", db), ERROR_SUCCESS);
-  EXPECT_EQ(MsiGetDatabaseState(db), MSIDBSTATE_WRITE);
-  ts::Handle rec(MsiCreateRecord(1));
-  EXPECT_EQ(MsiGetDatabaseState(rec), MSIDBSTATE_ERROR);
-  EXPECT_EQ(MsiGetDatabaseState(0), MSIDBSTATE_ERROR);
+  ts::Handle db[5], rec(MsiCreateRecord(1));
+  ASSERT_EQ(ts::Open(package, MSIDBOPEN_READONLY_A, db[0]), ERROR_SUCCESS);
+  ASSERT_EQ(ts::Open(package, MSIDBOPEN_TRANSACT_A, db[1]), ERROR_SUCCESS);
+  ASSERT_EQ(ts::OpenTo(package, dir / "out.msi", db[2]), ERROR_SUCCESS);
+  ASSERT_EQ(ts::Open(dir / "new.msi", MSIDBOPEN_CREATE_A, db[3]), ERROR_SUCCESS);
+  ASSERT_EQ(ts::Open(dir / "direct.msi", MSIDBOPEN_CREATEDIRECT_A, db[4]), ERROR_SUCCESS);
+  const std::pair<MSIHANDLE, MSIDBSTATE> cases[] = {
+      {db[0], MSIDBSTATE_READ},  {db[1], MSIDBSTATE_WRITE}, {db[2], MSIDBSTATE_WRITE}, {db[3], MSIDBSTATE_WRITE},
+      {db[4], MSIDBSTATE_WRITE}, {rec, MSIDBSTATE_ERROR},   {0, MSIDBSTATE_ERROR}};
+  for (const auto& [handle, state] : cases) EXPECT_EQ(MsiGetDatabaseState(handle), state) << handle;
 }
 
 TEST(DatabaseFunctions, VerifyPackageKnowsInstallerDatabases) {

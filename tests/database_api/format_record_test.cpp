@@ -3,7 +3,7 @@
 // conformance tests record them).
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <tuple>
 
 #include "support.h"
 
@@ -116,38 +116,28 @@ TEST(FormatRecord, TemplatesWithoutAnInstallSession) {
 TEST(FormatRecord, BuffersHandlesAndWideText) {
   ts::Handle rec = ts::MakeRecord({"x"});
   MsiRecordSetStringA(rec, 0, "%1");
-  char buf[8] = "x";
-  const struct {
-    MSIHANDLE install, record;
-    char* buf;
-    bool with_size;
-    DWORD size;
-    UINT result;
-    DWORD size_after;
-    const char* text;
-  } cases[] = {
-      {0, 0, nullptr, false, 0, ERROR_INVALID_HANDLE, 0, "x"},
-      {rec, rec, buf, true, 8, ERROR_INVALID_HANDLE, 8, "x"},  // no install sessions
-      {0, rec, nullptr, false, 0, ERROR_SUCCESS, 0, "x"},
-      {0, rec, buf, false, 0, ERROR_INVALID_PARAMETER, 0, "x"},
-      {0, rec, nullptr, true, 123, ERROR_SUCCESS, 2, "x"},
-      {0, rec, buf, true, 0, ERROR_MORE_DATA, 2, "x"},
-      {0, rec, buf, true, 1, ERROR_MORE_DATA, 2, ""},
-      {0, rec, buf, true, 2, ERROR_MORE_DATA, 2, "%"},
-      {0, rec, buf, true, 3, ERROR_SUCCESS, 2, "%1"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.size);
-    std::strcpy(buf, "x");
-    DWORD size = c.size;
-    EXPECT_EQ(MsiFormatRecordA(c.install, c.record, c.buf, c.with_size ? &size : nullptr), c.result);
-    EXPECT_EQ(size, c.size_after);
-    EXPECT_STREQ(buf, c.text);
+  // install, record, buffer size (0: a null buffer, -1: no size either), result, size, text
+  const std::tuple<MSIHANDLE, MSIHANDLE, int, UINT, DWORD, const char*> cases[] = {
+      {0, 0, -1, ERROR_INVALID_HANDLE, 0, "x"}, {rec, rec, 8, ERROR_INVALID_HANDLE, 8, "x"},
+      {0, rec, -1, ERROR_SUCCESS, 0, "x"},      {0, rec, 0, ERROR_SUCCESS, 2, "x"},
+      {0, rec, 1, ERROR_MORE_DATA, 2, ""},      {0, rec, 2, ERROR_MORE_DATA, 2, "%"},
+      {0, rec, 3, ERROR_SUCCESS, 2, "%1"},      {0, rec, 8, ERROR_SUCCESS, 2, "%1"}};
+  for (const auto& [install, record, room, result, size_after, text] : cases) {
+    char buf[8] = "x";
+    DWORD size = room < 0 ? 0 : static_cast<DWORD>(room);
+    EXPECT_EQ(MsiFormatRecordA(install, record, room > 0 ? buf : nullptr, room < 0 ? nullptr : &size), result) << room;
+    EXPECT_EQ(size, size_after) << room;
+    EXPECT_STREQ(buf, text) << room;
   }
+  DWORD size = 0;
+  char buf[4] = "x";
+  EXPECT_EQ(MsiFormatRecordA(0, rec, buf, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(MsiFormatRecordA(0, rec, buf, &size), ERROR_MORE_DATA);  // measured, buffer untouched
+  EXPECT_STREQ(buf, "x");
   MsiRecordSetStringA(rec, 0, "[1]\xE2\x82\xAC");  // the euro sign: one UTF-16 unit
   MsiRecordSetStringA(rec, 1, "\xC3\xA9");
   WCHAR wide[8] = {};
-  DWORD size = 8;
+  size = 8;
   EXPECT_EQ(MsiFormatRecordW(0, rec, wide, &size), ERROR_SUCCESS);
   EXPECT_EQ(size, 2u);
   EXPECT_EQ(std::u16string(wide), u"\u00E9\u20AC");
