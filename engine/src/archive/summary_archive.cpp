@@ -17,6 +17,11 @@ constexpr int64_t kDaysFrom1601To1970 = 134774;
 
 Status Failed(const std::string& what) { return Status::Error(1627, what); }
 
+// The codepage of the file's text: the summary's own, but text a summary
+// keeps as UTF-16 (1200) cannot stand in lines of bytes, so it goes as
+// UTF-8.
+int ArchiveCodepage(const PropertySet& set) { return set.Codepage() == 1200 ? 65001 : set.Codepage(); }
+
 // The stored type of each property the archive may carry; Empty for the
 // dictionary, the thumbnail and numbers beyond 19.
 PropertyValue::Kind KindOf(long pid) {
@@ -103,13 +108,16 @@ Status ExportSummaryIdt(Database& db, const std::string& path) {
   auto set = CurrentProperties(db);
   if (!set.ok()) return set.status();
   // Text goes out in the summary's own codepage, the one it is stored in.
-  CodepageConverter converter(set->Codepage());
+  CodepageConverter converter(ArchiveCodepage(*set));
   std::string body = "PropertyId\tValue\r\ni2\tl255\r\n_SummaryInformation\tPropertyId\r\n";
   for (const auto& [pid, value] : set->values) {
     std::string text;
     switch (value.kind) {
       case PropertyValue::Kind::Empty: continue;
       case PropertyValue::Kind::I2:
+        // A codepage such as 65001 is stored in a signed 16 bits.
+        text = std::to_string(pid == kPidCodepage ? static_cast<uint16_t>(value.integer) : value.integer);
+        break;
       case PropertyValue::Kind::I4: text = std::to_string(value.integer); break;
       case PropertyValue::Kind::FileTime: text = FileTimeText(value.filetime); break;
       case PropertyValue::Kind::Text: {
@@ -157,7 +165,7 @@ Status ImportSummaryIdt(Database& db, const std::vector<std::string>& lines, con
     if (!cp) return Failed(file + " line " + std::to_string(row.line) + ": no codepage: " + row.value);
     set->values[kPidCodepage] = PropertyValue::I2(static_cast<int16_t>(*cp));
   }
-  CodepageConverter converter(set->Codepage());
+  CodepageConverter converter(ArchiveCodepage(*set));
   for (const Row& row : rows) {
     const std::string where = file + " line " + std::to_string(row.line) + ": ";
     switch (KindOf(row.pid)) {
