@@ -614,9 +614,9 @@ UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField,
 const char *MsiExtResultDescriptionA(UINT uResult);
 LPCWSTR MsiExtResultDescriptionW(UINT uResult);
 /* Like MsiExtResultDescriptionA, followed by the engine's details when
- * uResult is the result of the last failed call on this thread (opening a
- * view, executing it, import, export, commit); the text stays valid until
- * the thread's next such call. */
+ * uResult is the result of the last failed call on this thread of the
+ * functions that set the last error record (see MsiGetLastErrorRecord);
+ * the text stays valid until the thread's next such call. */
 const char *MsiExtLastErrorDescriptionA(UINT uResult);
 
 #ifdef __GNUC__

@@ -123,6 +123,19 @@ TEST(SummaryArchive, ImportSetsTheRowsPropertiesAndRefusesBadRows) {
   }
 }
 
+TEST(SummaryArchive, TextTravelsInTheSummarysCodepage) {
+  ts::TempDir dir;
+  const std::string head = "PropertyId\tValue\r\ni2\tl255\r\n_SummaryInformation\tPropertyId\r\n";
+  for (const std::string rows : {"1\t1250\r\n2\tK\xF6ln \x10 tab\r\n", "1\t65001\r\n2\tK\xC3\xB6ln \x10 tab\r\n"}) {
+    ts::WriteText(dir / "in.idt", head + rows);
+    ts::Handle db;
+    ASSERT_EQ(ts::Open(dir / "p.msi", MSIDBOPEN_CREATE_A, db), ERROR_SUCCESS);
+    ASSERT_EQ(MsiDatabaseImportA(db, dir.path().c_str(), "in.idt"), ERROR_SUCCESS);
+    ASSERT_EQ(MsiDatabaseExportA(db, "_SummaryInformation", dir.path().c_str(), "out.idt"), ERROR_SUCCESS);
+    EXPECT_EQ(ts::ReadText(dir / "out.idt"), head + rows);
+  }
+}
+
 TEST(SummaryArchive, ExportWithoutTablesNamedIncludesTheSummary) {
   REQUIRE_CORPUS();
   ts::TempDir dir;
