@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "FileVersion.h"
+#include "msiquery.h"
 
 namespace pellacor {
 
@@ -32,11 +32,14 @@ bool FileExists(const std::string& path) {
 }
 
 std::string GetFileVersion(const std::string& path) {
-  try {
-    return FileVersionOfFile(path);
-  } catch (...) {
+  // The engine reads the version; any failure (no library, no version
+  // resource, damage) leaves the cell empty.
+  char version[64];
+  DWORD length = sizeof version;
+  if (MsiGetFileVersionA(path.c_str(), version, &length, nullptr, nullptr) != ERROR_SUCCESS) {
     return {};
   }
+  return std::string(version, length);
 }
 
 void DeleteFile(const std::string& path) {

@@ -64,6 +64,7 @@ extern "C" {
 typedef uint32_t UINT;
 typedef int32_t INT;
 typedef uint32_t DWORD;
+typedef uint32_t ULONG;
 typedef int BOOL;
 #ifdef __cplusplus
 typedef char16_t WCHAR;
@@ -80,11 +81,14 @@ typedef uint32_t MSIHANDLE;
 /* ---- result codes ------------------------------------------------------ */
 #define ERROR_SUCCESS 0u
 #define ERROR_FILE_NOT_FOUND 2u          /* package path names no file */
+#define ERROR_PATH_NOT_FOUND 3u          /* an empty path, or a folder of it
+                                            that is no folder */
 #define ERROR_ACCESS_DENIED 5u           /* no permission to read or write */
 #define ERROR_INVALID_HANDLE 6u          /* bad, closed or wrong-kind handle */
 #define ERROR_NOT_ENOUGH_MEMORY 8u
 #define ERROR_INVALID_DATA 13u           /* damaged package structure or data */
 #define ERROR_WRITE_FAULT 29u            /* writing the package failed */
+#define ERROR_READ_FAULT 30u             /* reading a file failed part-way */
 #define ERROR_HANDLE_DISK_FULL 39u       /* no space left for a commit */
 #define ERROR_INVALID_PARAMETER 87u      /* a wrong argument */
 #define ERROR_FILE_INVALID 1006u         /* the package was changed or
@@ -335,13 +339,23 @@ MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase,
 UINT MsiDatabaseCommit(MSIHANDLE hDatabase);
 
 /* Imports one .idt archive file (szFileName) from folder szFolderPath into
- * the database, replacing a table of the same name. */
+ * the database, replacing a table of the same name. An archive of the
+ * table _SummaryInformation (PropertyId i2, Value l255; one row a
+ * property, file times as yyyy/mm/dd hh:mm:ss UTC, text in the summary's
+ * own codepage, which a row for property 1 sets) sets those properties in
+ * the summary information and leaves the others; MsiDatabaseCommit writes
+ * it with everything else. A row for an unknown property or with a value
+ * of the wrong form gives ERROR_FUNCTION_FAILED and changes nothing. */
 UINT MsiDatabaseImportW(MSIHANDLE hDatabase, LPCWSTR szFolderPath,
                         LPCWSTR szFileName);
 UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath,
                         LPCSTR szFileName);
 /* Exports one table to szFolderPath/szFileName in the .idt archive format;
- * binary fields go to files in a folder named after the table. */
+ * binary fields go to files in a folder named after the table.
+ * _ForceCodepage writes the database codepage, _SummaryInformation every
+ * property the summary information holds (in the form
+ * MsiDatabaseImport reads; file times to the second). ERROR_INVALID_TABLE
+ * for a table that does not exist. */
 UINT MsiDatabaseExportW(MSIHANDLE hDatabase, LPCWSTR szTableName,
                         LPCWSTR szFolderPath, LPCWSTR szFileName);
 UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName,
@@ -590,6 +604,102 @@ UINT MsiSummaryInfoSetPropertyA(MSIHANDLE hSummaryInfo, UINT uiProperty,
  * 0. */
 UINT MsiSummaryInfoPersist(MSIHANDLE hSummaryInfo);
 
+/* ---- the state of a database ---------------------------------------- */
+typedef enum tagMSIDBSTATE MSIENGINE_INT_ENUM {
+  MSIDBSTATE_ERROR = -1, /* not a database handle */
+  MSIDBSTATE_READ = 0,   /* opened read-only (MSIDBOPEN_READONLY) */
+  MSIDBSTATE_WRITE = 1   /* opened to write: its changes reach the file at
+                            MsiDatabaseCommit */
+} MSIDBSTATE;
+
+MSIDBSTATE MsiGetDatabaseState(MSIHANDLE hDatabase);
+
+/* ---- the last error record ---------------------------------------------
+ * The record of the last failure of the functions the installer names as
+ * setting it: MsiOpenDatabase, MsiDatabaseOpenView, MsiDatabaseCommit,
+ * MsiDatabaseImport, MsiDatabaseExport, MsiDatabaseMerge,
+ * MsiDatabaseGenerateTransform, MsiDatabaseApplyTransform, MsiViewExecute,
+ * MsiViewModify, MsiRecordSetStream and MsiGetSummaryInformation. Each of
+ * them clears it when it succeeds, and so does a failure for a bad handle
+ * or argument (ERROR_INVALID_HANDLE, ERROR_INVALID_PARAMETER), which the
+ * installer never records. Field 1 is the result code the failing call
+ * returned; field 2, when the engine has them, its details (the
+ * statement's fault, the file or table concerned), the text that
+ * MsiExtLastErrorDescriptionA appends to the code's description. Field 0
+ * is null, so MsiFormatRecord lists the fields ("1: 1615 2: ... ").
+ * The record is per thread and is handed out once: a second call returns
+ * 0 until another failure. 0 also when the last such call succeeded. The
+ * caller closes the handle. */
+MSIHANDLE MsiGetLastErrorRecord(void);
+
+/* ---- formatting a record -------------------------------------------------
+ * Formats the template in field 0 of hRecord (see BUFFERS for the result).
+ * hInstall must be 0: this engine has no install sessions (any other
+ * handle gives ERROR_INVALID_HANDLE), so, as the installer does without
+ * one, only field references are resolved:
+ *   [n]        the text of field n (integers in decimal); a null field or a
+ *              number beyond the count gives nothing; [0] the template;
+ *              references resolve inside out, so [[1]] is the field whose
+ *              number field 1 holds;
+ *   [other]    anything else that is no number, property names, [#file],
+ *              [$component], [!file], [%VARIABLE], the escapes [\x] and the
+ *              null character [~], stays as written;
+ *   {text}     a group: without references it stays as written, braces
+ *              and all; with field references only, it gives its text
+ *              without braces, or nothing at all when any of them is null;
+ *              with a reference that stays as written, it stays in braces
+ *              with its fields filled in. {{...}} gives nothing;
+ *   a null or empty template lists the fields: "1: v1 2: v2 ... ".
+ * A [ that is never closed ends the references: the rest is text as
+ * written. */
+UINT MsiFormatRecordW(MSIHANDLE hInstall, MSIHANDLE hRecord, LPWSTR szResultBuf,
+                      DWORD *pcchResultBuf);
+UINT MsiFormatRecordA(MSIHANDLE hInstall, MSIHANDLE hRecord, LPSTR szResultBuf,
+                      DWORD *pcchResultBuf);
+
+/* ---- files ---------------------------------------------------------------
+ * The version and language of a Windows executable or library, in the
+ * form the File table stores them: "major.minor.build.revision" from the
+ * fixed file information of its version resource, and the languages of
+ * its translation table in decimal, comma-separated ("1033"; empty when it
+ * has none). Either buffer may be left out: a null buffer with a null
+ * count. Results: ERROR_FILE_NOT_FOUND (no such file),
+ * ERROR_ACCESS_DENIED (it cannot be opened, or is no regular file),
+ * ERROR_FILE_INVALID (not a library, or one without a version resource),
+ * ERROR_INVALID_DATA (a version resource that is damaged),
+ * ERROR_INVALID_PARAMETER (a null path, or a buffer without its count),
+ * ERROR_MORE_DATA (a buffer too small; both counts are still set, see
+ * BUFFERS). A damaged or hostile file gives one of these, never a read
+ * outside it; only the few bytes the answer needs are read. */
+UINT MsiGetFileVersionW(LPCWSTR szFilePath, LPWSTR lpVersionBuf, DWORD *pcchVersionBuf,
+                        LPWSTR lpLangBuf, DWORD *pcchLangBuf);
+UINT MsiGetFileVersionA(LPCSTR szFilePath, LPSTR lpVersionBuf, DWORD *pcchVersionBuf,
+                        LPSTR lpLangBuf, DWORD *pcchLangBuf);
+
+/* A file's hash as the MsiFileHash table stores it: its MD5 as four 32-bit
+ * numbers (HashPart1..4), each from four bytes of the digest read little
+ * end first. An empty file gives four zeros, as the installer's does. */
+typedef struct _MSIFILEHASHINFO {
+  ULONG dwFileHashInfoSize; /* set by the caller: sizeof(MSIFILEHASHINFO) */
+  ULONG dwData[4];
+} MSIFILEHASHINFO, *PMSIFILEHASHINFO;
+
+/* dwOptions must be 0 and pHash->dwFileHashInfoSize the structure's size,
+ * else ERROR_INVALID_PARAMETER (so too a null path or pHash).
+ * ERROR_PATH_NOT_FOUND for an empty path, ERROR_FILE_NOT_FOUND for a
+ * missing file, ERROR_ACCESS_DENIED for one that cannot be opened or is no
+ * regular file, ERROR_READ_FAULT when reading fails part-way. */
+UINT MsiGetFileHashW(LPCWSTR szFilePath, DWORD dwOptions, PMSIFILEHASHINFO pHash);
+UINT MsiGetFileHashA(LPCSTR szFilePath, DWORD dwOptions, PMSIFILEHASHINFO pHash);
+
+/* ERROR_SUCCESS when the file is an installer database this engine can
+ * open (package, merge module, validation database, patch),
+ * ERROR_INSTALL_PACKAGE_INVALID for anything else (a missing file, a
+ * compound file without the tables, a damaged one);
+ * ERROR_INVALID_PARAMETER for a null path. */
+UINT MsiVerifyPackageW(LPCWSTR szPackagePath);
+UINT MsiVerifyPackageA(LPCSTR szPackagePath);
+
 /* ---- this engine's own extensions ------------------------------------- */
 /* Sets a stream field from memory (the bytes are copied). */
 UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField,
@@ -610,9 +720,9 @@ UINT MsiExtRecordReadStreamAt(MSIHANDLE hRecord, UINT iField,
 const char *MsiExtResultDescriptionA(UINT uResult);
 LPCWSTR MsiExtResultDescriptionW(UINT uResult);
 /* Like MsiExtResultDescriptionA, followed by the engine's details when
- * uResult is the result of the last failed call on this thread (opening a
- * view, executing it, import, export, commit); the text stays valid until
- * the thread's next such call. */
+ * uResult is the result of the last failed call on this thread of the
+ * functions that set the last error record (see MsiGetLastErrorRecord);
+ * the text stays valid until the thread's next such call. */
 const char *MsiExtLastErrorDescriptionA(UINT uResult);
 /* Checks szCondition against the installer's conditional statement syntax
  * (the text of a Condition column, as MsiEvaluateCondition reads it)

@@ -45,9 +45,10 @@ constexpr const char* kUsage =
     "if every one succeeds; on a failure the package is left as it was.\n"
     "--import reads .idt archive files (one table each) into PACKAGE, creating\n"
     "it when it does not exist, and commits.\n"
-    "--export writes the named tables (all tables and _ForceCodepage.idt, the\n"
-    "codepage, when none are named) to DIR as .idt archive files, binary fields\n"
-    "as files in DIR/TABLE/.\n"
+    "--export writes the named tables (all tables, _ForceCodepage.idt, the\n"
+    "codepage, and _SummaryInformation.idt, the summary information, when none\n"
+    "are named) to DIR as .idt archive files, binary fields as files in\n"
+    "DIR/TABLE/.\n"
     "--summary prints the summary information, one property a line: NAME, TAB,\n"
     "VALUE (texts escaped as above, file times as ISO 8601 UTC such as\n"
     "2009-06-01T12:34:56Z). NAME is one of Codepage, Title, Subject, Author,\n"
@@ -200,8 +201,10 @@ int Export(int argc, char** argv) {
       if (r == ERROR_SUCCESS) tables.push_back(name);
     }
     if (r != ERROR_NO_MORE_ITEMS) return Fail(r, "listing the tables");
-    // The codepage travels too, so that an import rebuilds the same package.
+    // The codepage and the summary information travel too, so that an
+    // import rebuilds the same package.
     tables.emplace_back("_ForceCodepage");
+    tables.emplace_back("_SummaryInformation");
   }
   for (const std::string& table : tables) {
     const std::string file = table + ".idt";

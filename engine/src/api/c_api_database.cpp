@@ -35,7 +35,7 @@ UINT OpenDatabase(const std::string& path, uintptr_t persist, const char* out_pa
     options.output_path = out_path;
   }
   auto db = Database::Open(path, options);
-  if (!db.ok()) return db.status().code();
+  if (!db.ok()) return Remember(db.status());
   const MSIHANDLE h = AddHandle(std::make_shared<DatabaseObject>(*db));
   if (h == 0) return ERROR_NOT_ENOUGH_MEMORY;
   *phDatabase = h;
@@ -100,7 +100,7 @@ MSICONDITION IsPersistent(MSIHANDLE hDatabase, const std::string& table) {
 extern "C" {
 
 UINT MsiOpenDatabaseW(LPCWSTR szDatabasePath, LPCWSTR szPersist, MSIHANDLE* phDatabase) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     const auto mode = WithoutPatchFlag(reinterpret_cast<uintptr_t>(szPersist));
     const std::string out = mode > kMaxPersistMode ? FromWide(szPersist) : std::string();
     return OpenDatabase(FromWide(szDatabasePath), mode > kMaxPersistMode ? 0 : mode,
@@ -109,7 +109,7 @@ UINT MsiOpenDatabaseW(LPCWSTR szDatabasePath, LPCWSTR szPersist, MSIHANDLE* phDa
 }
 
 UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phDatabase) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     const auto mode = WithoutPatchFlag(reinterpret_cast<uintptr_t>(szPersist));
     return OpenDatabase(szDatabasePath ? szDatabasePath : "", mode > kMaxPersistMode ? 0 : mode,
                         mode > kMaxPersistMode ? szPersist : nullptr, phDatabase);
@@ -117,14 +117,14 @@ UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phData
 }
 
 UINT MsiDatabaseOpenViewW(MSIHANDLE hDatabase, LPCWSTR szQuery, MSIHANDLE* phView) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     if (szQuery == nullptr) return ERROR_INVALID_PARAMETER;
     return OpenView(hDatabase, FromWide(szQuery), phView);
   });
 }
 
 UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     if (szQuery == nullptr) return ERROR_INVALID_PARAMETER;
     return OpenView(hDatabase, szQuery, phView);
   });
@@ -159,7 +159,7 @@ MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableNa
 }
 
 UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     auto dbo = Find<DatabaseObject>(hDatabase);
     if (!dbo) return ERROR_INVALID_HANDLE;
     return Remember(dbo->db()->Commit());
@@ -167,7 +167,7 @@ UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
 }
 
 UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileName) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
     auto dbo = Find<DatabaseObject>(hDatabase);
     if (!dbo) return ERROR_INVALID_HANDLE;
@@ -176,7 +176,7 @@ UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileN
 }
 
 UINT MsiDatabaseImportW(MSIHANDLE hDatabase, LPCWSTR szFolderPath, LPCWSTR szFileName) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
     return MsiDatabaseImportA(hDatabase, FromWide(szFolderPath).c_str(), FromWide(szFileName).c_str());
   });
@@ -184,7 +184,7 @@ UINT MsiDatabaseImportW(MSIHANDLE hDatabase, LPCWSTR szFolderPath, LPCWSTR szFil
 
 UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolderPath,
                         LPCSTR szFileName) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
       return ERROR_INVALID_PARAMETER;
     }
@@ -196,7 +196,7 @@ UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolder
 
 UINT MsiDatabaseExportW(MSIHANDLE hDatabase, LPCWSTR szTableName, LPCWSTR szFolderPath,
                         LPCWSTR szFileName) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
       return ERROR_INVALID_PARAMETER;
     }

@@ -7,6 +7,7 @@
 #include "api/c_api_util.h"
 #include "api/record.h"
 #include "api/guard.h"
+#include "api/last_error.h"
 #include "msiquery.h"
 
 using namespace msi;
@@ -148,13 +149,13 @@ UINT MsiRecordSetInteger(MSIHANDLE hRecord, UINT iField, int iValue) {
 }
 
 UINT MsiRecordSetStreamW(MSIHANDLE hRecord, UINT iField, LPCWSTR szFilePath) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     return SetStreamFromFile(hRecord, iField, FromWide(szFilePath));
   });
 }
 
 UINT MsiRecordSetStreamA(MSIHANDLE hRecord, UINT iField, LPCSTR szFilePath) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     return SetStreamFromFile(hRecord, iField, szFilePath ? szFilePath : "");
   });
 }

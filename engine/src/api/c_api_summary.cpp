@@ -4,6 +4,7 @@
 
 #include "api/c_api_util.h"
 #include "api/guard.h"
+#include "api/last_error.h"
 #include "cfb/compound_file_reader.h"
 #include "api/database_object.h"
 #include "api/summary_info_object.h"
@@ -184,14 +185,14 @@ extern "C" {
 
 UINT MsiGetSummaryInformationA(MSIHANDLE hDatabase, LPCSTR szDatabasePath, UINT uiUpdateCount,
                                MSIHANDLE* phSummaryInfo) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     return GetSummaryInformation(hDatabase, szDatabasePath, uiUpdateCount, phSummaryInfo);
   });
 }
 
 UINT MsiGetSummaryInformationW(MSIHANDLE hDatabase, LPCWSTR szDatabasePath, UINT uiUpdateCount,
                                MSIHANDLE* phSummaryInfo) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     const std::string path = FromWide(szDatabasePath);
     return GetSummaryInformation(hDatabase, szDatabasePath ? path.c_str() : nullptr, uiUpdateCount,
                                  phSummaryInfo);

@@ -2,6 +2,7 @@
 // MsiCreateTransformSummaryInfo.
 #include "api/c_api_util.h"
 #include "api/guard.h"
+#include "api/last_error.h"
 #include "api/database_object.h"
 #include "msiquery.h"
 #include "transform/transform_apply.h"
@@ -60,13 +61,13 @@ UINT SummaryInfo(MSIHANDLE hDatabase, MSIHANDLE hReference, const char* path, in
 extern "C" {
 
 UINT MsiDatabaseApplyTransformA(MSIHANDLE hDatabase, LPCSTR szTransformFile, int iErrorConditions) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     return Apply(hDatabase, szTransformFile, iErrorConditions);
   });
 }
 
 UINT MsiDatabaseApplyTransformW(MSIHANDLE hDatabase, LPCWSTR szTransformFile, int iErrorConditions) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     if (szTransformFile == nullptr) return ERROR_INVALID_PARAMETER;
     return Apply(hDatabase, FromWide(szTransformFile).c_str(), iErrorConditions);
   });
@@ -74,14 +75,14 @@ UINT MsiDatabaseApplyTransformW(MSIHANDLE hDatabase, LPCWSTR szTransformFile, in
 
 UINT MsiDatabaseGenerateTransformA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
                                    LPCSTR szTransformFile, int iReserved1, int iReserved2) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     return Generate(hDatabase, hDatabaseReference, szTransformFile, iReserved1, iReserved2);
   });
 }
 
 UINT MsiDatabaseGenerateTransformW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseReference,
                                    LPCWSTR szTransformFile, int iReserved1, int iReserved2) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     const std::string path = FromWide(szTransformFile);
     return Generate(hDatabase, hDatabaseReference, szTransformFile ? path.c_str() : nullptr,
                     iReserved1, iReserved2);

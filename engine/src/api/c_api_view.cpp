@@ -38,7 +38,7 @@ MSIDBERROR GetError(MSIHANDLE hView, CharT* buf, DWORD* pcch) {
 extern "C" {
 
 UINT MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     auto view = Find<View>(hView);
     if (!view) return ERROR_INVALID_HANDLE;
     std::shared_ptr<Record> params;
@@ -91,12 +91,12 @@ UINT MsiViewGetColumnInfo(MSIHANDLE hView, MSICOLINFO eColumnInfo, MSIHANDLE* ph
 }
 
 UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     auto view = Find<View>(hView);
     if (!view) return ERROR_INVALID_HANDLE;
     auto record = Find<Record>(hRecord);
     if (!record) return ERROR_INVALID_HANDLE;
-    return view->Modify(static_cast<int>(eModifyMode), *record).code();
+    return Remember(view->Modify(static_cast<int>(eModifyMode), *record));
   });
 }
 

@@ -7,6 +7,7 @@
 
 #include "api/c_api_util.h"
 #include "api/guard.h"
+#include "api/last_error.h"
 #include "api/database_object.h"
 #include "msiquery.h"
 #include "sql/row_editor.h"
@@ -209,13 +210,13 @@ UINT Merge(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge, const char* error_tabl
 extern "C" {
 
 UINT MsiDatabaseMergeA(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge, LPCSTR szTableName) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     return Merge(hDatabase, hDatabaseMerge, szTableName);
   });
 }
 
 UINT MsiDatabaseMergeW(MSIHANDLE hDatabase, MSIHANDLE hDatabaseMerge, LPCWSTR szTableName) {
-  return Guarded([&]() -> UINT {
+  return GuardedRecorded([&]() -> UINT {
     const std::string name = FromWide(szTableName);
     return Merge(hDatabase, hDatabaseMerge, szTableName ? name.c_str() : nullptr);
   });

@@ -1,7 +1,10 @@
 #include "api/last_error.h"
 
+#include <memory>
 #include <string>
 
+#include "api/handle_table.h"
+#include "api/record.h"
 #include "msiquery.h"
 
 namespace msi::api {
@@ -9,21 +12,46 @@ namespace {
 
 struct LastError {
   uint32_t code = 0;
-  std::string text;  // the code's description, then the details
+  std::string text;     // the code's description, then the details
+  std::string details;  // the details alone
+  bool record_pending = false;  // MsiGetLastErrorRecord has not taken it yet
+  uint64_t count = 0;
 };
 
 thread_local LastError g_last;
 
+bool IsArgumentError(uint32_t code) {
+  return code == ERROR_INVALID_HANDLE || code == ERROR_INVALID_PARAMETER || code == ERROR_MORE_DATA;
+}
+
 }  // namespace
 
 uint32_t Remember(const Status& status) {
+  ++g_last.count;
   g_last.code = status.code();
   g_last.text.clear();
+  g_last.details.clear();
+  g_last.record_pending = !status.ok() && !IsArgumentError(status.code());
   if (!status.ok() && !status.message().empty()) {
     const char* base = MsiExtResultDescriptionA(status.code());
     g_last.text = std::string(base != nullptr ? base : "Error.") + " " + status.message();
+    g_last.details = status.message();
   }
   return status.code();
+}
+
+uint64_t RememberedCount() noexcept { return g_last.count; }
+
+void SettleErrorRecord(uint32_t result, uint64_t count_before) noexcept {
+  if (result == ERROR_SUCCESS || IsArgumentError(result)) {
+    g_last.record_pending = false;
+    return;
+  }
+  if (g_last.count != count_before && g_last.code == result) return;
+  g_last.code = result;
+  g_last.text.clear();
+  g_last.details.clear();
+  g_last.record_pending = true;
 }
 
 }  // namespace msi::api
@@ -32,4 +60,18 @@ extern "C" const char* MsiExtLastErrorDescriptionA(UINT uResult) {
   using msi::api::g_last;
   if (uResult != 0 && g_last.code == uResult && !g_last.text.empty()) return g_last.text.c_str();
   return MsiExtResultDescriptionA(uResult);
+}
+
+extern "C" MSIHANDLE MsiGetLastErrorRecord(void) {
+  using namespace msi::api;
+  return GuardedOr(MSIHANDLE{0}, []() -> MSIHANDLE {
+    if (!g_last.record_pending) return 0;
+    auto record = std::make_shared<Record>(g_last.details.empty() ? 1u : 2u);
+    record->SetInteger(1, static_cast<int32_t>(g_last.code));
+    if (!g_last.details.empty()) record->SetText(2, g_last.details);
+    const MSIHANDLE h = AddHandle(record);
+    // Taken once, as the installer releases its record once returned.
+    if (h != 0) g_last.record_pending = false;
+    return h;
+  });
 }

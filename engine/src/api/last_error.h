@@ -1,10 +1,13 @@
 // The engine's own words for the last failure of a call on this thread,
 // so that tools can say why (a codepage that cannot hold a text, an
-// archive in another codepage) and not only which result code.
+// archive in another codepage) and not only which result code, and the
+// installer's error record (MsiGetLastErrorRecord) built from it.
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
+#include "api/guard.h"
 #include "status.h"
 
 namespace msi::api {
@@ -12,5 +15,21 @@ namespace msi::api {
 // Records a failing status (a success clears the record) and returns its
 // code, so call sites read `return Remember(status);`.
 uint32_t Remember(const Status& status);
+
+// How many statuses this thread has remembered, and what follows a call of
+// the functions the installer names as setting the error record: a failure
+// the call did not remember is recorded by its code alone; a success, or
+// one of the argument errors the installer never records (bad handle, bad
+// parameter, buffer too small), clears the record.
+uint64_t RememberedCount() noexcept;
+void SettleErrorRecord(uint32_t result, uint64_t count_before) noexcept;
+
+template <typename Body>
+UINT GuardedRecorded(Body&& body) noexcept {
+  const uint64_t before = RememberedCount();
+  const UINT result = Guarded(std::forward<Body>(body));
+  SettleErrorRecord(result, before);
+  return result;
+}
 
 }  // namespace msi::api

@@ -17,11 +17,13 @@ struct Description {
 constexpr Description kDescriptions[] = {
     {ERROR_SUCCESS, "The operation completed successfully."},
     {ERROR_FILE_NOT_FOUND, "The file was not found."},
+    {ERROR_PATH_NOT_FOUND, "The path was not found."},
     {ERROR_ACCESS_DENIED, "Access to the file was denied."},
     {ERROR_INVALID_HANDLE, "The handle is not valid or is of the wrong kind."},
     {ERROR_NOT_ENOUGH_MEMORY, "There is not enough memory for the operation."},
     {ERROR_INVALID_DATA, "The package is damaged: one of its structures holds invalid data."},
     {ERROR_WRITE_FAULT, "The package could not be written."},
+    {ERROR_READ_FAULT, "The file could not be read."},
     {ERROR_HANDLE_DISK_FULL, "There is not enough space on the disk to write the package."},
     {ERROR_INVALID_PARAMETER, "An argument is not valid."},
     {ERROR_OPEN_FAILED,

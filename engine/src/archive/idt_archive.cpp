@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "archive/summary_archive.h"
 #include "sql/row_editor.h"
 #include "sql/stored_value.h"
 #include "text.h"
@@ -25,38 +26,6 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     out.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
     if (tab == std::string::npos) break;
     start = tab + 1;
-  }
-  return out;
-}
-
-// Control characters in values are written as other control characters,
-// so that tabs and line breaks can separate fields and rows.
-constexpr struct {
-  char value, archived;
-} kTranslations[] = {{'\0', 21}, {'\b', 27}, {'\t', 16}, {'\n', 25}, {'\f', 24}, {'\r', 17}};
-
-std::string Unescape(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) {
-    for (const auto& t : kTranslations) {
-      if (c == t.archived) {
-        c = t.value;
-        break;
-      }
-    }
-  }
-  return out;
-}
-
-std::string Escape(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) {
-    for (const auto& t : kTranslations) {
-      if (c == t.value) {
-        c = t.archived;
-        break;
-      }
-    }
   }
   return out;
 }
@@ -105,6 +74,40 @@ Status AdoptArchiveCodepage(Database& db, int codepage, const std::string& file)
 }
 
 }  // namespace
+
+// Control characters in values are written as other control characters,
+// so that tabs and line breaks can separate fields and rows.
+namespace {
+constexpr struct {
+  char value, archived;
+} kTranslations[] = {{'\0', 21}, {'\b', 27}, {'\t', 16}, {'\n', 25}, {'\f', 24}, {'\r', 17}};
+}  // namespace
+
+std::string ArchiveUnescape(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) {
+    for (const auto& t : kTranslations) {
+      if (c == t.archived) {
+        c = t.value;
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+std::string ArchiveEscape(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) {
+    for (const auto& t : kTranslations) {
+      if (c == t.value) {
+        c = t.archived;
+        break;
+      }
+    }
+  }
+  return out;
+}
 
 std::optional<uint16_t> ParseArchiveType(const std::string& text) {
   if (text.size() < 2) return std::nullopt;
@@ -167,10 +170,14 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
     db.MarkChanged();
     return Status();
   }
+  if (table_name == kSummaryArchiveTable) {
+    // Not a table: the rows are the summary information's properties.
+    return ImportSummaryIdt(db, std::vector<std::string>(lines.begin() + 3, lines.end()), file);
+  }
   if (names_codepage) MSI_RETURN_IF_ERROR(AdoptArchiveCodepage(db, codepage, file));
   const bool foreign = codepage != db.strings().codepage();
   CodepageConverter converter(codepage);
-  auto text = [&](const std::string& raw) { return converter.ToUtf8(Unescape(raw)); };
+  auto text = [&](const std::string& raw) { return converter.ToUtf8(ArchiveUnescape(raw)); };
   const std::vector<std::string> names = SplitTabs(lines[0]);
   const std::vector<std::string> types = SplitTabs(lines[1]);
   if (names.size() != types.size() || names.empty()) return Failed(file + ": header lines differ");
@@ -257,6 +264,7 @@ Status ExportIdt(Database& db, const std::string& table_name, const std::string&
     out.flush();
     return out ? Status() : Status::Error(29, "cannot write " + folder + "/" + file);
   }
+  if (table_name == kSummaryArchiveTable) return ExportSummaryIdt(db, folder + "/" + file);
   if (db.Schema(table_name) == nullptr) return Status::Error(1628, "no table " + table_name);
   auto t = db.GetTable(table_name);
   if (!t.ok()) return t.status();
@@ -269,7 +277,7 @@ Status ExportIdt(Database& db, const std::string& table_name, const std::string&
     if (!bytes && unencodable.empty()) unencodable = utf8;
     std::string s = bytes ? *bytes : utf8;
     for (char c : s) non_ascii = non_ascii || static_cast<unsigned char>(c) >= 0x80;
-    return Escape(s);
+    return ArchiveEscape(s);
   };
   const auto& cols = table.schema().columns;
   std::string header1, header2, header3 = out_text(table_name), body;

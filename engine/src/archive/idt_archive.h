@@ -17,6 +17,11 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
 Status ExportIdt(Database& db, const std::string& table, const std::string& folder,
                  const std::string& file);
 
+// Control characters in values as the archive writes them (a TAB, LF or
+// CR would split fields and rows) and back.
+std::string ArchiveEscape(const std::string& s);
+std::string ArchiveUnescape(const std::string& s);
+
 // The column type word for an archive type such as s72, L0, I2, v0;
 // nullopt for text that is none.
 std::optional<uint16_t> ParseArchiveType(const std::string& text);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pellacor::testing {
+namespace api_test {
 
 struct PeFile {
   std::string bytes;
@@ -19,6 +19,7 @@ struct PeFile {
   } layout;
 };
 
-PeFile BuildPe(std::array<uint16_t, 4> version, bool pe32_plus = false);
+// `language` 0 leaves out the translation table (VarFileInfo).
+PeFile BuildPe(std::array<uint16_t, 4> version, bool pe32_plus = false, uint16_t language = 0);
 
-}  // namespace pellacor::testing
+}  // namespace api_test

@@ -1,8 +1,8 @@
-#include "PeBuilder.h"
+#include "pe_builder.h"
 
 #include <initializer_list>
 
-namespace pellacor::testing {
+namespace api_test {
 
 namespace {
 // Appends each value as `width` little-endian bytes.
@@ -12,23 +12,36 @@ void Put(std::string& s, int width, std::initializer_list<uint64_t> values) {
   }
 }
 
-std::string VersionBlock(uint32_t ms, uint32_t ls) {
+// A version block: length, value length, type, key, padding, value, children.
+std::string Block(const std::string& key, uint16_t type, const std::string& value,
+                  const std::string& children) {
   std::string b;
-  Put(b, 2, {0, 52, 0});  // length (below), VS_FIXEDFILEINFO's length, binary
-  for (char c : std::string("VS_VERSION_INFO")) Put(b, 2, {static_cast<uint8_t>(c)});
+  Put(b, 2, {0, value.size(), type});
+  for (char c : key) Put(b, 2, {static_cast<uint8_t>(c)});
   Put(b, 2, {0});
   b.resize((b.size() + 3) & ~size_t{3}, '\0');
-  Put(b, 4, {0xFEEF04BDu, 0x10000u, ms, ls, ms, ls, 0x3Fu, 0u, 0x40004u, 2u, 0u, 0u, 0u});
+  b += value;
+  b.resize((b.size() + 3) & ~size_t{3}, '\0');
+  b += children;
   b[0] = static_cast<char>(b.size());
+  b[1] = static_cast<char>(b.size() >> 8);
   return b;
+}
+
+std::string VersionBlock(uint32_t ms, uint32_t ls, uint16_t language) {
+  std::string fixed, translation;
+  Put(fixed, 4, {0xFEEF04BDu, 0x10000u, ms, ls, ms, ls, 0x3Fu, 0u, 0x40004u, 2u, 0u, 0u, 0u});
+  Put(translation, 2, {language, 1200});
+  return Block("VS_VERSION_INFO", 0, fixed,
+               language == 0 ? "" : Block("VarFileInfo", 1, "", Block("Translation", 0, translation, "")));
 }
 
 }  // namespace
 
-PeFile BuildPe(std::array<uint16_t, 4> version, bool pe32_plus) {
+PeFile BuildPe(std::array<uint16_t, 4> version, bool pe32_plus, uint16_t language) {
   constexpr uint32_t kResourceRva = 0x1000, kRawOffset = 0x200;
   std::string block = VersionBlock((uint32_t{version[0]} << 16) | version[1],
-                                   (uint32_t{version[2]} << 16) | version[3]);
+                                   (uint32_t{version[2]} << 16) | version[3], language);
   std::string resources;  // type, name and language directories, one entry each
   for (auto [id, target] : {std::pair{16u, 0x80000018u}, {1u, 0x80000030u}, {0x409u, 72u}}) {
     Put(resources, 4, {0, 0, 0});
@@ -77,4 +90,4 @@ PeFile BuildPe(std::array<uint16_t, 4> version, bool pe32_plus) {
   return pe;
 }
 
-}  // namespace pellacor::testing
+}  // namespace api_test

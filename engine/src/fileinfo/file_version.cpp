@@ -1,17 +1,33 @@
-#include "FileVersion.h"
+#include "fileinfo/file_version.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <vector>
 
-namespace pellacor {
+namespace msi {
 
 namespace {
+
+constexpr uint32_t kFileInvalid = 1006;
+constexpr uint32_t kInvalidData = 13;
+
+Status NoVersion(const std::string& why) { return Status::Error(kFileInvalid, why); }
+Status BadVersion(const std::string& why) { return Status::Error(kInvalidData, why); }
+
+// Random access to a file's bytes.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual uint64_t size() const = 0;
+  // Reads exactly `length` bytes at `offset`; false when they are not all
+  // there (the caller has already checked the range against size()).
+  virtual bool Read(uint64_t offset, void* out, size_t length) const = 0;
+};
 
 // Bounds on work a hostile file could ask for.
 constexpr uint32_t kMaxSections = 96;  // the loader's own limit
@@ -70,11 +86,11 @@ class PeImage {
  public:
   explicit PeImage(const ByteSource& source) : reader_(source) {}
 
-  std::string FixedFileVersion() {
+  Result<FileVersionInfo> FixedFileVersion() {
     auto resources = ResourceDirectoryRva();
-    if (!resources) return {};
+    if (!resources) return NoVersion("not a Windows library, or one without resources");
     auto data = VersionResource(*resources);
-    if (!data) return {};
+    if (!data) return NoVersion("no version resource");
     return ParseVersionBlock(data->first, data->second);
   }
 
@@ -176,31 +192,56 @@ class PeImage {
     return std::make_pair(Le32(*entry, 0), Le32(*entry, 4));
   }
 
-  std::string ParseVersionBlock(uint32_t rva, uint32_t size) const {
+  Result<FileVersionInfo> ParseVersionBlock(uint32_t rva, uint32_t size) const {
     static constexpr char kKey[] = "VS_VERSION_INFO";
     constexpr size_t kKeyEnd = 6 + sizeof kKey * 2;  // key and its terminator
     constexpr size_t kValueAt = (kKeyEnd + 3) & ~size_t{3};
     constexpr size_t kFixedInfoSize = 52;
-    if (size < kValueAt + kFixedInfoSize) return {};
+    if (size < kValueAt + kFixedInfoSize) return BadVersion("version resource too short");
     uint32_t length = size < kMaxVersionBlock ? size : kMaxVersionBlock;
     auto block = BytesAtRva(rva, length);
-    if (!block) return {};
+    if (!block) return BadVersion("version resource outside the file");
     uint16_t block_length = Le16(*block, 0);
     uint16_t value_length = Le16(*block, 2);
-    if (block_length < kValueAt + kFixedInfoSize ||
-        value_length < kFixedInfoSize) {
-      return {};
+    if (block_length < kValueAt + kFixedInfoSize || value_length < kFixedInfoSize) {
+      return BadVersion("version block too short");
     }
     for (size_t i = 0; i < sizeof kKey; ++i) {
       if (Le16(*block, 6 + i * 2) != static_cast<unsigned char>(kKey[i])) {
-        return {};
+        return BadVersion("version block without its key");
       }
     }
-    if (Le32(*block, kValueAt) != kFixedInfoSignature) return {};
-    uint32_t ms = Le32(*block, kValueAt + 8);
-    uint32_t ls = Le32(*block, kValueAt + 12);
-    return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." +
-           std::to_string(ls >> 16) + "." + std::to_string(ls & 0xFFFF);
+    if (Le32(*block, kValueAt) != kFixedInfoSignature) return BadVersion("bad fixed-info signature");
+    FileVersionInfo info;
+    info.ms = Le32(*block, kValueAt + 8);
+    info.ls = Le32(*block, kValueAt + 12);
+    const size_t end = block_length < block->size() ? block_length : block->size();
+    FindTranslations(*block, Align(kValueAt + value_length), end, 0, &info.languages);
+    return info;
+  }
+
+  static size_t Align(size_t at) { return (at + 3) & ~size_t{3}; }
+
+  // Walks the children in [at, end) of a version block; the value of
+  // VarFileInfo\Translation is pairs of (language, codepage).
+  static void FindTranslations(const std::vector<uint8_t>& b, size_t at, size_t end, int depth,
+                               std::vector<uint16_t>* out) {
+    while (depth < 2 && at + 6 <= end) {
+      const size_t length = Le16(b, at), value_length = Le16(b, at + 2);
+      if (length < 6 || length > end - at) return;
+      std::u16string key;
+      size_t k = at + 6;
+      for (; k + 2 <= at + length && Le16(b, k) != 0; k += 2) key.push_back(static_cast<char16_t>(Le16(b, k)));
+      const size_t value = Align(k + 2);
+      if (depth == 0 && key == u"VarFileInfo") {
+        FindTranslations(b, Align(value), at + length, 1, out);
+      } else if (depth == 1 && key == u"Translation") {
+        for (size_t v = value; v + 4 <= at + length && v + 4 <= value + value_length; v += 4) {
+          out->push_back(Le16(b, v));
+        }
+      }
+      at = Align(at + length);
+    }
   }
 
   Reader reader_;
@@ -241,27 +282,38 @@ class FileSource : public ByteSource {
   uint64_t size_;
 };
 
+
 }  // namespace
 
-std::string FileVersionOf(const ByteSource& source) {
-  return PeImage(source).FixedFileVersion();
+std::string FileVersionInfo::VersionText() const {
+  return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." + std::to_string(ls >> 16) +
+         "." + std::to_string(ls & 0xFFFF);
 }
 
-std::string FileVersionOfBytes(std::string_view bytes) {
-  return FileVersionOf(MemorySource(bytes));
+std::string FileVersionInfo::LanguageText() const {
+  std::string text;
+  for (uint16_t language : languages) text += (text.empty() ? "" : ",") + std::to_string(language);
+  return text;
 }
 
-std::string FileVersionOfFile(const std::string& path) {
+Result<FileVersionInfo> FileVersionOfBytes(std::string_view bytes) {
+  return PeImage(MemorySource(bytes)).FixedFileVersion();
+}
+
+Result<FileVersionInfo> FileVersionOfFile(const std::string& path) {
   // Non-blocking, so that a FIFO or device in the path cannot stall us.
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return {};
-  std::string version;
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return Status::Error(2, "no file " + path);
+    return Status::Error(5, "cannot open " + path);
+  }
   struct stat st {};
+  Result<FileVersionInfo> info = NoVersion(path + " is not a regular file");
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    version = FileVersionOf(FileSource(fd, static_cast<uint64_t>(st.st_size)));
+    info = PeImage(FileSource(fd, static_cast<uint64_t>(st.st_size))).FixedFileVersion();
   }
   close(fd);
-  return version;
+  return info;
 }
 
-}  // namespace pellacor
+}  // namespace msi
