@@ -709,8 +709,9 @@ UINT MsiExtRecordSetStreamData(MSIHANDLE hRecord, UINT iField,
  * only at the end of the stream (0 at or past it). A large stream of a
  * package is read from the file piece by piece, so reading a stream of
  * gigabytes this way (or with MsiRecordReadStream) costs no memory of its
- * size. ERROR_INVALID_DATA for a null field, ERROR_INVALID_DATATYPE for a
- * field that holds no stream. */
+ * size. A null szDataBuf sets *pcbDataBuf to the bytes from ullOffset to
+ * the end. ERROR_INVALID_DATA for a null field, ERROR_INVALID_DATATYPE for
+ * a field that holds no stream. */
 UINT MsiExtRecordReadStreamAt(MSIHANDLE hRecord, UINT iField,
                               unsigned long long ullOffset, char *szDataBuf,
                               DWORD *pcbDataBuf);

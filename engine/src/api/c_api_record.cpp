@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "api/c_api_util.h"
 #include "api/record.h"
@@ -57,6 +58,34 @@ UINT SetStreamFromFile(MSIHANDLE hRecord, UINT iField, const std::string& path) 
   std::fclose(f);
   if (failed) return ERROR_OPEN_FAILED;
   return SetStreamBytes(hRecord, iField, std::move(bytes));
+}
+
+// Reads a stream field from `offset`, or from the field's read position
+// (moving it on) when there is none. A null buffer asks how many bytes
+// remain.
+UINT ReadStreamField(MSIHANDLE hRecord, UINT iField, std::optional<uint64_t> offset, char* buffer, DWORD* size) {
+  if (size == nullptr) return ERROR_INVALID_PARAMETER;
+  auto rec = Find<Record>(hRecord);
+  if (!rec) return ERROR_INVALID_HANDLE;
+  if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
+  Field& f = rec->at(iField);
+  if (f.kind == Field::Kind::kNull) {
+    // The installer's answer for a field without a stream (a storage's
+    // Data included): nothing to read, and the buffer is left alone.
+    *size = 0;
+    return ERROR_INVALID_DATA;
+  }
+  if (f.kind != Field::Kind::kStream) return ERROR_INVALID_DATATYPE;
+  const uint64_t from = offset.value_or(f.read_position);
+  if (buffer == nullptr) {
+    *size = static_cast<DWORD>(f.stream->size > from ? f.stream->size - from : 0);
+    return ERROR_SUCCESS;
+  }
+  auto n = f.stream->ReadAt(from, reinterpret_cast<uint8_t*>(buffer), *size);
+  if (!n.ok()) return n.status().code();
+  if (!offset) f.read_position += *n;
+  *size = static_cast<DWORD>(*n);
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -192,51 +221,12 @@ UINT MsiRecordDataSize(MSIHANDLE hRecord, UINT iField) {
 }
 
 UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char* szDataBuf, DWORD* pcbDataBuf) {
-  return Guarded([&]() -> UINT {
-    if (pcbDataBuf == nullptr) return ERROR_INVALID_PARAMETER;
-    auto rec = Find<Record>(hRecord);
-    if (!rec) return ERROR_INVALID_HANDLE;
-    if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
-    Field& f = rec->at(iField);
-    if (f.kind == Field::Kind::kNull) {
-      // The installer's answer for a field without a stream (a storage's
-      // Data included): nothing to read, and the buffer is left alone.
-      *pcbDataBuf = 0;
-      return ERROR_INVALID_DATA;
-    }
-    if (f.kind != Field::Kind::kStream) return ERROR_INVALID_DATATYPE;
-    const uint64_t remaining = f.stream->size > f.read_position ? f.stream->size - f.read_position : 0;
-    if (szDataBuf == nullptr) {
-      *pcbDataBuf = static_cast<DWORD>(remaining);
-      return ERROR_SUCCESS;
-    }
-    auto n = f.stream->ReadAt(f.read_position, reinterpret_cast<uint8_t*>(szDataBuf), *pcbDataBuf);
-    if (!n.ok()) return n.status().code();
-    f.read_position += *n;
-    *pcbDataBuf = static_cast<DWORD>(*n);
-    return ERROR_SUCCESS;
-  });
+  return Guarded([&]() -> UINT { return ReadStreamField(hRecord, iField, std::nullopt, szDataBuf, pcbDataBuf); });
 }
 
 UINT MsiExtRecordReadStreamAt(MSIHANDLE hRecord, UINT iField, unsigned long long ullOffset, char* szDataBuf,
                               DWORD* pcbDataBuf) {
-  return Guarded([&]() -> UINT {
-    if (pcbDataBuf == nullptr || (szDataBuf == nullptr && *pcbDataBuf != 0)) return ERROR_INVALID_PARAMETER;
-    auto rec = Find<Record>(hRecord);
-    if (!rec) return ERROR_INVALID_HANDLE;
-    if (!rec->Has(iField)) return ERROR_INVALID_PARAMETER;
-    Field& f = rec->at(iField);
-    if (f.kind == Field::Kind::kNull) {
-      *pcbDataBuf = 0;
-      return ERROR_INVALID_DATA;
-    }
-    if (f.kind != Field::Kind::kStream) return ERROR_INVALID_DATATYPE;
-    if (*pcbDataBuf == 0) return ERROR_SUCCESS;
-    auto n = f.stream->ReadAt(ullOffset, reinterpret_cast<uint8_t*>(szDataBuf), *pcbDataBuf);
-    if (!n.ok()) return n.status().code();
-    *pcbDataBuf = static_cast<DWORD>(*n);
-    return ERROR_SUCCESS;
-  });
+  return Guarded([&]() -> UINT { return ReadStreamField(hRecord, iField, ullOffset, szDataBuf, pcbDataBuf); });
 }
 
 UINT MsiRecordClearData(MSIHANDLE hRecord) {
