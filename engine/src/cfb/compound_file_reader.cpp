@@ -39,7 +39,9 @@ Result<std::shared_ptr<const CompoundFileReader>> CompoundFileReader::Open(
 
 void CompoundFileReader::CopySector(uint32_t sector, uint32_t offset, uint8_t* out,
                                     uint32_t size) const {
-  image_->Read((static_cast<uint64_t>(sector) + 1) * geo_.sector_size + offset, out, size);
+  // The structures read this way are kept in vectors: reading them past
+  // the mapping keeps a huge package's FAT from being resident twice.
+  image_->ReadUnmapped((static_cast<uint64_t>(sector) + 1) * geo_.sector_size + offset, out, size);
 }
 
 Status CompoundFileReader::Load() {
