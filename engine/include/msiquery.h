@@ -363,7 +363,11 @@ UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName,
 
 /* ---- views -------------------------------------------------------------- */
 /* Runs the statement. hRecord (or 0) supplies the values of the '?'
- * markers, in order. Executing an executed view runs it again. */
+ * markers, in order. Executing an executed view runs it again. An UPDATE
+ * (of one table or of several joined ones) changes all its rows or none:
+ * a value a column refuses (ERROR_DATATYPE_MISMATCH, or
+ * ERROR_FUNCTION_FAILED for a null in a NOT NULL column) is found before
+ * the first row changes. */
 UINT MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord);
 /* The next row as a new record (the caller closes it);
  * ERROR_NO_MORE_ITEMS after the last row. */

@@ -35,22 +35,19 @@ Result<std::shared_ptr<View>> View::Open(std::shared_ptr<Database> db, std::stri
   view->db_ = std::move(db);
   view->parsed_ = std::move(*parsed);
   if (auto* select = std::get_if<sql::SelectStmt>(&view->parsed_.statement)) {
-    // A '' in the select list is a column of nulls: it takes a record
-    // field but no place in the query.
-    std::vector<unsigned> field_of;
-    std::vector<sql::ColumnRef> columns;
-    unsigned field = 0;
-    for (auto& c : select->columns) {
-      ++field;
-      if (c.table.empty() && c.column.empty()) continue;
-      field_of.push_back(field);
-      columns.push_back(std::move(c));
+    // Constants in the select list take record fields but no place in
+    // the query.
+    if (!select->constants.empty()) {
+      const size_t total = select->columns.size() + select->constants.size();
+      std::vector<bool> constant(total, false);
+      for (const sql::SelectConstant& k : select->constants) {
+        constant[k.place] = true;
+        view->constants_.push_back({static_cast<unsigned>(k.place) + 1, k.integer, k.value});
+      }
+      for (size_t f = 0; f < total; ++f) {
+        if (!constant[f]) view->field_of_.push_back(static_cast<unsigned>(f) + 1);
+      }
     }
-    if (columns.size() != select->columns.size()) {
-      view->constant_fields_ = field - static_cast<unsigned>(columns.size());
-      view->field_of_ = std::move(field_of);
-    }
-    select->columns = std::move(columns);
     auto q = sql::SelectQuery::Prepare(*view->db_, *select);
     if (!q.ok()) return q.status();
     view->select_ = std::move(*q);
@@ -79,7 +76,7 @@ Result<std::vector<sql::ParamValue>> View::CollectParams(const Record* params, i
 }
 
 unsigned View::FieldCount() const {
-  return static_cast<unsigned>(select_->output().size()) + constant_fields_;
+  return static_cast<unsigned>(select_->output().size() + constants_.size());
 }
 
 Status View::RebindIfColumnsChanged() {
@@ -160,6 +157,9 @@ Result<std::shared_ptr<Record>> View::Fetch() {
         }
       }
     }
+    for (const Constant& k : constants_) {
+      if (k.integer) record->SetInteger(k.field, k.value);
+    }
     if (width == 1) {
       Table* table = select_->table(0);
       record->origin_view = this;
@@ -181,7 +181,7 @@ Result<std::shared_ptr<Record>> View::ColumnInfo(bool types) const {
   if (!select_) return Status::Error(1627, "the statement has no result columns");
   const auto& out = select_->output();
   auto record = std::make_shared<Record>(FieldCount());
-  // A constant '' column has no name and the installer's type "f0".
+  // A constant has no name and the installer's type "f0".
   if (types) {
     for (unsigned f = 1; f <= FieldCount(); ++f) record->SetText(f, "f0");
   }

@@ -56,8 +56,8 @@ class View : public Object {
   // Binds the SELECT again when a table's columns changed since it was
   // bound (a temporary column goes at the table's last FREE).
   Status RebindIfColumnsChanged();
-  // The record field of the query's output column i: constant '' columns
-  // of the select list take fields of their own.
+  // The record field of the query's output column i: constants of the
+  // select list take fields of their own.
   unsigned FieldOf(size_t i) const { return field_of_.empty() ? static_cast<unsigned>(i) + 1 : field_of_[i]; }
   unsigned FieldCount() const;
 
@@ -66,7 +66,12 @@ class View : public Object {
   std::unique_ptr<sql::SelectQuery> select_;
   std::vector<size_t> bound_widths_;  // column count of each FROM table when bound
   std::vector<unsigned> field_of_;    // empty when the select list has no constants
-  unsigned constant_fields_ = 0;
+  struct Constant {
+    unsigned field = 0;
+    bool integer = false;  // false: '', a null in every row
+    int32_t value = 0;
+  };
+  std::vector<Constant> constants_;
   std::unique_ptr<sql::SelectCursor> cursor_;  // after select_: it refers to it
   std::vector<uint32_t> pending_;  // the row being handed out, one position per table
   std::vector<validation::ColumnError> errors_;  // of the last validation

@@ -1,6 +1,7 @@
 // Parsed statements of the installer's SQL dialect.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,7 +17,8 @@ struct ColumnRef {
 
 // A value in a statement: a column, a constant, or a '?' marker.
 struct Operand {
-  enum class Kind { kColumn, kInteger, kString, kParam } kind = Kind::kInteger;
+  // kNull only as the value of an UPDATE's SET.
+  enum class Kind { kColumn, kInteger, kString, kParam, kNull } kind = Kind::kInteger;
   ColumnRef column;
   int32_t integer = 0;
   std::string text;
@@ -32,10 +34,19 @@ struct Expr {
   std::unique_ptr<Expr> left, right;  // kAnd, kOr
 };
 
+// A constant in the select list: a column without a name holding the same
+// value in every row.
+struct SelectConstant {
+  size_t place = 0;      // 0-based position in the select list
+  bool integer = false;  // false: the text '', a column of nulls
+  int32_t value = 0;
+};
+
 struct SelectStmt {
   bool distinct = false;
   bool star = false;
-  std::vector<ColumnRef> columns;
+  std::vector<ColumnRef> columns;          // the column references, in order
+  std::vector<SelectConstant> constants;   // the places the constants take
   std::vector<std::string> tables;
   std::unique_ptr<Expr> where;
   std::vector<ColumnRef> order_by;
@@ -49,7 +60,7 @@ struct InsertStmt {
 };
 
 struct UpdateStmt {
-  std::string table;
+  std::vector<std::string> tables;  // several: the rows of their join are changed
   std::vector<std::pair<ColumnRef, Operand>> assignments;
   std::unique_ptr<Expr> where;
 };

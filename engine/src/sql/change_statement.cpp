@@ -1,7 +1,10 @@
 #include "sql/change_statement.h"
 
+#include <algorithm>
+
 #include "cfb/compound_file_writer_names.h"
 #include "sql/row_editor.h"
+#include "sql/row_walk.h"
 #include "stream_name.h"
 #include "text.h"
 #include "sql/select_query.h"
@@ -26,6 +29,7 @@ ParamValue Resolve(const Operand& op, const std::vector<ParamValue>& params) {
       if (op.param >= 0 && static_cast<size_t>(op.param) < params.size()) v = params[op.param];
       break;
     case Operand::Kind::kColumn:
+    case Operand::Kind::kNull:
       break;
   }
   return v;
@@ -40,6 +44,78 @@ Status CheckColumns(const TableSchema& schema, const std::vector<ColumnRef>& col
   for (const ColumnRef& c : columns) {
     if (!c.table.empty() && c.table != schema.name) return BadQuery("unknown table " + c.table);
     if (schema.Find(c.column) < 0) return BadQuery("unknown column " + c.column);
+  }
+  return Status();
+}
+
+Result<std::vector<Table*>> ExistingTables(Database& db, const std::vector<std::string>& names) {
+  std::vector<Table*> tables;
+  for (const std::string& name : names) {
+    auto t = ExistingTable(db, name);
+    if (!t.ok()) return t.status();
+    tables.push_back(*t);
+  }
+  return tables;
+}
+
+// The columns an UPDATE sets, each with its value.
+Result<std::vector<std::pair<BoundColumn, const Operand*>>> BindAssignments(
+    const UpdateStmt& s, const std::vector<Table*>& tables) {
+  std::vector<std::pair<BoundColumn, const Operand*>> out;
+  for (const auto& [ref, value] : s.assignments) {
+    auto c = BindColumn(ref, tables);
+    if (!c.ok()) return c.status();
+    // Keys name rows (and their streams); an UPDATE never moves a row.
+    if (tables[c->table]->schema().columns[c->column].is_key()) {
+      return Status::Error(1627, "UPDATE cannot change the primary key column " + ref.column);
+    }
+    out.emplace_back(*c, &value);
+  }
+  return out;
+}
+
+// One table an UPDATE changes: its column changes and the rows they go to.
+struct UpdateTarget {
+  int table = 0;  // in the UPDATE's table list
+  std::vector<std::pair<size_t, ParamValue>> changes;
+  std::vector<size_t> rows;
+};
+
+// The rows of the join that the WHERE clause selects are changed, each
+// target row once however many rows of the other tables it joins. Every
+// change is checked before the first is made, so that a failure leaves
+// every table as it was.
+Status ExecuteUpdate(Database& db, const UpdateStmt& s, const std::vector<ParamValue>& params) {
+  // Checked when the view opened; a table may have been made anew since.
+  auto tables = ExistingTables(db, s.tables);
+  if (!tables.ok()) return tables.status();
+  auto bound = BindAssignments(s, *tables);
+  if (!bound.ok()) return bound.status();
+  std::vector<UpdateTarget> targets;
+  for (const auto& [column, value] : *bound) {
+    auto t = std::find_if(targets.begin(), targets.end(),
+                          [&](const UpdateTarget& u) { return u.table == column.table; });
+    if (t == targets.end()) t = targets.insert(targets.end(), UpdateTarget{column.table, {}, {}});
+    // Markers of the SET list come before those of the WHERE clause.
+    t->changes.emplace_back(static_cast<size_t>(column.column), Resolve(*value, params));
+  }
+  auto join = SelectQuery::PrepareJoin(db, s.tables, s.where.get());
+  if (!join.ok()) return join.status();
+  {
+    RowWalk walk(db, **join, params);
+    while (const uint32_t* tuple = walk.Next()) {
+      for (UpdateTarget& t : targets) t.rows.push_back(tuple[t.table]);
+    }
+  }
+  for (UpdateTarget& t : targets) {
+    std::sort(t.rows.begin(), t.rows.end());
+    t.rows.erase(std::unique(t.rows.begin(), t.rows.end()), t.rows.end());
+    MSI_RETURN_IF_ERROR(RowEditor(db, *(*tables)[t.table]).CheckUpdate(t.rows, t.changes));
+  }
+  // Keys are refused in SET, so no row moves: each changes in place.
+  for (const UpdateTarget& t : targets) {
+    RowEditor editor(db, *(*tables)[t.table]);
+    for (size_t r : t.rows) MSI_RETURN_IF_ERROR(editor.Update(r, t.changes));
   }
   return Status();
 }
@@ -91,20 +167,12 @@ Status CheckChangeStatement(Database& db, const Statement& statement) {
     return CheckColumns(*schema, s->columns);
   }
   if (auto* s = std::get_if<UpdateStmt>(&statement)) {
-    auto t = ExistingTable(db, s->table);
-    if (!t.ok()) return t.status();
-    std::vector<ColumnRef> cols;
-    for (const auto& a : s->assignments) cols.push_back(a.first);
-    MSI_RETURN_IF_ERROR(CheckColumns((*t)->schema(), cols));
-    // Keys name rows (and their streams); an UPDATE never moves a row.
-    for (const ColumnRef& c : cols) {
-      if ((*t)->schema().columns[(*t)->schema().Find(c.column)].is_key()) {
-        return Status::Error(1627, "UPDATE cannot change the primary key column " + c.column);
-      }
-    }
+    auto tables = ExistingTables(db, s->tables);
+    if (!tables.ok()) return tables.status();
+    auto bound = BindAssignments(*s, *tables);
+    if (!bound.ok()) return bound.status();
     if (s->where) {
-      std::vector<Table*> tables{*t};
-      auto b = BindCondition(*s->where, tables);
+      auto b = BindCondition(*s->where, *tables);
       if (!b.ok()) return b.status();
     }
     return Status();
@@ -156,28 +224,7 @@ Status ExecuteChangeStatement(Database& db, const Statement& statement,
     }
     return RowEditor(db, **t).Insert(values, s->temporary);
   }
-  if (auto* s = std::get_if<UpdateStmt>(&statement)) {
-    auto t = ExistingTable(db, s->table);
-    if (!t.ok()) return t.status();
-    Table& table = **t;
-    // Markers of the SET list come before those of the WHERE clause.
-    std::vector<std::pair<size_t, ParamValue>> changes;
-    for (const auto& [col, value] : s->assignments) {
-      // Checked when the view opened; the table may have been made anew since.
-      const int c = table.schema().Find(col.column);
-      if (c < 0) return BadQuery("unknown column " + col.column);
-      if (table.schema().columns[c].is_key()) {
-        return Status::Error(1627, "UPDATE cannot change the primary key column " + col.column);
-      }
-      changes.emplace_back(static_cast<size_t>(c), Resolve(value, params));
-    }
-    auto rows = MatchingRows(db, &table, s->where.get(), params);
-    if (!rows.ok()) return rows.status();
-    // Keys are refused in SET, so no row moves: each changes in place.
-    RowEditor editor(db, table);
-    for (size_t r : *rows) MSI_RETURN_IF_ERROR(editor.Update(r, changes));
-    return Status();
-  }
+  if (auto* s = std::get_if<UpdateStmt>(&statement)) return ExecuteUpdate(db, *s, params);
   if (auto* s = std::get_if<DeleteStmt>(&statement)) {
     auto t = ExistingTable(db, s->table);
     if (!t.ok()) return t.status();

@@ -175,6 +175,17 @@ class Parser {
     else if (op == ">=") e->op = CompareOp::kGe;
     else return Error("expected a comparison");
     Advance();
+    if (IsKeyword("NULL")) {
+      // Validation statements find empty cells with `= NULL`: it means IS
+      // NULL, `<> NULL` IS NOT NULL; a null has no order.
+      if (e->op != CompareOp::kEq && e->op != CompareOp::kNe) {
+        return Error("only = and <> compare with NULL");
+      }
+      Advance();
+      e->kind = e->op == CompareOp::kEq ? Expr::Kind::kIsNull : Expr::Kind::kIsNotNull;
+      out = std::move(e);
+      return Status();
+    }
     MSI_RETURN_IF_ERROR(ValueOrColumn(e->rhs));
     out = std::move(e);
     return Status();
@@ -238,16 +249,28 @@ class Parser {
       s.star = true;
     } else {
       // A quoted text in the select list names a column ('b' is b); the
-      // empty text '' is a column of nulls (an empty ColumnRef).
+      // empty text '' and a number are constants.
+      size_t place = 0;
       do {
         ColumnRef c;
-        if (Peek().kind == TokenKind::kString) {
-          c.column = Peek().text;
+        if (Peek().kind == TokenKind::kString && Peek().text.empty()) {
           Advance();
+          s.constants.push_back({place, false, 0});
+        } else if (Peek().kind == TokenKind::kInteger || IsSymbol("-")) {
+          SelectConstant k{place, true, 0};
+          const bool negative = AcceptSymbol("-");
+          MSI_RETURN_IF_ERROR(IntegerConstant(negative, k.value));
+          s.constants.push_back(k);
         } else {
-          MSI_RETURN_IF_ERROR(Column(c));
+          if (Peek().kind == TokenKind::kString) {
+            c.column = Peek().text;
+            Advance();
+          } else {
+            MSI_RETURN_IF_ERROR(Column(c));
+          }
+          s.columns.push_back(std::move(c));
         }
-        s.columns.push_back(std::move(c));
+        ++place;
       } while (AcceptSymbol(","));
     }
     MSI_RETURN_IF_ERROR(ExpectKeyword("FROM"));
@@ -290,14 +313,23 @@ class Parser {
 
   Status ParseUpdate(UpdateStmt& s) {
     Advance();
-    MSI_RETURN_IF_ERROR(Identifier(s.table));
+    do {
+      std::string t;
+      MSI_RETURN_IF_ERROR(Identifier(t));
+      s.tables.push_back(std::move(t));
+    } while (AcceptSymbol(","));
     MSI_RETURN_IF_ERROR(ExpectKeyword("SET"));
     do {
       ColumnRef c;
       MSI_RETURN_IF_ERROR(Column(c));
       MSI_RETURN_IF_ERROR(ExpectSymbol("="));
       Operand v;
-      MSI_RETURN_IF_ERROR(Value(v));
+      if (IsKeyword("NULL")) {
+        Advance();
+        v.kind = Operand::Kind::kNull;
+      } else {
+        MSI_RETURN_IF_ERROR(Value(v));
+      }
       s.assignments.emplace_back(std::move(c), std::move(v));
     } while (AcceptSymbol(","));
     return Where(s.where);

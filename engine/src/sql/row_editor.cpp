@@ -223,6 +223,43 @@ Status RowEditor::Update(size_t row, const std::vector<std::pair<size_t, ParamVa
   return Status();
 }
 
+Status RowEditor::CheckUpdate(const std::vector<size_t>& rows,
+                              const std::vector<std::pair<size_t, ParamValue>>& changes) {
+  if (rows.empty()) return Status();
+  if (IsStreamsTable()) {
+    for (size_t row : rows) {
+      const std::string_view name = db_.strings().Utf8(table_.cell(row, 0));
+      for (const auto& [col, value] : changes) {
+        if (col == 0 && (value.kind != ParamValue::Kind::kString || value.text != name)) {
+          return Status::Error(1627, "stream names cannot change");
+        }
+      }
+    }
+    return Status();
+  }
+  if (Database::IsCatalogTable(table_.schema().name)) {
+    return Status::Error(1627, "system tables cannot be changed with rows");
+  }
+  // A value's conversion depends on its column alone; the reference it
+  // takes is dropped again (ids stay taken until the next commit).
+  const auto& cols = table_.schema().columns;
+  bool stream = false;
+  for (const auto& [col, value] : changes) {
+    StreamBytes bytes;
+    auto v = ToStored(db_, cols[col], value, false, &bytes);
+    if (!v.ok()) return v.status();
+    if (cols[col].kind() == ValueKind::kString && *v != 0) db_.strings().Release(*v, false);
+    stream = stream || bytes != nullptr;
+  }
+  // A stream is stored under a name made from the row's key.
+  if (stream) {
+    for (size_t row : rows) {
+      MSI_RETURN_IF_ERROR(Database::CheckStreamName(db_.CellStreamName(table_, row)));
+    }
+  }
+  return Status();
+}
+
 bool RowEditor::ReleaseRow(size_t row) {
   const auto& cols = table_.schema().columns;
   const bool temporary = table_.row_temporary(row);

@@ -23,6 +23,11 @@ class RowEditor {
   // its streams), failing with ERROR_FUNCTION_FAILED if the new key is
   // taken.
   Status Update(size_t row, const std::vector<std::pair<size_t, ParamValue>>& changes);
+  // What Update would refuse for any of these rows, found without changing
+  // anything, for changes of non-key columns: a statement that changes
+  // many rows checks them all first, so that it changes all or none.
+  Status CheckUpdate(const std::vector<size_t>& rows,
+                     const std::vector<std::pair<size_t, ParamValue>>& changes);
   Status Delete(size_t row);
   // Deletes the rows at these positions (ascending), moving the others
   // once rather than once per deleted row.

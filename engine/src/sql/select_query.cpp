@@ -4,14 +4,7 @@
 #include <cstdint>
 
 namespace msi::sql {
-namespace {
 
-Status UnknownColumn(const ColumnRef& c) {
-  return Status::Error(1615, "unknown column " + (c.table.empty() ? "" : c.table + ".") + c.column);
-}
-
-// Resolves a column name against the FROM tables; an unqualified name
-// belongs to the first table that has it.
 Result<BoundColumn> BindColumn(const ColumnRef& ref, const std::vector<Table*>& tables) {
   for (size_t t = 0; t < tables.size(); ++t) {
     const TableSchema& s = tables[t]->schema();
@@ -20,8 +13,10 @@ Result<BoundColumn> BindColumn(const ColumnRef& ref, const std::vector<Table*>& 
     if (c >= 0) return BoundColumn{static_cast<int>(t), c};
     if (!ref.table.empty()) break;
   }
-  return UnknownColumn(ref);
+  return Status::Error(1615, "unknown column " + (ref.table.empty() ? "" : ref.table + ".") + ref.column);
 }
+
+namespace {
 
 Result<BoundOperand> BindOperand(const Operand& op, const std::vector<Table*>& tables) {
   BoundOperand out;
@@ -74,6 +69,8 @@ Value Evaluate(const BoundOperand& op, const std::vector<Table*>& tables, const 
     case Operand::Kind::kString:
       v.kind = Value::Kind::kText;
       v.text = &op.text;
+      return v;
+    case Operand::Kind::kNull:
       return v;
     case Operand::Kind::kParam:
       if (op.param < 0 || static_cast<size_t>(op.param) >= params.size()) return v;
@@ -193,14 +190,32 @@ bool EvaluateCondition(const BoundExpr* e, Database& db, const std::vector<Table
   return false;
 }
 
-Result<std::unique_ptr<SelectQuery>> SelectQuery::Prepare(Database& db, const SelectStmt& stmt) {
-  std::unique_ptr<SelectQuery> q(new SelectQuery());
-  for (const std::string& name : stmt.tables) {
+Status SelectQuery::AddTables(Database& db, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
     if (db.Schema(name) == nullptr) return Status::Error(1615, "unknown table " + name);
     auto t = db.GetTable(name);
     if (!t.ok()) return t.status();
-    q->tables_.push_back(*t);
+    tables_.push_back(*t);
   }
+  return Status();
+}
+
+Result<std::unique_ptr<SelectQuery>> SelectQuery::PrepareJoin(Database& db,
+                                                             const std::vector<std::string>& tables,
+                                                             const Expr* where) {
+  std::unique_ptr<SelectQuery> q(new SelectQuery());
+  MSI_RETURN_IF_ERROR(q->AddTables(db, tables));
+  if (where != nullptr) {
+    auto w = BindCondition(*where, q->tables_);
+    if (!w.ok()) return w.status();
+    q->where_ = std::move(*w);
+  }
+  return q;
+}
+
+Result<std::unique_ptr<SelectQuery>> SelectQuery::Prepare(Database& db, const SelectStmt& stmt) {
+  std::unique_ptr<SelectQuery> q(new SelectQuery());
+  MSI_RETURN_IF_ERROR(q->AddTables(db, stmt.tables));
   if (stmt.star) {
     for (size_t t = 0; t < q->tables_.size(); ++t) {
       for (size_t c = 0; c < q->tables_[t]->column_count(); ++c) {
@@ -277,7 +292,8 @@ AccessPath ChoosePath(int t, const std::vector<const BoundExpr*>& conjuncts,
       } else if (other.kind == Operand::Kind::kString) {
         v.kind = ParamValue::Kind::kString;
         v.text = other.text;
-      } else if (other.param >= 0 && static_cast<size_t>(other.param) < params.size()) {
+      } else if (other.kind == Operand::Kind::kParam && other.param >= 0 &&
+                 static_cast<size_t>(other.param) < params.size()) {
         v = params[other.param];
       }
       if (col.kind() == ValueKind::kInteger && v.kind == ParamValue::Kind::kInteger) {

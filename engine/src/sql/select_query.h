@@ -50,6 +50,11 @@ class SelectQuery {
  public:
   // ERROR_BAD_QUERY_SYNTAX for unknown tables or columns.
   static Result<std::unique_ptr<SelectQuery>> Prepare(Database& db, const SelectStmt& stmt);
+  // The join of `tables` that `where` (may be null) selects, with no
+  // result columns: what an UPDATE of several tables walks.
+  static Result<std::unique_ptr<SelectQuery>> PrepareJoin(Database& db,
+                                                          const std::vector<std::string>& tables,
+                                                          const Expr* where);
 
   // Runs the query (select_cursor.cpp): a cursor over the result, each row
   // one row position per FROM table.
@@ -71,6 +76,7 @@ class SelectQuery {
 
  private:
   SelectQuery() = default;
+  Status AddTables(Database& db, const std::vector<std::string>& names);
   std::vector<Table*> tables_;
   std::vector<BoundColumn> output_;
   std::vector<BoundColumn> order_;
@@ -79,7 +85,10 @@ class SelectQuery {
   int param_count_ = 0;
 };
 
-// Binds a condition over a single table (UPDATE and DELETE use it too).
+// Resolves a column name against the FROM tables; an unqualified name
+// belongs to the first table that has it. ERROR_BAD_QUERY_SYNTAX when none.
+Result<BoundColumn> BindColumn(const ColumnRef& ref, const std::vector<Table*>& tables);
+// Binds a condition over the FROM tables (UPDATE and DELETE use it too).
 Result<std::unique_ptr<BoundExpr>> BindCondition(const Expr& expr,
                                                  const std::vector<Table*>& tables);
 // True when the row tuple satisfies the condition (a null condition holds).
