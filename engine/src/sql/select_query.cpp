@@ -7,7 +7,8 @@ namespace msi::sql {
 namespace {
 
 Status UnknownColumn(const ColumnRef& c) {
-  return Status::Error(1615, "unknown column " + (c.table.empty() ? "" : c.table + ".") + c.column);
+  return Status::Error(1615, "unknown column " + (c.table.empty() ? "" : c.table + ".") + c.column)
+      .WithInstallerError(installer_error::kUnknownColumn, {c.column});
 }
 
 // Resolves a column name against the FROM tables; an unqualified name
@@ -136,6 +137,11 @@ bool Compare(Value a, Value b, CompareOp op, Database& db) {
 
 }  // namespace
 
+Status UnknownTable(const std::string& name) {
+  return Status::Error(1615, "unknown table " + name)
+      .WithInstallerError(installer_error::kUnknownTable, {name});
+}
+
 Result<std::unique_ptr<BoundExpr>> BindCondition(const Expr& expr,
                                                  const std::vector<Table*>& tables) {
   auto out = std::make_unique<BoundExpr>();
@@ -196,7 +202,7 @@ bool EvaluateCondition(const BoundExpr* e, Database& db, const std::vector<Table
 Result<std::unique_ptr<SelectQuery>> SelectQuery::Prepare(Database& db, const SelectStmt& stmt) {
   std::unique_ptr<SelectQuery> q(new SelectQuery());
   for (const std::string& name : stmt.tables) {
-    if (db.Schema(name) == nullptr) return Status::Error(1615, "unknown table " + name);
+    if (db.Schema(name) == nullptr) return UnknownTable(name);
     auto t = db.GetTable(name);
     if (!t.ok()) return t.status();
     q->tables_.push_back(*t);

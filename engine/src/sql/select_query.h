@@ -79,6 +79,9 @@ class SelectQuery {
   int param_count_ = 0;
 };
 
+// A statement that names a table the database lacks.
+Status UnknownTable(const std::string& name);
+
 // Binds a condition over a single table (UPDATE and DELETE use it too).
 Result<std::unique_ptr<BoundExpr>> BindCondition(const Expr& expr,
                                                  const std::vector<Table*>& tables);
