@@ -27,11 +27,7 @@ bool IsArgumentError(uint32_t code) {
   return code == ERROR_INVALID_HANDLE || code == ERROR_INVALID_PARAMETER || code == ERROR_MORE_DATA;
 }
 
-}  // namespace
-
-uint32_t Remember(const Status& status) { return Remember(status, RecordContext{}); }
-
-uint32_t Remember(const Status& status, const RecordContext& context) {
+uint32_t Store(const Status& status, const RecordContext* context) {
   ++g_last.count;
   g_last.code = status.code();
   g_last.text.clear();
@@ -44,16 +40,26 @@ uint32_t Remember(const Status& status, const RecordContext& context) {
     g_last.text = std::string(base != nullptr ? base : "Error.") + " " + status.message();
     g_last.details = status.message();
   }
-  const InstallerError* own = status.ok() ? nullptr : status.installer_error();
-  if (own != nullptr || (!status.ok() && context.number != 0)) {
-    g_last.number = own != nullptr ? own->number : context.number;
-    g_last.fields.push_back(context.database);
-    const std::vector<std::string>& params = own != nullptr ? own->params : context.params;
+  // Without the call's context the parameters would be incomplete (no
+  // query), so such failures keep the plain record.
+  const InstallerError* own = status.ok() || context == nullptr ? nullptr : status.installer_error();
+  if (own != nullptr || (!status.ok() && context != nullptr && context->number != 0)) {
+    g_last.number = own != nullptr ? own->number : context->number;
+    g_last.fields.push_back(context->database);
+    const std::vector<std::string>& params = own != nullptr ? own->params : context->params;
     g_last.fields.insert(g_last.fields.end(), params.begin(), params.end());
-    g_last.fields.insert(g_last.fields.end(), context.trailing.begin(), context.trailing.end());
+    g_last.fields.insert(g_last.fields.end(), context->trailing.begin(), context->trailing.end());
     if (!g_last.details.empty()) g_last.fields.push_back(g_last.details);
   }
   return status.code();
+}
+
+}  // namespace
+
+uint32_t Remember(const Status& status) { return Store(status, nullptr); }
+
+uint32_t Remember(const Status& status, const RecordContext& context) {
+  return Store(status, &context);
 }
 
 uint64_t RememberedCount() noexcept { return g_last.count; }
