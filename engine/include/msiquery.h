@@ -626,11 +626,30 @@ MSIDBSTATE MsiGetDatabaseState(MSIHANDLE hDatabase);
  * MsiViewModify, MsiRecordSetStream and MsiGetSummaryInformation. Each of
  * them clears it when it succeeds, and so does a failure for a bad handle
  * or argument (ERROR_INVALID_HANDLE, ERROR_INVALID_PARAMETER), which the
- * installer never records. Field 1 is the result code the failing call
- * returned; field 2, when the engine has them, its details (the
- * statement's fault, the file or table concerned), the text that
- * MsiExtLastErrorDescriptionA appends to the code's description. Field 0
- * is null, so MsiFormatRecord lists the fields ("1: 1615 2: ... ").
+ * installer never records. Where the installer has an error number of
+ * its own for the fault, field 1 is that number and fields 2.. the
+ * parameters of its message, null where the message's parameter is
+ * unknown; the engine's description follows as the last field:
+ *   2203  MsiOpenDatabase failed: 2 the path, 3 the system error
+ *         (-2147287038 for a missing file, else null)
+ *   2227  an invalid name in the query (an unterminated `name`, an empty
+ *         one): 2 null, 3 the name, 4 the query
+ *   2228  an unknown table: 2 null, 3 the table, 4 the query
+ *   2232  any other syntax fault: 2 null, 3 the token where the statement
+ *         stops parsing (null at its end), 4 the query
+ *   2235  an unknown column: 2 null, 3 the column, 4 the query
+ *   2205  MsiDatabaseExport of a table the database lacks: 3 the table
+ *   2214  MsiDatabaseExport cannot write: 3 the file
+ *   2215  MsiDatabaseImport cannot read the file: 3 the file
+ *   2216  MsiDatabaseImport refuses the file: 3 the file, 4 the line
+ *         when one line is at fault
+ *   2259  MsiDatabaseCommit failed: 2 null
+ * (2227-2235 from MsiDatabaseOpenView, and from MsiViewExecute when the
+ * statement's fault shows only then.) Any other failure: field 1 is the
+ * result code, field 2 the engine's description when it has one. The
+ * description is the text MsiExtLastErrorDescriptionA appends to the
+ * code's description. Field 0 is null, so MsiFormatRecord lists the
+ * fields ("1: 2228 2:  3: Error 4: SELECT ... 5: unknown table Error").
  * The record is per thread and is handed out once: a second call returns
  * 0 until another failure. 0 also when the last such call succeeded. The
  * caller closes the handle. */

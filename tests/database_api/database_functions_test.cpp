@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "support.h"
 
@@ -59,49 +61,75 @@ TEST(DatabaseFunctions, VerifyPackageKnowsInstallerDatabases) {
   }
 }
 
-TEST(DatabaseFunctions, LastErrorRecordDescribesTheLastFailure) {
+// Field 1 is the installer's error number where it has one for the fault,
+// fields 2.. its message's parameters ("Database: [2]. Unknown table '[3]'
+// in SQL query: [4]."; [2] stays null for a database opened by handle);
+// the engine's description follows them. Other failures keep the result
+// code and the description.
+TEST(DatabaseFunctions, LastErrorRecordCarriesTheInstallersErrorNumbers) {
   ts::TempDir dir;
   const fs::path package = MakePackage(dir);
   ts::Handle db;
   ASSERT_EQ(ts::Open(package, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
-  const std::string folder = dir.path().string();
+  const std::string folder = dir.path().string(), missing = (dir / "no.msi").string();
+  ts::WriteText(dir / "bad.idt", "K\ns8\nU\tK\na\na\n");  // a repeated key
+  auto query = [&](const char* sql) { return [&db, sql] { return ts::Exec(db, sql); }; };
   const struct {
     const char* what;
     std::function<UINT()> call;
     UINT result;
-    bool record;            // a record follows
-    const char* details;    // text field 2 contains, "" for none
+    int number;                       // field 1; 0: no record at all
+    std::vector<std::string> fields;  // fields 2.., "" for null
   } cases[] = {
-      {"unknown table", [&] { return ts::Exec(db, "SELECT * FROM `Nowhere`"); }, ERROR_BAD_QUERY_SYNTAX, true, "Nowhere"},
-      {"success clears", [&] { return ts::Exec(db, "SELECT * FROM `T`"); }, ERROR_SUCCESS, false, ""},
-      {"duplicate key", [&] { ts::Exec(db, "INSERT INTO `T` (`K`) VALUES ('a')");
-                                return ts::Exec(db, "INSERT INTO `T` (`K`) VALUES ('a')"); },
-       ERROR_FUNCTION_FAILED, true, ""},
-      {"missing package", [&] { MSIHANDLE h = 0; return MsiOpenDatabaseA((dir / "no.msi").c_str(), MSIDBOPEN_READONLY_A, &h); },
-       ERROR_OPEN_FAILED, true, ""},
+      {"unknown table", query("SELECT * FROM `Nowhere`"), ERROR_BAD_QUERY_SYNTAX, 2228,
+       {"", "Nowhere", "SELECT * FROM `Nowhere`"}},
+      {"success clears", query("SELECT * FROM `T`"), ERROR_SUCCESS, 0, {}},
+      {"unknown column", query("SELECT `Z` FROM `T`"), ERROR_BAD_QUERY_SYNTAX, 2235, {"", "Z", "SELECT `Z` FROM `T`"}},
+      {"unterminated name", query("SELECT * FROM `T"), ERROR_BAD_QUERY_SYNTAX, 2227, {"", "T", "SELECT * FROM `T"}},
+      {"unexpected token", query("SELECT * FROM `T` WHERE ="), ERROR_BAD_QUERY_SYNTAX, 2232,
+       {"", "=", "SELECT * FROM `T` WHERE ="}},
+      {"missing package", [&] { MSIHANDLE h = 0; return MsiOpenDatabaseA(missing.c_str(), MSIDBOPEN_READONLY_A, &h); },
+       ERROR_OPEN_FAILED, 2203, {missing, "-2147287038"}},
       {"export of no table", [&] { return MsiDatabaseExportA(db, "Nowhere", folder.c_str(), "n.idt"); },
-       ERROR_INVALID_TABLE, true, "Nowhere"},
-      {"bad handle, no record", [&] { return MsiDatabaseCommit(0); }, ERROR_INVALID_HANDLE, false, ""},
+       ERROR_INVALID_TABLE, 2205, {"", "Nowhere"}},
       {"import of no file", [&] { return MsiDatabaseImportA(db, folder.c_str(), "none.idt"); },
-       ERROR_BAD_PATHNAME, true, "none.idt"},
-      {"bad parameter, no record", [&] { return MsiDatabaseImportA(db, nullptr, "x.idt"); },
-       ERROR_INVALID_PARAMETER, false, ""},
-      {"summary of a text file", [&] {
-         ts::WriteText(dir / "t.txt", "text");
-         MSIHANDLE h = 0;
-         return MsiGetSummaryInformationA(0, (dir / "t.txt").c_str(), 0, &h); },
-       ERROR_INSTALL_PACKAGE_INVALID, true, ""},
+       ERROR_BAD_PATHNAME, 2215, {"", "none.idt"}},
+      {"import of a bad line", [&] { return MsiDatabaseImportA(db, folder.c_str(), "bad.idt"); },
+       ERROR_FUNCTION_FAILED, 2216, {"", "bad.idt", "5"}},
+      {"bad handle, no record", [&] { return MsiDatabaseCommit(0); }, ERROR_INVALID_HANDLE, 0, {}},
+      {"bad parameter, no record", [&] { return MsiDatabaseImportA(db, nullptr, "x.idt"); }, ERROR_INVALID_PARAMETER, 0, {}},
+      {"duplicate key: the result code", [&] { ts::Exec(db, "INSERT INTO `T` (`K`) VALUES ('a')");
+                                                 return ts::Exec(db, "INSERT INTO `T` (`K`) VALUES ('a')"); },
+       ERROR_FUNCTION_FAILED, ERROR_FUNCTION_FAILED, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(c.call(), c.result);
+    const UINT result = c.call();
+    EXPECT_EQ(result, c.result);
     ts::Handle rec(MsiGetLastErrorRecord());
-    ASSERT_EQ(rec.get() != 0, c.record);
-    if (!c.record) continue;
-    EXPECT_EQ(MsiRecordGetInteger(rec, 1), static_cast<int>(c.result));
-    EXPECT_NE(ts::FieldText(rec, 2).find(c.details), std::string::npos) << ts::FieldText(rec, 2);
+    ASSERT_EQ(rec.get() != 0, c.number != 0);
+    if (c.number == 0) continue;
+    EXPECT_EQ(MsiRecordGetInteger(rec, 1), c.number);
+    for (size_t i = 0; i < c.fields.size(); ++i) EXPECT_EQ(ts::FieldText(rec, UINT(i + 2)), c.fields[i]) << i + 2;
+    // The engine's description closes the record, as MsiExtLastErrorDescriptionA ends with it.
+    const UINT last = MsiRecordGetFieldCount(rec);
+    EXPECT_EQ(last, c.fields.size() + 2);
+    EXPECT_NE(std::string(MsiExtLastErrorDescriptionA(result)).find(ts::FieldText(rec, last)), std::string::npos);
     EXPECT_EQ(MsiGetLastErrorRecord(), 0u) << "handed out once";
   }
+}
+
+TEST(DatabaseFunctions, LastErrorRecordFormatsAsTheInstallersLog) {
+  ts::TempDir dir;
+  ts::Handle db;
+  ASSERT_EQ(ts::Open(MakePackage(dir), MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
+  ASSERT_EQ(ts::Exec(db, "SELECT `Message` FROM `Error` WHERE `Error` = 1709"), ERROR_BAD_QUERY_SYNTAX);
+  ts::Handle rec(MsiGetLastErrorRecord());
+  char text[256];
+  DWORD size = sizeof text;
+  ASSERT_EQ(MsiFormatRecordA(0, rec, text, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(text).rfind("1: 2228 2:  3: Error 4: SELECT `Message` FROM `Error` WHERE `Error` = 1709 5: ", 0), 0u)
+      << text;
 }
 
 }  // namespace

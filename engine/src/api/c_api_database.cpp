@@ -1,5 +1,7 @@
 // MsiOpenDatabase, MsiDatabaseOpenView and the other database functions.
 #include <cstdint>
+#include <filesystem>
+#include <system_error>
 
 #include "api/c_api_util.h"
 #include "archive/idt_archive.h"
@@ -14,6 +16,17 @@ using namespace msi;
 using namespace msi::api;
 
 namespace {
+
+// The system error of the installer's "cannot open database file" message
+// is the storage's HRESULT; the one the engine can tell for sure is a file
+// that is not there (STG_E_FILENOTFOUND).
+std::string OpenSystemError(const Status& status, const std::string& path) {
+  std::error_code ec;
+  if (status.code() == ERROR_OPEN_FAILED && !std::filesystem::exists(path, ec) && !ec) {
+    return std::to_string(static_cast<int32_t>(0x80030002u));
+  }
+  return "";
+}
 
 UINT OpenDatabase(const std::string& path, uintptr_t persist, const char* out_path,
                   MSIHANDLE* phDatabase) {
@@ -35,7 +48,11 @@ UINT OpenDatabase(const std::string& path, uintptr_t persist, const char* out_pa
     options.output_path = out_path;
   }
   auto db = Database::Open(path, options);
-  if (!db.ok()) return Remember(db.status());
+  if (!db.ok()) {
+    return Remember(db.status(), {.database = path,
+                                  .number = installer_error::kCannotOpenDatabase,
+                                  .params = {OpenSystemError(db.status(), path)}});
+  }
   const MSIHANDLE h = AddHandle(std::make_shared<DatabaseObject>(*db));
   if (h == 0) return ERROR_NOT_ENOUGH_MEMORY;
   *phDatabase = h;
@@ -58,7 +75,7 @@ UINT OpenView(MSIHANDLE hDatabase, const std::string& sql, MSIHANDLE* phView) {
   auto dbo = Find<DatabaseObject>(hDatabase);
   if (!dbo) return ERROR_INVALID_HANDLE;
   auto view = View::Open(dbo->db(), sql);
-  if (!view.ok()) return Remember(view.status());
+  if (!view.ok()) return Remember(view.status(), {.trailing = {sql}});
   const MSIHANDLE h = AddHandle(*view);
   if (h == 0) return ERROR_NOT_ENOUGH_MEMORY;
   *phView = h;
@@ -162,7 +179,7 @@ UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
   return GuardedRecorded([&]() -> UINT {
     auto dbo = Find<DatabaseObject>(hDatabase);
     if (!dbo) return ERROR_INVALID_HANDLE;
-    return Remember(dbo->db()->Commit());
+    return Remember(dbo->db()->Commit(), {.number = installer_error::kUpdateFailed});
   });
 }
 
@@ -171,7 +188,10 @@ UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileN
     if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
     auto dbo = Find<DatabaseObject>(hDatabase);
     if (!dbo) return ERROR_INVALID_HANDLE;
-    return Remember(ImportIdt(*dbo->db(), szFolderPath, szFileName));
+    const Status st = ImportIdt(*dbo->db(), szFolderPath, szFileName);
+    return Remember(st, {.number = st.code() == ERROR_BAD_PATHNAME ? installer_error::kImportOpen
+                                                                   : installer_error::kImportFormat,
+                         .params = {szFileName}});
   });
 }
 
@@ -190,7 +210,11 @@ UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolder
     }
     auto dbo = Find<DatabaseObject>(hDatabase);
     if (!dbo) return ERROR_INVALID_HANDLE;
-    return Remember(ExportIdt(*dbo->db(), szTableName, szFolderPath, szFileName));
+    const Status st = ExportIdt(*dbo->db(), szTableName, szFolderPath, szFileName);
+    if (st.code() == ERROR_INVALID_TABLE) {
+      return Remember(st, {.number = installer_error::kNoSuchTable, .params = {szTableName}});
+    }
+    return Remember(st, {.number = installer_error::kExportWrite, .params = {szFileName}});
   });
 }
 

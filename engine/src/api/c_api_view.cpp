@@ -46,7 +46,7 @@ UINT MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord) {
       params = Find<Record>(hRecord);
       if (!params) return ERROR_INVALID_HANDLE;
     }
-    return Remember(view->Execute(params.get()));
+    return Remember(view->Execute(params.get()), {.trailing = {view->query()}});
   });
 }
 

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "api/guard.h"
 #include "status.h"
@@ -13,8 +15,23 @@
 namespace msi::api {
 
 // Records a failing status (a success clears the record) and returns its
-// code, so call sites read `return Remember(status);`.
+// code, so call sites read `return Remember(status);`. The record then
+// holds the result code and the engine's description.
 uint32_t Remember(const Status& status);
+
+// What a call that knows its failures gives the installer's record: the
+// installer's number and its message's parameters. [2] is `database`; then
+// the parameters the failure carries (its InstallerError) or, when it
+// carries none, `number` and `params`; then `trailing` (the query); last
+// the engine's description. A number of 0 and no InstallerError keep the
+// plain record above.
+struct RecordContext {
+  std::string database{};
+  uint32_t number = 0;
+  std::vector<std::string> params{};
+  std::vector<std::string> trailing{};
+};
+uint32_t Remember(const Status& status, const RecordContext& context);
 
 // How many statuses this thread has remembered, and what follows a call of
 // the functions the installer names as setting the error record: a failure

@@ -33,6 +33,7 @@ Result<std::shared_ptr<View>> View::Open(std::shared_ptr<Database> db, std::stri
   if (!parsed.ok()) return parsed.status();
   std::shared_ptr<View> view(new View());
   view->db_ = std::move(db);
+  view->query_ = std::string(sql);
   view->parsed_ = std::move(*parsed);
   if (auto* select = std::get_if<sql::SelectStmt>(&view->parsed_.statement)) {
     // Constants in the select list take record fields but no place in

@@ -26,6 +26,8 @@ class View : public Object {
   static Result<std::shared_ptr<View>> Open(std::shared_ptr<Database> db, std::string_view sql);
 
   Status Execute(const Record* params);
+  // The statement as given, for the error record of a failing Execute.
+  const std::string& query() const { return query_; }
   // ERROR_NO_MORE_ITEMS after the last row.
   Result<std::shared_ptr<Record>> Fetch();
   Status Close();
@@ -62,6 +64,7 @@ class View : public Object {
   unsigned FieldCount() const;
 
   std::shared_ptr<Database> db_;
+  std::string query_;
   sql::ParsedStatement parsed_;
   std::unique_ptr<sql::SelectQuery> select_;
   std::vector<size_t> bound_widths_;  // column count of each FROM table when bound

@@ -232,7 +232,8 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
           return Failed(file + " line " + std::to_string(l + 1) + ": its text is in codepage " +
                         std::to_string(codepage) + ", which the package's codepage " +
                         std::to_string(db.strings().codepage()) +
-                        " cannot hold; import a _ForceCodepage.idt naming the archive's codepage first");
+                        " cannot hold; import a _ForceCodepage.idt naming the archive's codepage first")
+              .WithInstallerError(installer_error::kImportFormat, {file, std::to_string(l + 1)});
         }
       }
     }
@@ -244,7 +245,8 @@ Status ImportIdt(Database& db, const std::string& folder, const std::string& fil
     if (!st.ok()) {
       // A half-imported table is no table at all: take it out again.
       if (!streams_table) db.DropTable(schema.name);
-      return Status::Error(st.code(), file + " line " + std::to_string(l + 1) + ": " + st.message());
+      return Status::Error(st.code(), file + " line " + std::to_string(l + 1) + ": " + st.message())
+          .WithInstallerError(installer_error::kImportFormat, {file, std::to_string(l + 1)});
     }
   }
   editor.FinishLoad();

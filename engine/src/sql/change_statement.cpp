@@ -13,6 +13,9 @@ namespace msi::sql {
 namespace {
 
 Status BadQuery(const std::string& what) { return Status::Error(1615, what); }
+Status UnknownColumn(const std::string& column) {
+  return BadQuery("unknown column " + column).WithInstallerError(installer_error::kUnknownColumn, {column});
+}
 
 ParamValue Resolve(const Operand& op, const std::vector<ParamValue>& params) {
   ParamValue v;
@@ -36,14 +39,14 @@ ParamValue Resolve(const Operand& op, const std::vector<ParamValue>& params) {
 }
 
 Result<Table*> ExistingTable(Database& db, const std::string& name) {
-  if (db.Schema(name) == nullptr) return BadQuery("unknown table " + name);
+  if (db.Schema(name) == nullptr) return UnknownTable(name);
   return db.GetTable(name);
 }
 
 Status CheckColumns(const TableSchema& schema, const std::vector<ColumnRef>& columns) {
   for (const ColumnRef& c : columns) {
-    if (!c.table.empty() && c.table != schema.name) return BadQuery("unknown table " + c.table);
-    if (schema.Find(c.column) < 0) return BadQuery("unknown column " + c.column);
+    if (!c.table.empty() && c.table != schema.name) return UnknownTable(c.table);
+    if (schema.Find(c.column) < 0) return UnknownColumn(c.column);
   }
   return Status();
 }
@@ -163,7 +166,7 @@ Result<TableSchema> BuildSchema(const CreateStmt& s) {
 Status CheckChangeStatement(Database& db, const Statement& statement) {
   if (auto* s = std::get_if<InsertStmt>(&statement)) {
     const TableSchema* schema = db.Schema(s->table);
-    if (schema == nullptr) return BadQuery("unknown table " + s->table);
+    if (schema == nullptr) return UnknownTable(s->table);
     return CheckColumns(*schema, s->columns);
   }
   if (auto* s = std::get_if<UpdateStmt>(&statement)) {
@@ -196,11 +199,11 @@ Status CheckChangeStatement(Database& db, const Statement& statement) {
     return schema.ok() ? Status() : schema.status();
   }
   if (auto* s = std::get_if<DropStmt>(&statement)) {
-    return db.Schema(s->table) == nullptr ? BadQuery("unknown table " + s->table) : Status();
+    return db.Schema(s->table) == nullptr ? UnknownTable(s->table) : Status();
   }
   if (auto* s = std::get_if<AlterStmt>(&statement)) {
     const TableSchema* schema = db.Schema(s->table);
-    if (schema == nullptr) return BadQuery("unknown table " + s->table);
+    if (schema == nullptr) return UnknownTable(s->table);
     if (s->action == AlterStmt::Action::kAdd && schema->Find(s->column.name) >= 0) {
       return BadQuery("column " + s->column.name + " exists already");
     }
@@ -219,7 +222,7 @@ Status ExecuteChangeStatement(Database& db, const Statement& statement,
     for (size_t i = 0; i < s->columns.size(); ++i) {
       // Checked at open, but a temporary column may have gone since.
       const int c = schema.Find(s->columns[i].column);
-      if (c < 0) return BadQuery("unknown column " + s->columns[i].column);
+      if (c < 0) return UnknownColumn(s->columns[i].column);
       values[static_cast<size_t>(c)] = Resolve(s->values[i], params);
     }
     return RowEditor(db, **t).Insert(values, s->temporary);
@@ -244,7 +247,7 @@ Status ExecuteChangeStatement(Database& db, const Statement& statement,
     return db.DropTable(s->table);
   }
   if (auto* s = std::get_if<AlterStmt>(&statement)) {
-    if (db.Schema(s->table) == nullptr) return BadQuery("unknown table " + s->table);
+    if (db.Schema(s->table) == nullptr) return UnknownTable(s->table);
     if (s->action == AlterStmt::Action::kHold) return db.HoldTable(s->table);
     if (s->action == AlterStmt::Action::kFree) return db.FreeTable(s->table);
     MSI_RETURN_IF_ERROR(db.AddColumn(s->table, Column{s->column.name, s->column.type}));

@@ -28,8 +28,10 @@ bool IsIdentChar(char c) {
   return IsIdentStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '-';
 }
 
-Status SyntaxError(size_t pos, const std::string& what) {
-  return Status::Error(1615, what + " at position " + std::to_string(pos));
+Status SyntaxError(size_t pos, const std::string& what, std::string token,
+                   uint32_t number = installer_error::kUnexpectedToken) {
+  return Status::Error(1615, what + " at position " + std::to_string(pos))
+      .WithInstallerError(number, {std::move(token)});
 }
 
 }  // namespace
@@ -45,19 +47,20 @@ Result<std::vector<Token>> Tokenize(std::string_view sql) {
     }
     // The installer takes a carriage return outside quotes for a malformed
     // statement; inside `names` and 'strings' it is kept.
-    if (c == '\r') return SyntaxError(i, "carriage return between tokens");
+    if (c == '\r') return SyntaxError(i, "carriage return between tokens", "\r");
     Token t;
     t.position = i;
     if (c == '`') {
       const size_t end = sql.find('`', i + 1);
-      if (end == std::string_view::npos) return SyntaxError(i, "unterminated `identifier`");
+      if (end == std::string_view::npos) return SyntaxError(i, "unterminated `identifier`", std::string(sql.substr(i + 1)),
+                                                          installer_error::kInvalidIdentifier);
       t.kind = TokenKind::kIdentifier;
       t.text = std::string(sql.substr(i + 1, end - i - 1));
       t.quoted = true;
       i = end + 1;
     } else if (c == '\'') {
       const size_t end = sql.find('\'', i + 1);
-      if (end == std::string_view::npos) return SyntaxError(i, "unterminated string");
+      if (end == std::string_view::npos) return SyntaxError(i, "unterminated string", std::string(sql.substr(i)));
       t.kind = TokenKind::kString;
       t.text = std::string(sql.substr(i + 1, end - i - 1));
       i = end + 1;
@@ -95,7 +98,7 @@ Result<std::vector<Token>> Tokenize(std::string_view sql) {
         t.text = std::string(1, c);
         ++i;
       } else {
-        return SyntaxError(i, std::string("unexpected character '") + c + "'");
+        return SyntaxError(i, std::string("unexpected character '") + c + "'", std::string(1, c));
       }
     }
     out.push_back(std::move(t));

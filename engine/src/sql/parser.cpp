@@ -69,9 +69,11 @@ class Parser {
   bool IsSymbol(std::string_view sym) const {
     return Peek().kind == TokenKind::kSymbol && Peek().text == sym;
   }
-  Status Error(const std::string& what) const {
+  Status Error(const std::string& what,
+               uint32_t number = installer_error::kUnexpectedToken) const {
     return Status::Error(1615, "bad query syntax: " + what + " at position " +
-                                   std::to_string(Peek().position));
+                                   std::to_string(Peek().position))
+        .WithInstallerError(number, {Peek().text});
   }
   Status ExpectKeyword(std::string_view kw) {
     if (!IsKeyword(kw)) return Error("expected " + std::string(kw));
@@ -90,7 +92,7 @@ class Parser {
   }
   Status Identifier(std::string& out) {
     if (Peek().kind != TokenKind::kIdentifier) return Error("expected a name");
-    if (Peek().text.empty()) return Error("a name cannot be empty");
+    if (Peek().text.empty()) return Error("a name cannot be empty", installer_error::kInvalidIdentifier);
     out = Peek().text;
     Advance();
     return Status();

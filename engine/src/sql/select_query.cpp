@@ -4,6 +4,14 @@
 #include <cstdint>
 
 namespace msi::sql {
+namespace {
+
+Status UnknownColumn(const ColumnRef& c) {
+  return Status::Error(1615, "unknown column " + (c.table.empty() ? "" : c.table + ".") + c.column)
+      .WithInstallerError(installer_error::kUnknownColumn, {c.column});
+}
+
+}  // namespace
 
 Result<BoundColumn> BindColumn(const ColumnRef& ref, const std::vector<Table*>& tables) {
   for (size_t t = 0; t < tables.size(); ++t) {
@@ -13,7 +21,7 @@ Result<BoundColumn> BindColumn(const ColumnRef& ref, const std::vector<Table*>& 
     if (c >= 0) return BoundColumn{static_cast<int>(t), c};
     if (!ref.table.empty()) break;
   }
-  return Status::Error(1615, "unknown column " + (ref.table.empty() ? "" : ref.table + ".") + ref.column);
+  return UnknownColumn(ref);
 }
 
 namespace {
@@ -133,6 +141,11 @@ bool Compare(Value a, Value b, CompareOp op, Database& db) {
 
 }  // namespace
 
+Status UnknownTable(const std::string& name) {
+  return Status::Error(1615, "unknown table " + name)
+      .WithInstallerError(installer_error::kUnknownTable, {name});
+}
+
 Result<std::unique_ptr<BoundExpr>> BindCondition(const Expr& expr,
                                                  const std::vector<Table*>& tables) {
   auto out = std::make_unique<BoundExpr>();
@@ -192,7 +205,7 @@ bool EvaluateCondition(const BoundExpr* e, Database& db, const std::vector<Table
 
 Status SelectQuery::AddTables(Database& db, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
-    if (db.Schema(name) == nullptr) return Status::Error(1615, "unknown table " + name);
+    if (db.Schema(name) == nullptr) return UnknownTable(name);
     auto t = db.GetTable(name);
     if (!t.ok()) return t.status();
     tables_.push_back(*t);

@@ -85,6 +85,9 @@ class SelectQuery {
   int param_count_ = 0;
 };
 
+// A statement that names a table the database lacks.
+Status UnknownTable(const std::string& name);
+
 // Resolves a column name against the FROM tables; an unqualified name
 // belongs to the first table that has it. ERROR_BAD_QUERY_SYNTAX when none.
 Result<BoundColumn> BindColumn(const ColumnRef& ref, const std::vector<Table*>& tables);

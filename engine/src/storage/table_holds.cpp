@@ -7,14 +7,16 @@
 namespace msi {
 
 Status Database::HoldTable(const std::string& table) {
-  if (Schema(table) == nullptr) return Status::Error(1615, "unknown table " + table);
+  if (Schema(table) == nullptr) return Status::Error(1615, "unknown table " + table)
+        .WithInstallerError(installer_error::kUnknownTable, {table});
   ++holds_[table];
   return Status();
 }
 
 Status Database::FreeTable(const std::string& table) {
   const TableSchema* schema = Schema(table);
-  if (schema == nullptr) return Status::Error(1615, "unknown table " + table);
+  if (schema == nullptr) return Status::Error(1615, "unknown table " + table)
+        .WithInstallerError(installer_error::kUnknownTable, {table});
   int& count = holds_[table];
   if (count > 0) --count;
   if (count > 0 || IsCatalogTable(table)) return Status();
