@@ -75,6 +75,15 @@ struct Reader : ReadOutcome {
           if (read != ERROR_SUCCESS || size == 0) break;
         }
       }
+      // Validation follows the package's own _Validation table, damaged or
+      // not: any answer will do, a crash or a read out of bounds will not.
+      if (MsiViewModify(view, MSIMODIFY_VALIDATE, row) == ERROR_INVALID_DATA) {
+        char column[64];
+        DWORD size = sizeof column;
+        for (int i = 0; i < 256 && MsiViewGetErrorA(view, column, &size) > MSIDBERROR_NOERROR; ++i) {
+          size = sizeof column;
+        }
+      }
     }
     Check(MsiViewClose(view), "close " + sql);
   }

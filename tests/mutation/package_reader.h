@@ -1,6 +1,7 @@
 // Reads a whole package through the C API the way the tools do: every
 // table named in _Tables and _Streams, every field as text, as integer, its
-// size, every stream to its end, then the summary. Shared by the mutation
+// size, every stream to its end, every row validated against the
+// package's _Validation table, then the summary. Shared by the mutation
 // test and the package fuzz target.
 #pragma once
 
