@@ -4,6 +4,7 @@
 // msisql's --summary and --summary-set (a failed run writes nothing).
 #include <algorithm>
 #include <functional>
+#include <string_view>
 
 #include "cfb/compound_file_reader.h"
 #include "storage/property_set.h"
@@ -142,7 +143,8 @@ TEST(SummaryPersist, ChangesReachLibmsiThroughEitherForm) {
   };
   for (const char* form : {"path", "database, committed", "database, closed without commit"}) {
     SCOPED_TRACE(form);
-    const bool through_path = form[0] == 'p', commit = form[10] == 'c';
+    const std::string_view how = form;
+    const bool through_path = how == "path", commit = how == "database, committed";
     const ts::TempDir dir;
     const fs::path package = dir / "p.msi";
     MakePackage(package);
