@@ -19,7 +19,7 @@ trap 'rm -rf "$work"' EXIT
 measure() {  # measure COMMAND... -> "seconds kilobytes" of one run into an empty folder
   rm -rf "$work/out" && mkdir "$work/out"
   /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>&1 || true
-  cat "$work/time"
+  tail -n 1 "$work/time"  # GNU time first notes a non-zero exit on a line of its own
 }
 best() {  # best LABEL COMMAND...: the best time and the largest peak of RUNS runs
   local t m best_t="" peak=0
