@@ -20,15 +20,6 @@ std::vector<std::string> SortedRows(const std::string& text) {
   return lines;
 }
 
-std::string Types(MSIHANDLE db, const std::string& sql) {
-  Handle view, rec;
-  if (MsiDatabaseOpenViewA(db, sql.c_str(), view.out()) != ERROR_SUCCESS) return "no view";
-  if (MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, rec.out()) != ERROR_SUCCESS) return "no types";
-  std::string out;
-  for (UINT f = 1; f <= MsiRecordGetFieldCount(rec); ++f) out += (f > 1 ? "\t" : "") + FieldText(rec, f);
-  return out;
-}
-
 std::string ExportedCodepage(MSIHANDLE db, const fs::path& dir) {
   if (MsiDatabaseExportA(db, "_ForceCodepage", dir.c_str(), "cp.idt") != ERROR_SUCCESS) return "no codepage";
   return ReadText(dir / "cp.idt");

@@ -13,7 +13,9 @@ std::string Rows(const fs::path& package, const std::string& sql);
 // A result's lines, its header first and its rows sorted.
 std::vector<std::string> SortedRows(const std::string& text);
 // A view's MSICOLINFO_TYPES joined with TABs.
-std::string Types(MSIHANDLE db, const std::string& sql);
+inline std::string Types(MSIHANDLE db, const std::string& sql) {
+  return ColumnInfo(db, sql, MSICOLINFO_TYPES);
+}
 
 // The archive of _ForceCodepage, exported into `dir`.
 std::string ExportedCodepage(MSIHANDLE db, const fs::path& dir);

@@ -30,13 +30,10 @@ void RunSteps(MSIHANDLE db, const std::vector<Step>& steps) {
   }
 }
 
-std::string ColumnInfo(MSIHANDLE db, const std::string& sql, MSICOLINFO kind) {
-  Handle view, rec;
-  if (MsiDatabaseOpenViewA(db, sql.c_str(), view.out()) != ERROR_SUCCESS) return "no view";
-  if (MsiViewGetColumnInfo(view, kind, rec.out()) != ERROR_SUCCESS) return "no info";
-  std::string out;
-  for (UINT f = 1; f <= MsiRecordGetFieldCount(rec); ++f) out += (f > 1 ? "\t" : "") + FieldText(rec, f);
-  return out;
+// A copy of the corpus package, p.msi in `dir`, open for changes.
+UINT OpenCopyOfNunit(const TempDir& dir, Handle& db) {
+  CopyPackage(CorpusDir() / "nunit-2.5.2.msi", dir / "p.msi");
+  return Open(dir / "p.msi", MSIDBOPEN_TRANSACT_A, db);
 }
 
 // The corpus package's Registry rows under Root -1 belong to three
@@ -49,8 +46,7 @@ TEST(EvaluatorSql, StatementsOfAValidationRun) {
   REQUIRE_CORPUS();
   TempDir dir;
   Handle db;
-  CopyPackage(CorpusDir() / "nunit-2.5.2.msi", dir / "p.msi");
-  ASSERT_EQ(Open(dir / "p.msi", MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
+  ASSERT_EQ(OpenCopyOfNunit(dir, db), ERROR_SUCCESS);
   const std::string before = DumpTables(db);
   RunSteps(db, {
       {"ALTER TABLE `Component` ADD `_AllUsers` SHORT TEMPORARY HOLD"},
@@ -95,8 +91,7 @@ TEST(EvaluatorSql, AFailedUpdateOfSeveralTablesChangesNoTable) {
   REQUIRE_CORPUS();
   TempDir dir;
   Handle db;
-  CopyPackage(CorpusDir() / "nunit-2.5.2.msi", dir / "p.msi");
-  ASSERT_EQ(Open(dir / "p.msi", MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
+  ASSERT_EQ(OpenCopyOfNunit(dir, db), ERROR_SUCCESS);
   ASSERT_EQ(Exec(db, "ALTER TABLE `Component` ADD `_Mark` SHORT TEMPORARY HOLD"), ERROR_SUCCESS);
   ASSERT_EQ(Exec(db, "ALTER TABLE `Registry` ADD `_Mark` CHAR(8) TEMPORARY HOLD"), ERROR_SUCCESS);
   const std::string before = DumpTables(db);  // the temporary columns too
@@ -146,8 +141,8 @@ TEST(EvaluatorSql, Corners) {
       {"UPDATE `T`, `U` SET `U`.`K` = 9", 1627},
   });
   // Constants have no names and the installer's constant type.
-  EXPECT_EQ(ColumnInfo(db, "SELECT `V`, 1, '', `S` FROM `T`", MSICOLINFO_NAMES), "V\t\t\tS");
-  EXPECT_EQ(ColumnInfo(db, "SELECT `V`, -3, '', `S` FROM `T`", MSICOLINFO_TYPES), "I2\tf0\tf0\tS8");
+  EXPECT_EQ(ts::ColumnInfo(db, "SELECT `V`, 1, '', `S` FROM `T`", MSICOLINFO_NAMES), "V\t\t\tS");
+  EXPECT_EQ(ts::ColumnInfo(db, "SELECT `V`, -3, '', `S` FROM `T`", MSICOLINFO_TYPES), "I2\tf0\tf0\tS8");
 }
 
 }  // namespace

@@ -231,6 +231,15 @@ std::string Select(MSIHANDLE db, const std::string& sql) {
   return out;
 }
 
+std::string ColumnInfo(MSIHANDLE db, const std::string& sql, MSICOLINFO kind) {
+  Handle view, rec;
+  if (MsiDatabaseOpenViewA(db, sql.c_str(), view.out()) != ERROR_SUCCESS) return "no view";
+  if (MsiViewGetColumnInfo(view, kind, rec.out()) != ERROR_SUCCESS) return "no column info";
+  std::string out;
+  for (UINT f = 1; f <= MsiRecordGetFieldCount(rec); ++f) out += (f > 1 ? "\t" : "") + FieldText(rec, f);
+  return out;
+}
+
 std::vector<std::string> TableNames(MSIHANDLE db) {
   std::vector<std::string> names;
   Handle view;

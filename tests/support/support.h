@@ -133,6 +133,8 @@ std::vector<std::string> TableNames(MSIHANDLE db);
 // Every row of _Streams: name -> bytes.
 std::map<std::string, Bytes> EngineStreams(MSIHANDLE db);
 std::string FieldText(MSIHANDLE record, UINT field);
+// A statement's column names or types (MSICOLINFO_*), joined with TABs.
+std::string ColumnInfo(MSIHANDLE db, const std::string& sql, MSICOLINFO kind);
 Bytes FieldStream(MSIHANDLE record, UINT field);
 
 // The same reading through libmsi.

@@ -81,33 +81,26 @@ namespace {
 constexpr struct {
   char value, archived;
 } kTranslations[] = {{'\0', 21}, {'\b', 27}, {'\t', 16}, {'\n', 25}, {'\f', 24}, {'\r', 17}};
+
+// One pass of the archive's character translation, either way.
+std::string Translate(const std::string& s, bool escape) {
+  std::string out = s;
+  for (char& c : out) {
+    for (const auto& t : kTranslations) {
+      if (c == (escape ? t.value : t.archived)) {
+        c = escape ? t.archived : t.value;
+        break;
+      }
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
-std::string ArchiveUnescape(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) {
-    for (const auto& t : kTranslations) {
-      if (c == t.archived) {
-        c = t.value;
-        break;
-      }
-    }
-  }
-  return out;
-}
+std::string ArchiveUnescape(const std::string& s) { return Translate(s, false); }
 
-std::string ArchiveEscape(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) {
-    for (const auto& t : kTranslations) {
-      if (c == t.value) {
-        c = t.archived;
-        break;
-      }
-    }
-  }
-  return out;
-}
+std::string ArchiveEscape(const std::string& s) { return Translate(s, true); }
 
 std::optional<uint16_t> ParseArchiveType(const std::string& text) {
   if (text.size() < 2) return std::nullopt;
