@@ -207,6 +207,20 @@ if has_program msiunpack; then
   grep -q '^msiunpack: .*error 110' <<<"$err" || fail "msiunpack error text: $err"
 fi
 
+if has_program msivalidate; then
+  echo "== msivalidate on the sample"
+  msivalidate=$root/usr/bin/msivalidate
+  limited 60 "$msivalidate" --help | grep -q '^Usage: msivalidate' || fail "msivalidate --help"
+  limited 60 "$msivalidate" --list | grep -q '^ICE03 ' || fail "msivalidate --list"
+  limited 60 "$msivalidate" "$sample" >"$scratch/msivalidate.out"
+  status=$?
+  [ $status -le 1 ] || fail "msivalidate on the sample exited with $status"
+  grep -q 'errors\?, [0-9]* warnings\?' "$scratch/msivalidate.out" || fail "msivalidate printed no summary"
+  err=$(limited 60 "$msivalidate" "$scratch/no-such.msi" 2>&1)
+  [ $? -eq 3 ] || fail "msivalidate on a missing package did not exit with 3"
+  grep -q '^msivalidate: .*error 110' <<<"$err" || fail "msivalidate error text: $err"
+fi
+
 if has_program vintrel; then
   echo "== vintrel starts"
   # An interactive dialog: it must still be up after a few seconds, not
