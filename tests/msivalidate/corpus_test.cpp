@@ -1,0 +1,40 @@
+// What each corpus package reports, checked by hand once against the
+// evaluators' reference pages and kept in expected/NAME.txt (the findings,
+// then the summary line without its time). Set MSIVALIDATE_UPDATE=1 to
+// rewrite the files after a deliberate change, and read the diff.
+#include <cstdlib>
+#include <regex>
+
+#include "validate_support.h"
+
+namespace vt {
+namespace {
+
+std::string WithoutTimes(const std::string& out) {
+  static const std::regex time(R"( \(\d+ ms\))");
+  return std::regex_replace(out, time, "");
+}
+
+TEST(Corpus, EachPackageReportsWhatWasCheckedByHand) {
+  REQUIRE_CORPUS();
+  const bool update = std::getenv("MSIVALIDATE_UPDATE") != nullptr;
+  for (const fs::path& package : ts::CorpusPackages()) {
+    SCOPED_TRACE(package.filename().string());
+    // Run in the package's folder so that the lines carry no machine's path.
+    ts::RunOptions in_corpus;
+    in_corpus.cwd = package.parent_path();
+    const ts::RunResult r =
+        ts::Run({MSIVALIDATE_PROGRAM, package.filename().string()}, in_corpus);
+    ASSERT_TRUE(r.exit_code == 0 || r.exit_code == 1) << r.Describe() << "\n" << r.err;
+    const std::string got = WithoutTimes(r.out);
+    const fs::path expected = fs::path(MSIVALIDATE_EXPECTED_DIR) / (package.filename().string() + ".txt");
+    if (update) ts::WriteText(expected, got);
+    // A package nobody has checked by hand yet only has to validate.
+    if (fs::exists(expected)) {
+      EXPECT_EQ(got, ts::ReadText(expected));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vt
