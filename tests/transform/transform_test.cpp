@@ -22,6 +22,7 @@ namespace {
 
 using namespace ts;
 
+// A SELECT's header line, then its rows sorted.
 std::string SortedBody(const std::string& select) {
   const size_t header_end = select.find('\n');
   if (header_end == std::string::npos) return select;
@@ -33,9 +34,6 @@ std::string SortedBody(const std::string& select) {
   for (const auto& l : lines) out += l + "\n";
   return out;
 }
-
-// A SELECT's header line, then its rows sorted.
-std::string SortedSelect(MSIHANDLE db, const std::string& sql) { return SortedBody(Select(db, sql)); }
 
 // Every persistent table ("== NAME" then its header and its rows sorted,
 // so that row order does not matter) and every stream's size and bytes
@@ -376,8 +374,8 @@ TEST(Patch, CorpusPatchListsTransformsAndEachCanBeViewed) {
   ASSERT_EQ(MsiDatabaseApplyTransformA(empty, patch.c_str(), 0), ERROR_INSTALL_TRANSFORM_FAILURE);
   // The transforms are sub-storages of the patch, reached through it.
   EXPECT_EQ(MsiDatabaseApplyTransformA(db, ":#T1ToU1", MSITRANSFORM_ERROR_VIEWTRANSFORM), ERROR_SUCCESS);
-  EXPECT_EQ(SortedSelect(db, "SELECT `Table`, `Column`, `Row`, `Data`, `Current` FROM `_TransformView` "
-                            "WHERE `Table` = 'Patch'"),
+  EXPECT_EQ(SortedBody(Select(db, "SELECT `Table`, `Column`, `Row`, `Data`, `Current` FROM `_TransformView` "
+                                 "WHERE `Table` = 'Patch'")),
             "Table\tColumn\tRow\tData\tCurrent\n"
             "Patch\tAttributes\t\t1282\t4\n"    // i2
             "Patch\tCREATE\t\t\t\n"
