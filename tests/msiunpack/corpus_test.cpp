@@ -19,13 +19,6 @@ std::vector<fs::path> CorpusPackages() {
   return packages;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::stringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // Each package unpacked once: the layout (exit status, messages, paths,
 // sizes, times) against its kept listing where there is one
 // (UNPACK_UPDATE_EXPECTED=1 writes them anew); for every package, --list
@@ -45,19 +38,19 @@ TEST(CorpusUnpack, LayoutAndListing) {
     std::string err = run.err;
     for (size_t at; (at = err.find(ts::CorpusDir().string())) != std::string::npos;)
       err.replace(at, ts::CorpusDir().string().size(), "@CORPUS@");
-    for (const std::string& line : Lines(err)) got += "stderr " + line + "\n";
+    for (const std::string& line : ts::SplitText(err)) got += "stderr " + line + "\n";
     for (const std::string& line : TreeListing(image)) got += line + "\n";
     const fs::path expected = fs::path(UNPACK_EXPECTED_DIR) / (package.filename().string() + ".txt");
     if (update) WriteBytes(expected, got);
     if (fs::exists(expected)) {
-      EXPECT_EQ(Lines(got), Lines(ReadBytes(expected)));
+      EXPECT_EQ(ts::SplitText(got), ts::SplitText(ReadBytes(expected)));
       ++compared;
     }
 
     const RunResult listed = RunUnpack({"--list", package.string()}, out.path());
     EXPECT_EQ(listed.exit_code, 0) << listed.err;
     std::map<std::string, std::string> listed_sizes, written_sizes;  // path -> size
-    for (const std::string& line : Lines(listed.out))
+    for (const std::string& line : ts::SplitText(listed.out))
       listed_sizes[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
     for (const auto& e : fs::recursive_directory_iterator(image)) {
       if (!e.is_regular_file()) continue;
