@@ -119,18 +119,5 @@ TEST(DatabaseFunctions, LastErrorRecordCarriesTheInstallersErrorNumbers) {
   }
 }
 
-TEST(DatabaseFunctions, LastErrorRecordFormatsAsTheInstallersLog) {
-  ts::TempDir dir;
-  ts::Handle db;
-  ASSERT_EQ(ts::Open(MakePackage(dir), MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
-  ASSERT_EQ(ts::Exec(db, "SELECT `Message` FROM `Error` WHERE `Error` = 1709"), ERROR_BAD_QUERY_SYNTAX);
-  ts::Handle rec(MsiGetLastErrorRecord());
-  char text[256];
-  DWORD size = sizeof text;
-  ASSERT_EQ(MsiFormatRecordA(0, rec, text, &size), ERROR_SUCCESS);
-  EXPECT_EQ(std::string(text).rfind("1: 2228 2:  3: Error 4: SELECT `Message` FROM `Error` WHERE `Error` = 1709 5: ", 0), 0u)
-      << text;
-}
-
 }  // namespace
 }  // namespace api_test

@@ -138,17 +138,11 @@ std::multimap<std::string, fs::path> Unpack(const fs::path& package, const fs::p
   return files;
 }
 
+// The rows of a SELECT, each as its fields.
 std::vector<std::vector<std::string>> Rows(MSIHANDLE db, const std::string& sql) {
   std::vector<std::vector<std::string>> rows;
-  std::stringstream lines(ts::Select(db, sql));
-  std::string line;
-  std::getline(lines, line);  // the column names
-  while (std::getline(lines, line)) {
-    std::vector<std::string> fields;
-    std::stringstream in(line);
-    for (std::string f; std::getline(in, f, '\t');) fields.push_back(f);
-    rows.push_back(fields);
-  }
+  const std::vector<std::string> lines = ts::SplitText(ts::Select(db, sql));
+  for (size_t i = 1; i < lines.size(); ++i) rows.push_back(ts::SplitText(lines[i], '\t'));  // 0: the names
   return rows;
 }
 

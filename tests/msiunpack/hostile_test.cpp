@@ -14,22 +14,8 @@
 namespace unpack_test {
 namespace {
 
-constexpr long long kCabTime = 1000000000;
 
 using ts::FolderEntries;
-
-// Bytes that do not compress, so a cabinet of them has many data blocks.
-std::string Noise(size_t size) {
-  std::string bytes(size, '\0');
-  uint32_t x = 2463534242u;
-  for (char& c : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x & 0xff);
-  }
-  return bytes;
-}
 
 // A package of one file, app/big.bin, from the embedded cabinet main.cab.
 PackageRows BigFile(size_t size, const std::string& cabinet) {

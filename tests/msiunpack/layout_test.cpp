@@ -12,7 +12,6 @@
 namespace unpack_test {
 namespace {
 
-constexpr long long kCabTime = 1000000000;  // 2001-09-09 01:46:40 UTC
 constexpr const char* kCabTimeText = "2001-09-09 01:46:40";
 
 struct LayoutCase {
@@ -100,8 +99,8 @@ std::vector<LayoutCase> Cases() {
        {{"SourceDir/app/x.bin", "hello"}}},
       {"a_file_continued_in_the_next_cabinet_of_a_set_is_joined",
        [](const fs::path& beside) {
-         const auto set =
-             StoredCabinetSet({{"a", "AAAA"}, {"b", "0123456789"}, {"c", "CCC"}}, 9, "part1.cab", "part2.cab");
+         const auto set = CabinetSet({{"a", "AAAA"}, {"b", "0123456789"}}, {9}, {"part1.cab", "part2.cab"},
+                                     {{"c", "CCC"}});
          WriteBytes(beside / "part2.cab", set[1]);
          return OneFolder("app",
                           {"a\tMain\ta.txt\t4\t0\t1", "b\tMain\tb.txt\t10\t0\t2", "c\tMain\tc.txt\t3\t0\t3"},

@@ -4,7 +4,9 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -99,67 +101,88 @@ std::string GcabCabinet(const std::map<std::string, std::string>& files, long lo
   return ReadBytes(dir / "out.cab");
 }
 
-std::vector<std::string> StoredCabinetSet(const std::vector<std::pair<std::string, std::string>>& files,
-                                          size_t split, const std::string& first_name,
-                                          const std::string& second_name) {
-  constexpr uint16_t kContinuedFromPrevious = 0xFFFD, kContinuedToNext = 0xFFFE;
-  constexpr uint16_t kDate = ((2001 - 1980) << 9) | (2 << 5) | 3, kTime = (4 << 11) | (5 << 5) | (6 / 2);
-  // Folder 0 runs to the end of the file that holds byte `split` and is cut
-  // there between the cabinets; the files after it make a second folder in
-  // the second cabinet, as cabinet makers close a folder at a set boundary.
-  std::string spanned, rest, lists[2];
-  uint16_t counts[2] = {0, 0};
-  const auto list = [&](int part, const std::string& name, size_t size, size_t offset, uint16_t folder) {
-    for (auto [value, width] : {std::pair<uint64_t, int>{size, 4}, {offset, 4}, {folder, 2}, {kDate, 2},
-                                {kTime, 2}, {0x20, 2}})
-      AppendLE(lists[part], value, width);
-    lists[part] += name + '\0';
-    ++counts[part];
-  };
-  for (const auto& [name, bytes] : files) {
-    if (spanned.size() < split) {
-      const bool crosses = spanned.size() + bytes.size() > split;
-      list(0, name, bytes.size(), spanned.size(), crosses ? kContinuedToNext : 0);
-      if (crosses) list(1, name, bytes.size(), spanned.size(), kContinuedFromPrevious);
-      spanned += bytes;
-    } else {
-      list(1, name, bytes.size(), rest.size(), 1);
-      rest += bytes;
+std::vector<std::string> CabinetSet(const NamedFiles& files, const std::vector<size_t>& cuts,
+                                    const std::vector<std::string>& names, const NamedFiles& tail) {
+  constexpr uint16_t kFromPrevious = 0xFFFD, kToNext = 0xFFFE, kPreviousAndNext = 0xFFFF;
+  constexpr size_t kBlock = 32768;
+  constexpr uint16_t kDate = ((2001 - 1980) << 9) | (2 << 5) | 3, kTime = (4 << 11) | (5 << 5) | 3;
+  const NamedFiles* members[2] = {&files, &tail};
+  std::string folders[2];
+  std::vector<size_t> offsets[2];
+  for (int f = 0; f < 2; ++f) {
+    for (const auto& file : *members[f]) {
+      offsets[f].push_back(folders[f].size());
+      folders[f] += file.second;
     }
   }
-  if (split == 0 || split >= spanned.size() || spanned.size() > 32768 || rest.size() > 32768)
-    throw std::runtime_error("bad split");
+  std::vector<size_t> bounds{0};
+  bounds.insert(bounds.end(), cuts.begin(), cuts.end());
+  bounds.push_back(folders[0].size());
   std::vector<std::string> cabinets;
-  for (int part = 0; part < 2; ++part) {
-    // Data blocks (bytes, their size uncompressed): the split block's first
-    // piece (0: continued in the next cabinet); its second piece, then the
-    // second folder.
-    std::vector<std::pair<std::string, size_t>> blocks = {{spanned.substr(0, split), 0}};
-    if (part == 1) blocks = {{spanned.substr(split), spanned.size()}};
-    if (part == 1 && !rest.empty()) blocks.emplace_back(rest, rest.size());
-    const std::string names = part == 0 ? second_name + '\0' + "disk2" + '\0' : first_name + '\0' + "disk1" + '\0';
-    const size_t files_at = 36 + names.size() + 8 * blocks.size();
-    const size_t data_at = files_at + lists[part].size();
-    std::string folders, data;
-    for (const auto& [bytes, uncompressed] : blocks) {
-      AppendLE(folders, data_at + data.size(), 4);
-      AppendLE(folders, 1, 2);  // one data block, stored
-      AppendLE(folders, 0, 2);
-      AppendLE(data, 0, 4);  // no checksum
-      AppendLE(data, bytes.size(), 2);
-      AppendLE(data, uncompressed, 2);
-      data += bytes;
+  const size_t count = bounds.size() - 1;
+  for (size_t k = 0; k < count; ++k) {
+    // Folder 0 between this cabinet's cuts; the tail's folder in the last.
+    const int used = k + 1 == count && !tail.empty() ? 2 : 1;
+    std::string list, data[2];
+    uint16_t listed = 0, blocks[2] = {0, 0};
+    for (int f = 0; f < used; ++f) {
+      const size_t from = f == 0 ? bounds[k] : 0, to = f == 0 ? bounds[k + 1] : folders[1].size();
+      for (size_t i = 0; i < members[f]->size(); ++i) {
+        const auto& [name, bytes] = (*members[f])[i];
+        const size_t start = offsets[f][i], end = start + bytes.size();
+        if (end <= from || start >= to) continue;
+        const bool before = start < from, after = end > to;
+        const uint64_t folder = before && after ? kPreviousAndNext : before ? kFromPrevious : after ? kToNext : f;
+        for (auto [value, width] : {std::pair<uint64_t, int>{bytes.size(), 4}, {start, 4}, {folder, 2},
+                                    {kDate, 2}, {kTime, 2}, {0x20, 2}})
+          AppendLE(list, value, width);
+        list += name + '\0';
+        ++listed;
+      }
+      // Blocks of the folder laid on kBlock boundaries, cut where a cabinet
+      // ends (a first piece is 0 bytes uncompressed: continued).
+      for (size_t at = from; at < to;) {
+        const size_t block_start = at / kBlock * kBlock;
+        const size_t block_end = std::min(block_start + kBlock, folders[f].size());
+        const size_t piece_end = std::min(block_end, to);
+        AppendLE(data[f], 0, 4);  // no checksum
+        AppendLE(data[f], piece_end - at, 2);
+        AppendLE(data[f], piece_end == block_end ? block_end - block_start : 0, 2);
+        data[f] += folders[f].substr(at, piece_end - at);
+        ++blocks[f];
+        at = piece_end;
+      }
     }
-    // The header: sizes and offsets, version 1.3, counts, a previous
-    // (1) or next (2) cabinet, the set's id and this cabinet's place in it.
+    std::string links;
+    if (k > 0) links += names[k - 1] + '\0' + "disk" + '\0';
+    if (k + 1 < count) links += names[k + 1] + '\0' + "disk" + '\0';
+    const size_t files_at = 36 + links.size() + 8 * used, data_at = files_at + list.size();
+    // The header: sizes and offsets, version 1.3, counts, a previous (1)
+    // or next (2) cabinet, the set's id and this cabinet's place in it.
     std::string cab = "MSCF";
-    for (auto [value, width] : {std::pair<uint64_t, int>{0, 4}, {data_at + data.size(), 4}, {0, 4},
-                                {files_at, 4}, {0, 4}, {0x0103, 2}, {blocks.size(), 2}, {counts[part], 2},
-                                {part == 0 ? 2 : 1, 2}, {0x1234, 2}, {part, 2}})
+    for (auto [value, width] : {std::pair<uint64_t, int>{0, 4}, {data_at + data[0].size() + data[1].size(), 4},
+                                {0, 4}, {files_at, 4}, {0, 4}, {0x0103, 2}, {used, 2}, {listed, 2},
+                                {(k > 0 ? 1 : 0) | (k + 1 < count ? 2 : 0), 2}, {0x4321, 2}, {k, 2}})
       AppendLE(cab, value, width);
-    cabinets.push_back(cab + names + folders + lists[part] + data);
+    cab += links;
+    for (int f = 0; f < used; ++f) {
+      AppendLE(cab, data_at + (f == 1 ? data[0].size() : 0), 4);
+      AppendLE(cab, blocks[f], 2);
+      AppendLE(cab, 0, 2);  // stored
+    }
+    cabinets.push_back(cab + list + data[0] + data[1]);
   }
   return cabinets;
+}
+
+std::string Noise(size_t size, uint64_t seed) {
+  std::mt19937_64 random(seed);
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; i += 8) {
+    const uint64_t word = random();
+    std::memcpy(bytes.data() + i, &word, std::min<size_t>(8, size - i));
+  }
+  return bytes;
 }
 
 std::vector<std::string> TreeListing(const fs::path& root) {

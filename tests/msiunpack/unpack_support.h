@@ -16,6 +16,8 @@ namespace fs = std::filesystem;
 using ts::RunResult;
 using ts::TempDir;
 
+constexpr long long kCabTime = 1000000000;  // 2001-09-09 01:46:40 UTC, gcab cabinets' time
+
 // Bytes as text; WriteBytes makes the missing folders.
 inline std::string ReadBytes(const fs::path& path) { return ts::ReadText(path); }
 void WriteBytes(const fs::path& path, const std::string& bytes);
@@ -46,12 +48,18 @@ void MakePackage(const fs::path& package, const PackageRows& rows);
 // its key and carries `modified` (seconds since 1970, UTC) as its time.
 std::string GcabCabinet(const std::map<std::string, std::string>& files, long long modified);
 
-// A cabinet set of two stored (uncompressed) parts whose one folder is
-// split after `split` bytes, so the file holding that byte continues in the
-// second cabinet. Every file is dated 2001-02-03 04:05:06.
-std::vector<std::string> StoredCabinetSet(const std::vector<std::pair<std::string, std::string>>& files,
-                                          size_t split, const std::string& first_name,
-                                          const std::string& second_name);
+using NamedFiles = std::vector<std::pair<std::string, std::string>>;
+
+// A set of stored (uncompressed) cabinets holding one folder, cut after the
+// folder's bytes `cuts` (ascending): a data block that a cut falls into is
+// split between the cabinets. The `tail` files make a second folder in the
+// last cabinet, as cabinet makers close a folder at a set boundary. Every
+// file is dated 2001-02-03 04:05:06.
+std::vector<std::string> CabinetSet(const NamedFiles& files, const std::vector<size_t>& cuts,
+                                    const std::vector<std::string>& names, const NamedFiles& tail = {});
+
+// Bytes that do not compress.
+std::string Noise(size_t size, uint64_t seed = 1);
 
 // Every entry below `root`, sorted: "path\tsize\tYYYY-MM-DD HH:MM:SS" for
 // files (time in UTC), "path/" for folders, "path -> target" for links.

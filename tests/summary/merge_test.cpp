@@ -2,7 +2,6 @@
 // conformance tests record them), and corpus pairs merged.
 #include <algorithm>
 #include <set>
-#include <sstream>
 
 #include "support.h"
 
@@ -13,17 +12,9 @@ using ts::Handle;
 
 using Statements = std::vector<std::string>;
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::string part;
-  std::istringstream in(text);
-  while (std::getline(in, part, separator)) parts.push_back(part);
-  return parts;
-}
-
 // Dumps compared as sorted lines, MergeErrors' rows being in no set order.
 std::string SortedLines(const std::string& dump) {
-  std::vector<std::string> lines = Split(dump, '\n');
+  std::vector<std::string> lines = ts::SplitText(dump);
   std::sort(lines.begin(), lines.end());
   std::string out;
   for (const std::string& line : lines) out += line + "\n";
@@ -36,11 +27,11 @@ std::map<std::string, std::string> RowsByKey(MSIHANDLE db, const std::string& ta
   Handle keys;
   if (MsiDatabaseGetPrimaryKeysA(db, table.c_str(), keys.out()) != ERROR_SUCCESS) return rows;
   const std::string dump = ts::Select(db, "SELECT * FROM `" + table + "`");
-  const std::vector<std::string> lines = Split(dump, '\n');
+  const std::vector<std::string> lines = ts::SplitText(dump);
   if (lines.empty()) return rows;
-  const std::vector<std::string> names = Split(lines[0], '\t');
+  const std::vector<std::string> names = ts::SplitText(lines[0], '\t');
   for (size_t i = 1; i < lines.size(); ++i) {
-    const std::vector<std::string> fields = Split(lines[i] + "\t", '\t');
+    const std::vector<std::string> fields = ts::SplitText(lines[i] + "\t", '\t');
     std::string key;
     for (UINT k = 1; k <= MsiRecordGetFieldCount(keys); ++k) {
       const auto at = std::find(names.begin(), names.end(), ts::FieldText(keys, k)) - names.begin();
@@ -229,7 +220,7 @@ TEST(Merge, CorpusPairs) {
     if (ts::LibmsiOracle().empty()) continue;
     // libmsi reads integers of width 1 otherwise (known difference 1).
     std::set<std::string> compared(tables.begin(), tables.end());
-    for (const std::string& row : Split(ts::Select(merged, "SELECT `Table`, `Type` FROM `_Columns`"), '\n')) {
+    for (const std::string& row : ts::SplitText(ts::Select(merged, "SELECT `Table`, `Type` FROM `_Columns`"))) {
       const int type = std::atoi(row.substr(row.find('\t') + 1).c_str());
       if ((type & 0x0800) == 0 && (type & 0xFF) == 1) compared.erase(row.substr(0, row.find('\t')));
     }

@@ -69,10 +69,16 @@ std::vector<std::string> FolderEntries(const fs::path& folder) {
   return names;
 }
 
-std::string LibmsiOracle() {
-  std::string p = TS_LIBMSI_ORACLE;
-  return fs::exists(p) ? p : std::string();
+namespace {
+std::string IfPresent(const std::string& program) {
+  return !program.empty() && fs::exists(program) ? program : std::string();
 }
+}  // namespace
+
+std::string LibmsiOracle() { return IfPresent(TS_LIBMSI_ORACLE); }
+std::string MsiInfo() { return IfPresent(TS_MSIINFO); }
+std::string MsiBuild() { return IfPresent(TS_MSIBUILD); }
+std::string Msisql() { return TS_MSISQL; }
 
 RunResult Oracle(const std::vector<std::string>& args) {
   std::vector<std::string> argv{TS_LIBMSI_ORACLE};
@@ -82,18 +88,6 @@ RunResult Oracle(const std::vector<std::string>& args) {
   options.env = {"ASAN_OPTIONS=detect_leaks=0"};
   return Run(argv, options);
 }
-
-std::string MsiInfo() {
-  std::string p = TS_MSIINFO;
-  return (!p.empty() && fs::exists(p)) ? p : std::string();
-}
-
-std::string MsiBuild() {
-  std::string p = TS_MSIBUILD;
-  return (!p.empty() && fs::exists(p)) ? p : std::string();
-}
-
-std::string Msisql() { return TS_MSISQL; }
 
 bool RunningInCi() {
   const char* ci = std::getenv("CI");
@@ -168,14 +162,12 @@ void PutEscaped(std::string& out, const std::string& text) {
 }  // namespace
 
 std::string FieldText(MSIHANDLE record, UINT field) {
-  DWORD size = 0;
   char probe[1] = {0};
-  DWORD cap = 1;
-  UINT r = MsiRecordGetStringA(record, field, probe, &cap);
+  DWORD size = 1;
+  UINT r = MsiRecordGetStringA(record, field, probe, &size);
   if (r == ERROR_SUCCESS) return std::string();
   if (r != ERROR_MORE_DATA) return "<error " + std::to_string(r) + ">";
-  size = cap + 1;
-  std::string buffer(size, '\0');
+  std::string buffer(++size, '\0');
   r = MsiRecordGetStringA(record, field, buffer.data(), &size);
   if (r != ERROR_SUCCESS) return "<error " + std::to_string(r) + ">";
   buffer.resize(size);
@@ -308,6 +300,21 @@ std::map<std::string, Bytes> OracleStreams(const fs::path& package) {
 std::string OracleSummary(const fs::path& package) {
   RunResult r = Run({MsiInfo(), "suminfo", package.string()});
   return r.out + (r.exit_code == 0 ? std::string() : "exit " + std::to_string(r.exit_code) + r.err);
+}
+
+std::vector<std::string> SplitText(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  return parts;
+}
+
+std::string SortedAfterHeader(const std::string& text) {
+  std::vector<std::string> lines = SplitText(text);
+  if (!lines.empty()) std::sort(lines.begin() + 1, lines.end());
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
+  return out;
 }
 
 std::string FirstDifference(const std::string& a, const std::string& b) {

@@ -144,6 +144,12 @@ std::string OracleDumpTables(const fs::path& package, const std::vector<std::str
 std::map<std::string, Bytes> OracleStreams(const fs::path& package);
 std::string OracleSummary(const fs::path& package);
 
+// The parts of a text between `separator`s (its lines by default).
+std::vector<std::string> SplitText(const std::string& text, char separator = '\n');
+// The text with its lines after the first sorted: a SELECT's rows come in
+// no promised order.
+std::string SortedAfterHeader(const std::string& text);
+
 // First difference of two texts, for failure messages.
 std::string FirstDifference(const std::string& a, const std::string& b);
 

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <sstream>
 
 #include "cfb/compound_file.h"
 #include "cfb/compound_file_reader.h"
@@ -22,21 +21,6 @@ namespace {
 
 using namespace ts;
 
-std::string SortedBody(const std::string& select) {
-  const size_t header_end = select.find('\n');
-  if (header_end == std::string::npos) return select;
-  std::vector<std::string> lines;
-  std::istringstream in(select.substr(header_end + 1));
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  std::sort(lines.begin(), lines.end());
-  std::string out = select.substr(0, header_end + 1);
-  for (const auto& l : lines) out += l + "\n";
-  return out;
-}
-
-// A SELECT's header line, then its rows sorted.
-std::string SortedSelect(MSIHANDLE db, const std::string& sql) { return SortedBody(Select(db, sql)); }
-
 // Every persistent table ("== NAME" then its header and its rows sorted,
 // so that row order does not matter) and every stream's size and bytes
 // but the summary information's.
@@ -45,7 +29,7 @@ std::string Contents(const fs::path& package) {
   if (Open(package, MSIDBOPEN_READONLY_A, db) != ERROR_SUCCESS) return "cannot open";
   std::string out;
   for (const auto& t : TableNames(db)) {
-    out += "== " + t + "\n" + SortedBody(Select(db, "SELECT * FROM `" + t + "`"));
+    out += "== " + t + "\n" + SortedAfterHeader(Select(db, "SELECT * FROM `" + t + "`"));
   }
   for (const auto& [name, bytes] : EngineStreams(db)) {
     // Transforms do not carry the summary information.
@@ -96,7 +80,7 @@ std::string View(const fs::path& package, const fs::path& transform, UINT* resul
   if (r == ERROR_SUCCESS) r = MsiDatabaseApplyTransformA(db, transform.c_str(), MSITRANSFORM_ERROR_VIEWTRANSFORM);
   if (result != nullptr) *result = r;
   if (r != ERROR_SUCCESS) return "error " + std::to_string(r);
-  std::string rows = SortedBody(Select(db, "SELECT * FROM `_TransformView`"));
+  std::string rows = SortedAfterHeader(Select(db, "SELECT * FROM `_TransformView`"));
   std::string out;
   for (char c : rows.substr(rows.find('\n') + 1)) {
     if (c == '\t') out += " | ";
@@ -376,8 +360,8 @@ TEST(Patch, CorpusPatchListsTransformsAndEachCanBeViewed) {
   ASSERT_EQ(MsiDatabaseApplyTransformA(empty, patch.c_str(), 0), ERROR_INSTALL_TRANSFORM_FAILURE);
   // The transforms are sub-storages of the patch, reached through it.
   EXPECT_EQ(MsiDatabaseApplyTransformA(db, ":#T1ToU1", MSITRANSFORM_ERROR_VIEWTRANSFORM), ERROR_SUCCESS);
-  EXPECT_EQ(SortedSelect(db, "SELECT `Table`, `Column`, `Row`, `Data`, `Current` FROM `_TransformView` "
-                            "WHERE `Table` = 'Patch'"),
+  EXPECT_EQ(SortedAfterHeader(Select(db, "SELECT `Table`, `Column`, `Row`, `Data`, `Current` "
+                                        "FROM `_TransformView` WHERE `Table` = 'Patch'")),
             "Table\tColumn\tRow\tData\tCurrent\n"
             "Patch\tAttributes\t\t1282\t4\n"    // i2
             "Patch\tCREATE\t\t\t\n"
