@@ -5,6 +5,7 @@
 // wrote: the round trips in tests/engine_write).
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 #include "cfb/compound_file.h"
 #include "cfb/compound_file_reader.h"
@@ -85,10 +86,8 @@ void ExpectSame(const StorageTree& want, const cfbtest::Storage& got, const Comp
   if (id != CompoundFileReader::kRootId) {
     EXPECT_TRUE(want.name == got.name && want.name == entry.name);
   }
-  EXPECT_TRUE(want.clsid == got.clsid && want.clsid == entry.clsid);
-  EXPECT_TRUE(want.state_bits == got.state_bits && want.state_bits == entry.state_bits);
-  EXPECT_TRUE(want.created == got.created && want.created == entry.created);
-  EXPECT_TRUE(want.modified == got.modified && want.modified == entry.modified);
+  const auto meta = [](const auto& e) { return std::tuple(e.clsid, e.state_bits, e.created, e.modified); };
+  EXPECT_TRUE(meta(want) == meta(got) && meta(want) == meta(entry)) << "class id, state bits or times";
   const auto streams = Sorted(want.streams);
   const auto storages = Sorted(want.storages);
   ASSERT_EQ(streams.size(), got.streams.size());

@@ -1,12 +1,13 @@
-// SELECT as the tools rely on it: the installer's row order, joins,
-// DISTINCT, ORDER BY on stored values, conditions, markers, temporary rows.
-// (Unknown names: tests/differential's errors.sql.)
+// SELECT where libmsi cannot be asked: temporary rows among the stored ones,
+// markers, conditions refused when the view opens. (Row order, joins,
+// DISTINCT, ORDER BY and conditions on stored rows: tests/differential's
+// dialect fixture; unknown names: its errors.sql.)
 #include "engine_util.h"
 
 namespace enginetest {
 namespace {
 
-TEST(Select, AnswersAsTheInstallerDoes) {
+TEST(Select, TemporaryRowsMarkersAndRefusedConditions) {
   ts::TempDir dir;
   ASSERT_EQ(MakePackage(dir / "t.msi",
                         {"CREATE TABLE Ta (K CHAR(10) NOT NULL, N SHORT, S CHAR(20) PRIMARY KEY K)",
@@ -32,26 +33,11 @@ TEST(Select, AnswersAsTheInstallerDoes) {
       // Rows in key order of string ids; ORDER BY on stored values, null first.
       {"SELECT K FROM Ta", {"zulu", "alpha", "mike", "kilo"}},
       {"SELECT K, N FROM Ta ORDER BY N", {"alpha|1", "mike|2", "zulu|3", "kilo|9"}},
-      {"SELECT K FROM Ta ORDER BY K", {"zulu", "alpha", "mike", "kilo"}},
       {"SELECT K, S FROM Ta ORDER BY S", {"mike|~", "zulu|x", "kilo|x", "alpha|y"}},
       {"SELECT W, V FROM Tb ORDER BY V", {"zulu|~", "b1|-7", "alpha|5", "b2|100000"}},
-      {"SELECT W FROM Tb", {"zulu", "alpha", "b1", "b2"}},
-      // Cross products vary the first table fastest; joins follow the last.
-      {"SELECT Ta.K, Tb.W FROM Ta, Tb WHERE Ta.N < 3",
-       {"alpha|zulu", "mike|zulu", "alpha|alpha", "mike|alpha", "alpha|b1", "mike|b1", "alpha|b2",
-        "mike|b2"}},
-      {"SELECT Ta.K, Tb.V FROM Ta, Tb WHERE Ta.K = Tb.W", {"zulu|~", "alpha|5"}},
       {"SELECT Ta.K, Tb.V FROM Ta, Tb WHERE Tb.W = Ta.K", {"zulu|~", "alpha|5"}},
-      {"SELECT Ta.K FROM Tb, Ta WHERE Ta.K = Tb.W AND Ta.N > 0", {"zulu", "alpha"}},
-      // DISTINCT keeps the first of equal rows.
       {"SELECT DISTINCT S FROM Ta", {"x", "y", "~"}},
-      {"SELECT DISTINCT S FROM Ta ORDER BY S", {"~", "x", "y"}},
-      // Conditions on numbers, text and null; text has no order.
-      {"SELECT K FROM Ta WHERE N >= 2 AND N <= 3", {"zulu", "mike"}},
-      {"SELECT K FROM Ta WHERE N < 2 OR (N = 3 AND S = 'x')", {"zulu", "alpha"}},
-      {"SELECT K FROM Ta WHERE S IS NULL", {"mike"}},
-      {"SELECT K FROM Ta WHERE S IS NOT NULL", {"zulu", "alpha", "kilo"}},
-      {"SELECT K FROM Ta WHERE S <> 'x'", {"alpha", "mike"}},
+      // Text has no order.
       {"SELECT K FROM Ta WHERE S < 'z'", {"error 1615"}},
       {"SELECT K FROM Ta WHERE N = 1 OR K >= ?", {"error 1615"}, "a"},
       // Markers take their values from the record; a quote is a character.
@@ -62,7 +48,6 @@ TEST(Select, AnswersAsTheInstallerDoes) {
       // System tables describe the database.
       {"SELECT Name FROM _Tables", {"Ta", "Tb"}},
       {"SELECT Name, Type FROM _Columns WHERE `Table` = 'Tb'", {"W|11530", "V|4356"}},
-      {"SELECT Name FROM _Streams", {"\005SummaryInformation"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql + (" with " + c.marker));

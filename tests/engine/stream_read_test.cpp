@@ -1,5 +1,6 @@
 // Streams read in pieces from where they lie in the file: every piece,
-// at any offset and of any length, is the same as the bytes read whole.
+// at any offset and of any length, is the same as the bytes read whole; and
+// fields that have no stream to read.
 #include <gtest/gtest.h>
 
 #include "support.h"
@@ -48,7 +49,7 @@ TEST(StreamPieces, EveryPieceOfEveryCorpusStreamMatchesTheWholeStream) {
   }
 }
 
-TEST(StreamPieces, ReadingAtAnOffsetLeavesTheSequentialPositionAlone) {
+TEST(StreamPieces, SequentialPositionAndFieldsWithoutAStream) {
   Handle record(MsiCreateRecord(2));
   const std::string data = "0123456789";
   ASSERT_EQ(MsiExtRecordSetStreamData(record, 2, data.data(), static_cast<DWORD>(data.size())), 0u);
@@ -76,6 +77,12 @@ TEST(StreamPieces, ReadingAtAnOffsetLeavesTheSequentialPositionAlone) {
     n = 4;
     EXPECT_EQ(MsiExtRecordReadStreamAt(c.record, c.field, 0, buffer, &n), c.result) << c.what;
   }
+  // A null field has no stream: size 0 and the buffer untouched; nor has a missing file.
+  char kept[] = "apple";
+  n = sizeof kept;
+  EXPECT_EQ(MsiRecordReadStream(record, 1, kept, &n), static_cast<UINT>(ERROR_INVALID_DATA));
+  EXPECT_TRUE(n == 0 && std::string(kept) == "apple");
+  EXPECT_EQ(MsiRecordSetStreamA(record, 1, "/nonexistent/file"), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
   MsiRecordSetInteger(record, 1, 5);
   n = 4;
   EXPECT_EQ(MsiExtRecordReadStreamAt(record, 1, 0, buffer, &n), static_cast<UINT>(ERROR_INVALID_DATATYPE));

@@ -1,9 +1,10 @@
 // The string pool as stored (header, then one length/count pair a string)
-// and as changed; and stream names, which share its compact alphabet.
+// and its lookups as it changes. (Long strings: engine_write's commit
+// limits; freed ids and text a codepage cannot hold: its statements and
+// dialect cases.)
 #include <gtest/gtest.h>
 
 #include "storage/string_pool.h"
-#include "stream_name.h"
 
 namespace msi {
 namespace {
@@ -34,21 +35,6 @@ TEST(StringPool, DecodesIdsCountsAndTheCodepage) {
   EXPECT_EQ((*utf8)->Utf8(1), "\xEF\xBF\xBD" "a");
 }
 
-TEST(StringPool, LongStringsTakeTwoEntriesButOneId) {
-  const size_t big = 70000;
-  std::vector<uint8_t> data(big, 'x');
-  data.push_back('y');
-  data.push_back('z');
-  // 3-byte references; id 1 as a marker entry with the high word, then the
-  // low word; id 2 "yz".
-  auto sp = StringPool::Load(Pool({0, 0x8000, 0, big >> 16, big & 0xFFFF, 1, 2, 1}), data);
-  ASSERT_TRUE(sp.ok());
-  EXPECT_TRUE((*sp)->long_refs_flag());
-  EXPECT_EQ((*sp)->codepage(), 0);
-  EXPECT_EQ((*sp)->Utf8(1).size(), big);
-  EXPECT_EQ((*sp)->Utf8(2), "yz") << "the long entry garbled the strings after it";
-}
-
 TEST(StringPool, DamageIsInvalidData) {
   // A length beyond the data; a long-string marker with no low word after it.
   for (auto words : {std::vector<uint16_t>{1252, 0, 5, 1}, std::vector<uint16_t>{1252, 0, 0, 1}}) {
@@ -56,33 +42,6 @@ TEST(StringPool, DamageIsInvalidData) {
     ASSERT_FALSE(sp.ok());
     EXPECT_EQ(sp.status().code(), 13u);
   }
-}
-
-TEST(StringPool, AddingReusesTextAndFreeIds) {
-  auto p = StringPool::CreateEmpty(1252);
-  auto a = p->AddRef("alpha", true);
-  ASSERT_TRUE(a && *a == 1u);
-  EXPECT_EQ(*p->AddRef("beta", true), 2u);
-  EXPECT_EQ(*p->AddRef("alpha", true), 1u);
-  EXPECT_EQ(p->RefCount(1), 2u);
-  // A commit that finds "alpha" unused frees its id for the next string.
-  p->SetCounts({0, 0, 1});
-  EXPECT_FALSE(p->IsUsed(1));
-  EXPECT_EQ(*p->AddRef("gamma", true), 1u);
-  EXPECT_EQ(p->Utf8(1), "gamma");
-  // Text the codepage cannot hold is kept and marked, so a commit can
-  // refuse it; a codepage that holds it re-encodes it under the same id.
-  auto han = p->AddRef("\xE4\xB8\xAD", true);
-  ASSERT_TRUE(han.has_value());
-  EXPECT_TRUE(p->Unencodable(*han));
-  EXPECT_FALSE(p->Unencodable(1));
-  EXPECT_EQ(p->Utf8(*han), "\xE4\xB8\xAD");
-  EXPECT_EQ(*p->AddRef("\xE4\xB8\xAD", false), *han);
-  ASSERT_TRUE(p->SetCodepage(936));
-  EXPECT_FALSE(p->Unencodable(*han));
-  EXPECT_EQ(p->Bytes(*han), "\xD6\xD0");
-  EXPECT_EQ(p->Find("\xE4\xB8\xAD"), *han);
-  EXPECT_FALSE(p->SetCodepage(9999));
 }
 
 // Lookups are answered by a scan at first and by an index later, and the
@@ -114,27 +73,6 @@ TEST(StringPool, RememberedLookupsFollowEveryChange) {
   p.Release(*t, false);
   p.SetCounts({0, 1, 1, 1, 1});
   EXPECT_EQ(p.Find("temp"), 0u);
-}
-
-TEST(StreamName, EncodesInTheCompactAlphabetAndRoundTrips) {
-  // Pairs share a unit ('0' is 0, 'A' 10); a lone one takes the single
-  // form; others stay and break pairs; table streams carry the marker.
-  const struct {
-    std::u16string name;
-    bool table;
-    std::u16string stored;
-  } cases[] = {{u"0A", false, {char16_t(0x3800 + (10 << 6))}},
-               {u"_", false, {char16_t(0x4800 + 63)}},
-               {u"a-b", false, {char16_t(0x4800 + 36), u'-', char16_t(0x4800 + 37)}},
-               {u"_S", true, {kTableStreamMarker, char16_t(0x3800 + 63 + (28 << 6))}}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(EncodeStreamName(c.name, c.table), c.stored);
-    bool is_table = !c.table;
-    EXPECT_EQ(DecodeStreamName(c.stored, &is_table), c.name);
-    EXPECT_EQ(is_table, c.table);
-  }
-  // 62 characters of the alphabet fit the 31 units a compound file allows.
-  EXPECT_EQ(EncodeStreamName(std::u16string(62, u'x'), false).size(), 31u);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 // that count. After each failure the operation is simply made again, and
 // the database must end exactly as after the clean run. (Real exhaustion
 // under an address-space limit: tests/engine/result_memory_test.cpp.)
-#include <cctype>
 #include <functional>
 #include <new>
 #include <set>
@@ -193,7 +192,7 @@ struct Env {
 };
 
 struct Operation {
-  const char* name;
+  const char* name;  // the test's name
   LPCSTR mode;  // how the package is opened before the operation (kNoOpen: not at all)
   std::function<UINT(Env&)> run;
   // Answers a repeat may give once a first, failed attempt had already done
@@ -232,14 +231,15 @@ std::vector<Operation> Operations() {
     };
   };
   return {
-      {"open read-only", kNoOpen, open(MSIDBOPEN_READONLY_A)},
-      {"open for writing (the lock is released when the open fails)", kNoOpen, open(MSIDBOPEN_TRANSACT_A)},
-      {"SELECT with a join and ORDER BY, every row fetched", MSIDBOPEN_READONLY_A,
+      {"OpenReadOnly", kNoOpen, open(MSIDBOPEN_READONLY_A)},
+      // The lock is released when the open fails.
+      {"OpenForWriting", kNoOpen, open(MSIDBOPEN_TRANSACT_A)},
+      {"SelectJoinOrderBy", MSIDBOPEN_READONLY_A,
        Read("SELECT `Property`.`Value`, `Item`.`Id`, `Item`.`Data` FROM `Property`, `Item` "
             "WHERE `Item`.`Size` > 5 OR `Item`.`Id` = 4 ORDER BY `Item`.`Id`")},
-      {"SELECT DISTINCT, every row fetched", MSIDBOPEN_READONLY_A,
+      {"SelectDistinct", MSIDBOPEN_READONLY_A,
        Read("SELECT DISTINCT `Group` FROM `Item`")},
-      {"fetching row by row, a failed fetch made again", MSIDBOPEN_READONLY_A,
+      {"FetchRowByRow", MSIDBOPEN_READONLY_A,
        [](Env& e) {
          // Goes on where a failed call left off: no row may be lost.
          for (UINT r; e.rec != 0 || (r = MsiViewFetch(e.view, &e.rec)) != ERROR_NO_MORE_ITEMS;) {
@@ -254,25 +254,25 @@ std::vector<Operation> Operations() {
          return 0u;
        },
        {}, OpenView("SELECT `Property`, `Value` FROM `Property`")},
-      {"answers that are no result codes", MSIDBOPEN_READONLY_A,
+      {"AnswersThatAreNoResultCodes", MSIDBOPEN_READONLY_A,
        [](Env& e) {
          const MSIHANDLE rec = MsiCreateRecord(3);
          const bool ok = MsiDatabaseIsTablePersistentW(e.db, u"Item") == MSICONDITION_TRUE && rec != 0;
          MsiCloseHandle(rec);
          return ok ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
        }},
-      {"INSERT with markers", MSIDBOPEN_TRANSACT_A,
+      {"InsertWithMarkers", MSIDBOPEN_TRANSACT_A,
        Statement("INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)"), {ERROR_FUNCTION_FAILED},
        [](Env& e) { MakeRecord({"Delta", "Äpfel und Öl"}, &e.rec); }},
-      {"UPDATE of every row", MSIDBOPEN_TRANSACT_A, Statement("UPDATE `Property` SET `Value` = 'neu ü'")},
-      {"DELETE by a WHERE", MSIDBOPEN_TRANSACT_A, Statement("DELETE FROM `Item` WHERE `Group` = 'a'")},
-      {"CREATE TABLE", MSIDBOPEN_TRANSACT_A,
+      {"UpdateEveryRow", MSIDBOPEN_TRANSACT_A, Statement("UPDATE `Property` SET `Value` = 'neu ü'")},
+      {"DeleteByWhere", MSIDBOPEN_TRANSACT_A, Statement("DELETE FROM `Item` WHERE `Group` = 'a'")},
+      {"CreateTable", MSIDBOPEN_TRANSACT_A,
        Statement("CREATE TABLE `Colour` (`Name` CHAR(20) NOT NULL, `Wert` SHORT PRIMARY KEY `Name`)"),
        {ERROR_BAD_QUERY_SYNTAX}},
-      {"ALTER TABLE ADD", MSIDBOPEN_TRANSACT_A, Statement("ALTER TABLE `Item` ADD `Note` CHAR(30)"),
+      {"AlterTableAdd", MSIDBOPEN_TRANSACT_A, Statement("ALTER TABLE `Item` ADD `Note` CHAR(30)"),
        {ERROR_BAD_QUERY_SYNTAX}},  // the column exists already
-      {"DROP TABLE", MSIDBOPEN_TRANSACT_A, Statement("DROP TABLE `Item`"), {ERROR_BAD_QUERY_SYNTAX}},
-      {"Modify: update a fetched row, insert, delete", MSIDBOPEN_TRANSACT_A,
+      {"DropTable", MSIDBOPEN_TRANSACT_A, Statement("DROP TABLE `Item`"), {ERROR_BAD_QUERY_SYNTAX}},
+      {"ModifyUpdateInsertDelete", MSIDBOPEN_TRANSACT_A,
        [](Env& e) {
          MSIHANDLE row = 0, add = 0, gone = 0;
          UINT r = MsiViewExecute(e.view, 0);
@@ -287,27 +287,27 @@ std::vector<Operation> Operations() {
          return r == ERROR_FUNCTION_FAILED ? ERROR_SUCCESS : r;  // deleted by a first try
        },
        {}, OpenView("SELECT `Property`, `Value` FROM `Property`")},
-      {"commit", MSIDBOPEN_TRANSACT_A, [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
+      {"Commit", MSIDBOPEN_TRANSACT_A, [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
        [](Env& e) {
          Exec(e.db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Zeta', 'Zêta')");
          Exec(e.db, "UPDATE `Item` SET `Size` = 99 WHERE `Id` = 2");
        },
        [](Env& e) { return DumpFile(e.package) + Dump(e.db); }},
-      {"commit to an output path", kNoOpen, [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
+      {"CommitToAnOutputPath", kNoOpen, [](Env& e) { return MsiDatabaseCommit(e.db); }, {},
        [](Env& e) {
          MsiOpenDatabaseA(e.package.c_str(), (e.dir / "out.msi").c_str(), &e.db);
          Exec(e.db, "DELETE FROM `Property` WHERE `Property` = 'Alpha'");
        },
        [](Env& e) { return DumpFile(e.dir / "out.msi") + DumpFile(e.package); }},
-      {"import an archive", MSIDBOPEN_TRANSACT_A,
+      {"ImportAnArchive", MSIDBOPEN_TRANSACT_A,
        [](Env& e) { return MsiDatabaseImportA(e.db, e.dir.c_str(), "Extra.idt"); }, {},
        [](Env& e) {
          ts::WriteText(e.dir / "Extra.idt", "Key\tText\r\ns20\tL0\r\nExtra\tKey\r\nk1\tone\r\nk2\ttwo\r\n");
        }},
-      {"export a table", MSIDBOPEN_READONLY_A,
+      {"ExportATable", MSIDBOPEN_READONLY_A,
        [](Env& e) { return MsiDatabaseExportA(e.db, "Item", e.dir.c_str(), "Item.idt"); }, {}, [](Env&) {},
        [](Env& e) { return ts::ReadText(e.dir / "Item.idt") + Dump(e.db); }},
-      {"records: text, integers, streams", kNoOpen,
+      {"RecordsTextIntegersStreams", kNoOpen,
        [](Env& e) {
          static const std::vector<char> blob(70000, 'q');
          WCHAR wide[64];
@@ -328,7 +328,7 @@ std::vector<Operation> Operations() {
          return text + "|" + std::to_string(MsiRecordGetInteger(e.rec, 2)) + "|" +
                 std::to_string(MsiRecordDataSize(e.rec, 3));
        }},
-      {"column information and primary keys", MSIDBOPEN_READONLY_A,
+      {"ColumnInfoAndPrimaryKeys", MSIDBOPEN_READONLY_A,
        [](Env& e) {
          e.out.clear();
          MSIHANDLE names = 0, types = 0, keys = 0;
@@ -411,18 +411,7 @@ TEST_P(FailingAllocator, EveryFailureGivesACodeAndTheEngineWorksAfterwards) {
   EXPECT_GT(failures, 0) << "no allocation was made to fail";
 }
 
-std::string OperationName(const ::testing::TestParamInfo<size_t>& info) {
-  std::string name;
-  for (char c : std::string(Operations()[info.param].name)) {
-    if (std::isalnum(static_cast<unsigned char>(c))) name.push_back(c);
-    else if (!name.empty() && name.back() != '_') name.push_back('_');
-    if (name.size() >= 40) break;
-  }
-  while (!name.empty() && name.back() == '_') name.pop_back();
-  return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(EntryPoints, FailingAllocator, ::testing::Range<size_t>(0, Operations().size()),
-                         OperationName);
+                         [](const auto& info) { return std::string(Operations()[info.param].name); });
 
 }  // namespace

@@ -6,21 +6,18 @@
 
 namespace {
 
-class Handle {
- public:
+// The fuzz target shares this file without the tests' support library.
+struct Handle {
+  MSIHANDLE h = 0;
   Handle() = default;
-  ~Handle() { MsiCloseHandle(h_); }
   Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
+  ~Handle() { MsiCloseHandle(h); }
   MSIHANDLE* out() {
-    MsiCloseHandle(h_);
-    h_ = 0;
-    return &h_;
+    MsiCloseHandle(h);
+    h = 0;
+    return &h;
   }
-  operator MSIHANDLE() const { return h_; }
-
- private:
-  MSIHANDLE h_ = 0;
+  operator MSIHANDLE() const { return h; }
 };
 
 struct Reader : ReadOutcome {

@@ -186,14 +186,6 @@ static int select_one(LibmsiDatabase *db, const char *statement, int number)
     return status;
 }
 
-static int select_all(int count, char **statements, LibmsiDatabase *db)
-{
-    int status = 0;
-    for (int i = 0; i < count && status == 0; ++i)
-        status = select_one(db, statements[i], i + 1);
-    return status;
-}
-
 /* ---- write ---------------------------------------------------------- */
 
 static unsigned execute(LibmsiDatabase *db, const char *statement)
@@ -306,14 +298,17 @@ int main(int argc, char **argv)
         return fail_as("opening the package", error, 110);
     }
     int status = 2;
-    if (strcmp(command, "select") == 0)
-        status = select_all(argc - first, argv + first, db);
-    else if (strcmp(command, "write") == 0)
+    if (strcmp(command, "select") == 0) {
+        status = 0;
+        for (int i = first; i < argc && status == 0; ++i)
+            status = select_one(db, argv[i], i - first + 1);
+    } else if (strcmp(command, "write") == 0) {
         status = write_all(argc - first, argv + first, db);
-    else if (strcmp(command, "summary") == 0)
+    } else if (strcmp(command, "summary") == 0) {
         status = show_summary(db);
-    else if (strcmp(command, "set-summary") == 0)
+    } else if (strcmp(command, "set-summary") == 0) {
         status = set_summary(argc - first, argv + first, db);
+    }
     g_object_unref(db);
     if (fflush(stdout) != 0 && status == 0) {
         fprintf(stderr, "libmsi_oracle: error 29: writing the output failed\n");
