@@ -1,5 +1,4 @@
 // "Execute!" and the result page it writes.
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QtTest>
@@ -7,7 +6,6 @@
 
 #include "Packages.h"
 #include "Recorders.h"
-#include "VintrelDlg.h"
 
 class QueryBuilderTest : public QObject {
   Q_OBJECT
@@ -21,7 +19,7 @@ class QueryBuilderTest : public QObject {
   ScriptedChooser m_chooser;
 
   void Execute(const QString& database, const QString& statement) {
-    m_dialog->findChild<QLineEdit*>("edit1000_Database")->setText(database);
+    SetDatabase(*m_dialog, database);
     m_dialog->findChild<QPlainTextEdit*>("edit1002_Sql")->setPlainText(statement);
     m_dialog->OnExecute();
   }
@@ -40,12 +38,7 @@ class QueryBuilderTest : public QObject {
     m_startDir = QDir::currentPath();
     m_cwd = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir::setCurrent(m_cwd->path()));
-    m_dialog = std::make_unique<CVintrelDlg>();
-    m_box.shown.clear();
-    m_opener.opened.clear();
-    m_dialog->SetMessageBox(&m_box);
-    m_dialog->SetDocumentOpener(&m_opener);
-    m_dialog->SetPackageChooser(&m_chooser);
+    m_dialog = RecordedWindow(m_box, m_chooser, m_opener);
   }
   void cleanup() {
     m_dialog.reset();

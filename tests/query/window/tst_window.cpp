@@ -13,7 +13,6 @@
 #include "ApplicationMessageBox.h"
 
 #include "Recorders.h"
-#include "VintrelDlg.h"
 
 class WindowTest : public QObject {
   Q_OBJECT
@@ -48,12 +47,7 @@ class WindowTest : public QObject {
 
  private slots:
   void init() {
-    m_dialog = std::make_unique<CVintrelDlg>();
-    m_box.shown.clear();
-    m_chooser = ScriptedChooser();
-    m_dialog->SetMessageBox(&m_box);
-    m_dialog->SetPackageChooser(&m_chooser);
-    m_dialog->SetDocumentOpener(&m_opener);
+    m_dialog = RecordedWindow(m_box, m_chooser, m_opener);
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
   }
