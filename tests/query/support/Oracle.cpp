@@ -45,12 +45,6 @@ QStringList OracleDialogRows(const QString& package, const QString& table, const
   return rows;
 }
 
-QByteArray OracleStream(const QString& package, const QString& stream, bool* ok) {
-  const ts::RunResult run = ts::Run({ts::MsiInfo(), "extract", package.toStdString(), stream.toStdString()});
-  if (ok) *ok = run.exit_code == 0;
-  return QByteArray::fromStdString(run.out);
-}
-
 QString OracleSnapshot(const QString& package, const QStringList& skipTables) {
   QString snapshot;
   for (const QString& table : OracleRows(package, QStringLiteral("_Tables"))) {

@@ -23,7 +23,6 @@ enum class Rows { Of, Without, NamedOf };
 QStringList OracleDialogRows(const QString& package, const QString& table, const QString& dialog,
                              Rows which = Rows::Of);
 
-QByteArray OracleStream(const QString& package, const QString& stream, bool* ok = nullptr);
 // Every table and stream, to show that a change touched nothing else.
 QString OracleSnapshot(const QString& package, const QStringList& skipTables = {});
 
