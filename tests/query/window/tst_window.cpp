@@ -214,19 +214,6 @@ class WindowTest : public QObject {
     if (!failure.isEmpty()) QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
   }
 
-  void theChooserOffersPackagesInAnyLetterCase() {
-    QFileDialog dialog;
-    FileDialogPackageChooser::Configure(dialog);
-    QCOMPARE(dialog.nameFilters(), (QStringList{"Windows Installer Packages (*.msi)", "Wise Projects (*.wsi)",
-                                                "All Files (*.*)"}));
-    QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
-    QVERIFY(!(dialog.filter() & QDir::CaseSensitive));
-    const QString before = QDir::currentPath();
-    QTemporaryDir dir;
-    dialog.setDirectory(dir.path());
-    QCOMPARE(QDir::currentPath(), before);
-  }
-
   void theRealMessageBoxShowsCaptionTextAndIcon() {
     QString caption, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -245,15 +232,24 @@ class WindowTest : public QObject {
     QCOMPARE(icon, QMessageBox::Critical);
   }
 
+  // The real chooser offers packages in any letter case, leaves the current
+  // folder alone, and gives the full path or nothing.
   void theRealChooserGivesTheFullPathOrNothing() {
     QTemporaryDir dir;
     QFile package(dir.filePath("SETUP.MSI"));
     QVERIFY(package.open(QIODevice::WriteOnly));
     package.close();
+    const QString cwd = QDir::currentPath();
     for (bool accept : {true, false}) {
+      QStringList filters;
+      QFileDialog::FileMode mode = QFileDialog::Directory;
+      bool caseSensitive = true;
       QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog) return;
+        filters = dialog->nameFilters();
+        mode = dialog->fileMode();
+        caseSensitive = dialog->filter() & QDir::CaseSensitive;
         dialog->setDirectory(dir.path());
         dialog->selectFile("SETUP.MSI");
         QDialog* base = dialog;  // accept() is public on QDialog
@@ -263,6 +259,10 @@ class WindowTest : public QObject {
       const ChooserResult result = chooser.Choose(m_dialog.get());
       QCOMPARE(result.path, accept ? QFileInfo(package).absoluteFilePath() : QString());
       QVERIFY(result.failure.isEmpty());
+      QCOMPARE(filters, (QStringList{"Windows Installer Packages (*.msi)", "Wise Projects (*.wsi)", "All Files (*.*)"}));
+      QCOMPARE(mode, QFileDialog::ExistingFile);
+      QVERIFY(!caseSensitive);
+      QCOMPARE(QDir::currentPath(), cwd);
     }
   }
 
@@ -305,18 +305,30 @@ class WindowTest : public QObject {
     QCOMPARE(m_opener.opened, QStringList{"result.html"});
   }
 
-  void failuresBeforeThePageLeaveAnEarlierPageAlone_data() {
+  // Each button's failures: one error box that says why, an earlier page
+  // left alone, nothing opened, extracted or chosen.
+  void everyButtonSaysWhyItFailed_data() {
+    QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("database");
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty path") << "" << "SELECT * FROM `Property`" << "Cannot open database.";
-    QTest::newRow("no such file") << "/nonexistent/x.msi" << "SELECT * FROM `Property`" << "Cannot open database.";
-    QTest::newRow("not a package") << QStringLiteral(VINTREL_SELF_SOURCE) << "SELECT * FROM `Property`" << "Cannot open database.";
-    QTest::newRow("bad syntax") << FixturePackage("dialogs") << "SELEKT nothing" << "Cannot open view.";
-    QTest::newRow("unknown table") << FixturePackage("dialogs") << "SELECT * FROM `Nowhere`" << "Cannot open view.";
-    QTest::newRow("empty statement") << FixturePackage("dialogs") << "" << "Cannot open view.";
+    const QString execute = "button1003_Execute", query = "SELECT * FROM `Property`";
+    const QString open = "Cannot open database.", view = "Cannot open view.", dialogs = FixturePackage("dialogs");
+    QTest::newRow("empty path") << execute << "" << query << open;
+    QTest::newRow("no such file") << execute << "/nonexistent/x.msi" << query << open;
+    QTest::newRow("not a package") << execute << QStringLiteral(VINTREL_SELF_SOURCE) << query << open;
+    QTest::newRow("bad syntax") << execute << dialogs << "SELEKT nothing" << view;
+    QTest::newRow("unknown table") << execute << dialogs << "SELECT * FROM `Nowhere`" << view;
+    QTest::newRow("empty statement") << execute << dialogs << "" << view;
+    QTest::newRow("streams, empty path") << "button1006_StreamList" << "" << "" << open;
+    QTest::newRow("extract, empty path") << "button1004_Extract" << "" << "" << open;
+    QTest::newRow("extract, nothing selected") << "button1004_Extract" << dialogs << "" << "Cannot fetch record.";
+    QTest::newRow("dialogs, empty path") << "button1008_DialogList" << "" << "" << open;
+    QTest::newRow("delete, empty path") << "button1005_Delete" << "" << "" << open;
+    QTest::newRow("copy, empty path") << "button1010_CopyTo" << "" << "" << "Cannot open source database.";
   }
-  void failuresBeforeThePageLeaveAnEarlierPageAlone() {
+  void everyButtonSaysWhyItFailed() {
+    QFETCH(QString, button);
     QFETCH(QString, database);
     QFETCH(QString, statement);
     QFETCH(QString, message);
@@ -324,12 +336,16 @@ class WindowTest : public QObject {
     QVERIFY(earlier.open(QIODevice::WriteOnly));
     earlier.write("earlier page");
     earlier.close();
-    Execute(database, statement);
+    SetDatabase(*m_dialog, database);
+    Find<QPlainTextEdit>("edit1002_Sql")->setPlainText(statement);
+    QTest::mouseClick(Find<QPushButton>(qPrintable(button)), Qt::LeftButton);
     QCOMPARE(m_box.Texts(), QStringList{message});
     QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
     QCOMPARE(m_box.shown[0].caption, QCoreApplication::applicationName());
     QCOMPARE(Page(), QByteArray("earlier page"));
     QVERIFY(m_opener.opened.isEmpty());
+    QVERIFY(TmpEntries().isEmpty());
+    QCOMPARE(m_chooser.calls, 0);
   }
 
   void aChangingStatementLeavesThePackageAsItWas() {
@@ -441,23 +457,15 @@ class WindowTest : public QObject {
     QCOMPARE(Streams()->currentIndex(), 0);
   }
 
-  void failuresSayWhyAndWriteNothing() {
-    SetDatabase(*m_dialog, "");
+  // A failed listing keeps the items and selects the first; a temporary
+  // folder that is not there takes no file.
+  void failedListingOrExtractionWritesNothing() {
     m_dialog->OnStreamList();
     QCOMPARE(m_box.Texts(), QStringList{"Cannot open database."});
-    QCOMPARE(m_box.shown[0].icon, MessageIcon::Error);
-    // A failed listing keeps the items and selects the first.
     QCOMPARE(Streams()->count(), 11);
     QCOMPARE(Streams()->currentIndex(), 0);
     m_box.shown.clear();
-    m_dialog->OnExtract();
-    QCOMPARE(m_box.Texts(), QStringList{"Cannot open database."});
-    m_box.shown.clear();
     SetDatabase(*m_dialog, FixturePackage("dialogs"));
-    m_dialog->OnExtract();  // nothing selected: the empty name
-    QCOMPARE(m_box.Texts(), QStringList{"Cannot fetch record."});
-    // A temporary folder that is not there.
-    m_box.shown.clear();
     m_dialog->OnStreamList();
     QVERIFY(Select("Payload.bin"));
     qputenv("TMPDIR", TmpPath("missing").toLocal8Bit());
@@ -545,10 +553,6 @@ class WindowTest : public QObject {
     QCOMPARE(m_box.Texts(), QStringList{"Cannot open view."});
     QCOMPARE(Dialogs()->count(), 0);
     QCOMPARE(Dialogs()->currentIndex(), -1);
-    m_box.shown.clear();
-    SetDatabase(*m_dialog, "");
-    m_dialog->OnDialogList();
-    QCOMPARE(m_box.Texts(), QStringList{"Cannot open database."});
   }
 
   void deleteRemovesExactlyTheDialogsRows_data() {
@@ -646,17 +650,11 @@ class WindowTest : public QObject {
     QCOMPARE(m_dialog->m_strDatabase, self ? target : source);
   }
 
-  void aCancelledChooserOrAnUnopenableSourceChangesNothing() {
+  void aCancelledChooserChangesNothing() {
     ListAndSelect(FixturePackage("dialogs"), "ExitDlg");
-    m_chooser.answer = ChooserResult{};
     m_dialog->OnCopyTo();
     QCOMPARE(m_chooser.calls, 1);
     QCOMPARE(m_box.Texts(), QStringList{"ExitDlg"});
-    m_box.shown.clear();
-    SetDatabase(*m_dialog, "");
-    m_dialog->OnCopyTo();
-    QCOMPARE(m_box.Texts(), QStringList{"Cannot open source database."});
-    QCOMPARE(m_chooser.calls, 1);
   }
 
   // A package that cannot be written, in a folder that cannot take a file, or
