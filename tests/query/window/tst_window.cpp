@@ -47,12 +47,10 @@ class WindowTest : public QObject {
     if (!widget) qFatal("no control %s", name);
     return widget;
   }
+  // A button's, label's or field's text, a group's title.
   static QString TextOf(QWidget* widget) {
-    if (auto* b = qobject_cast<QPushButton*>(widget)) return b->text();
-    if (auto* l = qobject_cast<QLabel*>(widget)) return l->text();
-    if (auto* g = qobject_cast<QGroupBox*>(widget)) return g->title();
-    if (auto* e = qobject_cast<QLineEdit*>(widget)) return e->text();
-    if (auto* p = qobject_cast<QPlainTextEdit*>(widget)) return p->toPlainText();
+    for (const char* name : {"text", "title", "plainText"})
+      if (const QVariant value = widget->property(name); value.isValid()) return value.toString();
     return QString();
   }
 
@@ -125,6 +123,50 @@ class WindowTest : public QObject {
     QDir::setCurrent(m_startDir);
     if (m_savedTmpdir.isNull()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", m_savedTmpdir);
     m_dir.reset();
+  }
+
+  // Tab goes through the controls in template order, past the labels and
+  // group boxes.
+  void controlsComeInTemplateOrderWithTheirTextsAndTabOrder() {
+    const Expected expected[] = {
+        {"static_Database", "QLabel", "&Database:"},
+        {"edit1000_Database", "QLineEdit", ""},
+        {"button1001_Browse", "QPushButton", "&Browse..."},
+        {"edit1002_Sql", "QPlainTextEdit", ""},
+        {"button1003_Execute", "QPushButton", "&Execute!"},
+        {"button1004_Extract", "QPushButton", "E&xtract"},
+        {"button1006_StreamList", "QPushButton", "--->"},
+        {"combo1007_Streams", "QComboBox", ""},
+        {"group_StreamExtractor", "QGroupBox", "Stream Extractor"},
+        {"group_QueryBuilder", "QGroupBox", "Query Builder"},
+        {"button1005_Delete", "QPushButton", "&Delete"},
+        {"button1008_DialogList", "QPushButton", "--->"},
+        {"combo1009_Dialogs", "QComboBox", ""},
+        {"group_DialogManager", "QGroupBox", "Dialog Manager"},
+        {"button1010_CopyTo", "QPushButton", "&Copy To..."},
+    };
+    QList<QWidget*> controls;
+    for (QObject* child : m_dialog->children())
+      if (auto* widget = qobject_cast<QWidget*>(child); widget && !widget->isWindow()) controls << widget;
+    QCOMPARE(controls.size(), int(std::size(expected)));
+    QStringList tabOrder;
+    for (int i = 0; i < controls.size(); ++i) {
+      QCOMPARE(controls[i]->objectName(), QString::fromLatin1(expected[i].objectName));
+      QCOMPARE(QString::fromLatin1(controls[i]->metaObject()->className()),
+               QString::fromLatin1(expected[i].className));
+      QCOMPARE(TextOf(controls[i]), QString::fromLatin1(expected[i].text));
+      QVERIFY2(controls[i]->isVisible(), expected[i].objectName);
+      const bool takesFocus = !qobject_cast<QLabel*>(controls[i]) && !qobject_cast<QGroupBox*>(controls[i]);
+      QCOMPARE(controls[i]->focusPolicy() != Qt::NoFocus, takesFocus);
+      if (takesFocus) tabOrder << controls[i]->objectName();
+    }
+    QWidget* current = Find<QLineEdit>("edit1000_Database");
+    for (int i = 1; i < tabOrder.size(); ++i) {
+      current = current->nextInFocusChain();
+      while (current->focusPolicy() == Qt::NoFocus || current->parentWidget() != m_dialog.get())
+        current = current->nextInFocusChain();
+      QCOMPARE(current->objectName(), tabOrder[i]);
+    }
   }
 
   void theWindowLooksAsItShould() {
