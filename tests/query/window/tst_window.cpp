@@ -592,69 +592,51 @@ class WindowTest : public QObject {
     QCOMPARE(Dialogs()->currentIndex(), -1);
   }
 
-  void deleteRemovesExactlyTheDialogsRows_data() {
-    QTest::addColumn<QString>("original");
-    QTest::addColumn<QString>("dialog");
-    QTest::newRow("ordinary") << FixturePackage("dialogs") << "WelcomeDlg";
-    QTest::newRow("hostile name") << FixturePackage("dialogs") << kHostileName;
-    QTest::newRow("empty name") << FixturePackage("dialogs") << QString();
-    // The tables the package lacks are skipped; the others lose the rows.
-    QTest::newRow("lacking tables") << FixturePackage("partial") << "LicenseDlg";
-    QTest::newRow("corpus") << CorpusPackage("nunit-2.5.2.msi") << "LicenseAgreementDlg";
-  }
-  void deleteRemovesExactlyTheDialogsRows() {
-    QFETCH(QString, original);
-    QFETCH(QString, dialog);
-    if (original.isEmpty()) QSKIP("the shared corpus or its nunit-2.5.2.msi is absent");
-    REQUIRE_LIBMSI();
-    const QString package = CopyPackage(original, *m_dir, "delete.msi");
-    ListAndSelect(package, dialog);
-    if (!dialog.isEmpty()) QVERIFY(!OracleDialogRows(package, "Control", dialog).isEmpty());
-    m_dialog->OnDelete();
-    ExpectDone(dialog);
-    for (const QString& table : kDialogTables)
-      QCOMPARE(OracleRows(package, table), OracleDialogRows(original, table, dialog, Rows::Without));
-    QCOMPARE(OracleSnapshot(package, kDialogTables), OracleSnapshot(original, kDialogTables));
-    // The list is not refreshed; a second deletion matches nothing and says the same.
-    QCOMPARE(Dialogs()->currentText(), dialog);
-    const QString afterFirst = OracleSnapshot(package);
-    m_box.shown.clear();
-    m_dialog->OnDelete();
-    ExpectDone(dialog);
-    QCOMPARE(OracleSnapshot(package), afterFirst);
-  }
-
-  // The target's rows of the dialog, if any, are replaced column by column;
-  // rows the target has no table or column for, and tables the source lacks,
-  // show one error box each.
-  void copyReplacesTheTargetsDialogColumnByName_data() {
+  // Delete removes exactly the dialog's rows (a second time matches nothing
+  // and says the same). Copy To replaces the target's rows of the dialog, if
+  // any, column by column; rows the target has no table or column for, and
+  // tables the source lacks, show one error box each.
+  void deleteAndCopyChangeOnlyTheDialogsRows_data() {
+    QTest::addColumn<bool>("copy");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("original");  // of the target; empty: the source itself
     QTest::addColumn<QString>("dialog");
     QTest::addColumn<QStringList>("failures");  // each box's first, second and last line
     QTest::addColumn<QStringList>("uncopied");  // tables left without the dialog's rows
     const QString dialogs = FixturePackage("dialogs"), reordered = FixturePackage("reordered");
-    QTest::newRow("reordered columns") << dialogs << reordered << "WelcomeDlg" << QStringList() << QStringList();
-    QTest::newRow("hostile name") << dialogs << reordered << kHostileName << QStringList() << QStringList();
-    QTest::newRow("into the source") << dialogs << QString() << "WelcomeDlg" << QStringList() << QStringList();
     const QString putty = CorpusPackage("putty-0.68-installer.msi"), nunit = CorpusPackage("nunit-2.5.2.msi");
-    QTest::newRow("corpus") << (nunit.isEmpty() ? QString() : putty) << nunit << "WelcomeDlg" << QStringList()
-                            << QStringList();
+    // The tables a package lacks are skipped.
+    for (const auto& [name, source, dialog] :
+         {std::tuple{"delete", dialogs, QStringLiteral("WelcomeDlg")},
+          {"delete, hostile name", dialogs, kHostileName},
+          {"delete, empty name", dialogs, QString()},
+          {"delete, lacking tables", FixturePackage("partial"), "LicenseDlg"},
+          {"delete, corpus", nunit, "LicenseAgreementDlg"}})
+      QTest::newRow(name) << false << source << QString() << dialog << QStringList() << kDialogTables;
+    for (const auto& [name, source, original, dialog] :
+         {std::tuple{"copy, reordered columns", dialogs, reordered, QStringLiteral("WelcomeDlg")},
+          {"copy, hostile name", dialogs, reordered, kHostileName},
+          {"copy, into the source", dialogs, QString(), "WelcomeDlg"},
+          {"copy, corpus", nunit.isEmpty() ? QString() : putty, nunit, "WelcomeDlg"}})
+      QTest::newRow(name) << true << source << original << dialog << QStringList() << QStringList();
     // Three controls have no Help column to go to, two events no table.
     const QString target = "Function: CopyRecords Target View|Error: 1615 (0x0000064F)|SELECT ";
     const QString control = target + "`Dialog_`,`Control`,`Type`,`X`,`Y`,`Width`,`Height`,`Attributes`,"
                                      "`Property`,`Text`,`Control_Next`,`Help` FROM Control";
-    const QString event = target + "`Dialog_`,`Control_`,`Event`,`Argument`,`Condition`,`Ordering` FROM ControlEvent";
-    QTest::newRow("target lacking") << dialogs << FixturePackage("lacking") << "ExitDlg"
+    const QString event =
+        target + "`Dialog_`,`Control_`,`Event`,`Argument`,`Condition`,`Ordering` FROM ControlEvent";
+    QTest::newRow("copy, target lacking") << true << dialogs << FixturePackage("lacking") << "ExitDlg"
                                     << QStringList{control, control, control, event, event}
                                     << QStringList{"Control", "ControlEvent"};
-    const QString source = "Function: CopyRecords Source View|Error: 1615 (0x0000064F)|SELECT * FROM %1 WHERE Dialog_=?";
-    QTest::newRow("source lacking") << FixturePackage("partial") << dialogs << "WelcomeDlg"
+    const QString source =
+        "Function: CopyRecords Source View|Error: 1615 (0x0000064F)|SELECT * FROM %1 WHERE Dialog_=?";
+    QTest::newRow("copy, source lacking") << true << FixturePackage("partial") << dialogs << "WelcomeDlg"
                                     << QStringList{source.arg("ControlCondition"), source.arg("ControlEvent"),
                                                    source.arg("EventMapping")}
                                     << QStringList();
   }
-  void copyReplacesTheTargetsDialogColumnByName() {
+  void deleteAndCopyChangeOnlyTheDialogsRows() {
+    QFETCH(bool, copy);
     QFETCH(QString, source);
     QFETCH(QString, original);
     QFETCH(QString, dialog);
@@ -666,9 +648,10 @@ class WindowTest : public QObject {
     if (self) original = source;
     const QString target = CopyPackage(original, *m_dir, "target.msi");
     ListAndSelect(self ? target : source, dialog);
+    if (!copy && !dialog.isEmpty()) QVERIFY(!OracleDialogRows(target, "Control", dialog).isEmpty());
     m_chooser.answer.path = target;
-    m_dialog->OnCopyTo();
-    QCOMPARE(m_chooser.calls, 1);
+    copy ? m_dialog->OnCopyTo() : m_dialog->OnDelete();
+    QCOMPARE(m_chooser.calls, copy ? 1 : 0);
     QStringList boxes;
     for (const ShownMessage& box : m_box.shown) {
       const QStringList lines = box.text.split('\n');
@@ -683,8 +666,15 @@ class WindowTest : public QObject {
                OracleDialogRows(original, table, dialog, Rows::Without));
     }
     QCOMPARE(OracleSnapshot(target, kDialogTables), OracleSnapshot(original, kDialogTables));
-    // The target is used for this copy only.
+    // The list is not refreshed, and the target is used for this copy only.
+    QCOMPARE(Dialogs()->currentText(), dialog);
     QCOMPARE(m_dialog->m_strDatabase, self ? target : source);
+    if (copy) return;
+    const QString afterFirst = OracleSnapshot(target);
+    m_box.shown.clear();
+    m_dialog->OnDelete();
+    ExpectDone(dialog);
+    QCOMPARE(OracleSnapshot(target), afterFirst);
   }
 
   void aCancelledChooserChangesNothing() {
