@@ -99,7 +99,8 @@ TEST(TempFilePath, NamedPathsStayInsideTheFolder) {
 TEST(TempFilePath, UniquePathsAreNewFiles) {
   QTemporaryDir dir;
   const QString folder = QFileInfo(dir.path()).canonicalFilePath();
-  const std::tuple<bool, QString, QString> cases[] = {{true, "", "BR_"}, {false, "", "BR_"}, {true, "VTR", "VTR"}};
+  const std::tuple<bool, QString, QString> cases[] = {
+      {true, "", "BR_"}, {false, "", "BR_"}, {true, "VTR", "VTR"}};
   QStringList paths;
   for (const auto& [unique, name, prefix] : cases) {
     paths << GetTempFilePathIn(folder, unique, name, "");

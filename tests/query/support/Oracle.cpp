@@ -51,8 +51,9 @@ QString OracleSnapshot(const QString& package, const QStringList& skipTables) {
     if (skipTables.contains(table)) continue;
     snapshot += "[table " + table + "]\n" + OracleRows(package, table).join(QLatin1Char('\n')) + "\n";
   }
-  for (const auto& [name, bytes] : ts::OracleStreams(package.toStdString()))
-    snapshot += "[stream " + QString::fromStdString(name) + "] " +
-                QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())).toHex() + "\n";
+  for (const auto& [name, bytes] : ts::OracleStreams(package.toStdString())) {
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    snapshot += "[stream " + QString::fromStdString(name) + "] " + data.toHex() + "\n";
+  }
   return snapshot;
 }

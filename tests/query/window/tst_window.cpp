@@ -298,7 +298,8 @@ class WindowTest : public QObject {
       const ChooserResult result = chooser.Choose(m_dialog.get());
       QCOMPARE(result.path, accept ? QFileInfo(package).absoluteFilePath() : QString());
       QVERIFY(result.failure.isEmpty());
-      QCOMPARE(filters, (QStringList{"Windows Installer Packages (*.msi)", "Wise Projects (*.wsi)", "All Files (*.*)"}));
+      QCOMPARE(filters, (QStringList{"Windows Installer Packages (*.msi)", "Wise Projects (*.wsi)",
+                                     "All Files (*.*)"}));
       QCOMPARE(mode, QFileDialog::ExistingFile);
       QVERIFY(!caseSensitive);
       QCOMPARE(QDir::currentPath(), cwd);
@@ -352,7 +353,8 @@ class WindowTest : public QObject {
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("message");
     const QString execute = "button1003_Execute", query = "SELECT * FROM `Property`";
-    const QString open = "Cannot open database.", view = "Cannot open view.", dialogs = FixturePackage("dialogs");
+    const QString open = "Cannot open database.", view = "Cannot open view.";
+    const QString dialogs = FixturePackage("dialogs");
     QTest::newRow("empty path") << execute << "" << query << open;
     QTest::newRow("no such file") << execute << "/nonexistent/x.msi" << query << open;
     QTest::newRow("not a package") << execute << QStringLiteral(VINTREL_SELF_SOURCE) << query << open;
@@ -361,7 +363,8 @@ class WindowTest : public QObject {
     QTest::newRow("empty statement") << execute << dialogs << "" << view;
     QTest::newRow("streams, empty path") << "button1006_StreamList" << "" << "" << open;
     QTest::newRow("extract, empty path") << "button1004_Extract" << "" << "" << open;
-    QTest::newRow("extract, nothing selected") << "button1004_Extract" << dialogs << "" << "Cannot fetch record.";
+    QTest::newRow("extract, nothing selected")
+        << "button1004_Extract" << dialogs << "" << "Cannot fetch record.";
     QTest::newRow("dialogs, empty path") << "button1008_DialogList" << "" << "" << open;
     QTest::newRow("delete, empty path") << "button1005_Delete" << "" << "" << open;
     QTest::newRow("copy, empty path") << "button1010_CopyTo" << "" << "" << "Cannot open source database.";
@@ -656,12 +659,14 @@ class WindowTest : public QObject {
     for (const ShownMessage& box : m_box.shown) {
       const QStringList lines = box.text.split('\n');
       boxes << (lines.size() == 1 ? box.text : lines[0] + '|' + lines[1] + '|' + lines.last());
-      QCOMPARE(box.icon, boxes.size() == int(m_box.shown.size()) ? MessageIcon::Information : MessageIcon::Error);
+      const bool last = boxes.size() == int(m_box.shown.size());
+      QCOMPARE(box.icon, last ? MessageIcon::Information : MessageIcon::Error);
     }
     QCOMPARE(boxes, failures + QStringList{dialog});
     for (const QString& table : kDialogTables) {
       QCOMPARE(OracleDialogRows(target, table, dialog, Rows::NamedOf),
-               uncopied.contains(table) ? QStringList() : OracleDialogRows(source, table, dialog, Rows::NamedOf));
+               uncopied.contains(table) ? QStringList()
+                                        : OracleDialogRows(source, table, dialog, Rows::NamedOf));
       QCOMPARE(OracleDialogRows(target, table, dialog, Rows::Without),
                OracleDialogRows(original, table, dialog, Rows::Without));
     }
@@ -705,7 +710,8 @@ class WindowTest : public QObject {
     QFETCH(QString, obstacle);
     QFETCH(QStringList, answers);
     QVERIFY(QDir(m_dir->path()).mkdir("locked"));
-    const QString package = CopyPackage(FixturePackage(copy ? "reordered" : "dialogs"), *m_dir, "locked/package.msi");
+    const QString package =
+        CopyPackage(FixturePackage(copy ? "reordered" : "dialogs"), *m_dir, "locked/package.msi");
     const QByteArray before = FileBytes(package);
     std::optional<UnwritableGuard> unwritable;
     std::optional<FileSizeLimitGuard> full;
