@@ -12,34 +12,29 @@
 
 namespace {
 
-std::u16string Repeat(char16_t c, std::size_t count) { return std::u16string(count, c); }
-
-TEST(FormatText, FillsStatementsWithNamesAndNumbers) {
+template <class... Args>
+std::u16string Format(std::u16string_view format, const Args&... args) {
   std::u16string out;
-  FormatText(out, u"SELECT %s FROM %s %s", u"*", std::u16string(u"Control"), u"WHERE Dialog_=?");
-  EXPECT_EQ(out, u"SELECT * FROM Control WHERE Dialog_=?");
-  FormatText(out, u"Error: %d (0x%08X)", 1615u, 1615u);
-  EXPECT_EQ(out, u"Error: 1615 (0x0000064F)");
-  FormatText(out, u"%d|%u|%x|%-4s|%4s|%05d|%%", -42, 7u, 255, u"ab", u"cd", -3);
-  EXPECT_EQ(out, u"-42|7|ff|ab  |  cd|-0003|%");
+  FormatText(out, format, args...);
+  return out;
 }
 
-TEST(FormatText, KeepsPercentSignsInsideArgumentsAndOddFormats) {
-  std::u16string out;
-  FormatText(out, u"%s", u"WHERE Value='100%d %s'");
-  EXPECT_EQ(out, u"WHERE Value='100%d %s'");
-  // More conversions than arguments, an unknown conversion, a lone '%'.
-  FormatText(out, u"a%sb%dc%qd%");
-  EXPECT_EQ(out, u"ab0c%qd%");
-}
-
-TEST(FormatText, TextsAroundTheFirstBufferSizeComeOutWhole) {
+TEST(FormatText, FillsStatementsAndMessages) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {Format(u"SELECT %s FROM %s %s", u"*", std::u16string(u"Control"), u"WHERE Dialog_=?"),
+       u"SELECT * FROM Control WHERE Dialog_=?"},
+      {Format(u"Error: %d (0x%08X)", 1615u, 1615u), u"Error: 1615 (0x0000064F)"},
+      {Format(u"%d|%u|%x|%-4s|%4s|%05d|%%", -42, 7u, 255, u"ab", u"cd", -3), u"-42|7|ff|ab  |  cd|-0003|%"},
+      // Percent signs inside arguments stay.
+      {Format(u"%s", u"WHERE Value='100%d %s'"), u"WHERE Value='100%d %s'"},
+      // More conversions than arguments, an unknown conversion, a lone '%'.
+      {Format(u"a%sb%dc%qd%"), u"ab0c%qd%"},
+  };
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+  // Around the first buffer's size and its doublings the text comes out whole.
   for (std::size_t length : {254u, 255u, 256u, 257u, 511u, 512u, 513u, 1023u, 1024u, 5000u}) {
-    const std::u16string text = Repeat(u'x', length - 1);
-    std::u16string out;
-    FormatText(out, u"%s!", text);
-    ASSERT_EQ(out.size(), length) << "length " << length;
-    EXPECT_EQ(out, text + u"!");
+    const std::u16string text(length - 1, u'x');
+    EXPECT_EQ(Format(u"%s!", text), text + u"!") << "length " << length;
   }
 }
 
@@ -49,43 +44,43 @@ TEST(InstallerErrorText, DescribesKnownCodesWithoutTrailingWhiteSpace) {
   for (UINT code : {ERROR_BAD_QUERY_SYNTAX, ERROR_OPEN_FAILED, ERROR_NO_MORE_ITEMS}) {
     const std::u16string text = GetInstallerErrorText(code);
     ASSERT_FALSE(text.empty()) << code;
-    EXPECT_FALSE(text.back() == u' ' || text.back() == u'\n' || text.back() == u'\r' || text.back() == u'\t')
-        << code;
+    EXPECT_EQ(std::u16string(u" \n\r\t").find(text.back()), std::u16string::npos) << code;
     EXPECT_EQ(text, std::u16string(MsiExtResultDescriptionW(code)).substr(0, text.size()));
   }
   EXPECT_TRUE(GetInstallerErrorText(kCodeWithoutDescription).empty());
 }
 
-TEST(InstallerErrorMessage, DetailedFormNamesFunctionCodeAndDescription) {
-  const std::u16string description = GetInstallerErrorText(ERROR_BAD_QUERY_SYNTAX);
-  EXPECT_EQ(InstallerErrorMessage(true, u"CopyRecords Source View", 1615, u""),
-            u"Function: CopyRecords Source View\nError: 1615 (0x0000064F)\nDescription: " + description + u"\n");
-  EXPECT_EQ(InstallerErrorMessage(true, u"CopyRecords Target View", 1615, u"SELECT `A` FROM T"),
-            u"Function: CopyRecords Target View\nError: 1615 (0x0000064F)\nDescription: " + description +
-                u"\n\nAdditional information:\n\nSELECT `A` FROM T");
-}
-
-TEST(InstallerErrorMessage, ShortFormIsTheDescriptionOrTheCode) {
-  EXPECT_EQ(InstallerErrorMessage(false, u"F", 1615, u"info"), GetInstallerErrorText(1615));
-  EXPECT_EQ(InstallerErrorMessage(false, u"F", kCodeWithoutDescription, u""), u"Error: 4242 (0x00001092)");
-}
-
-TEST(ShowInstallerError, CaptionAndIconFollowTheCode) {
-  RecordingMessageBox box;
-  ShowInstallerError(box, true, u"F", ERROR_SUCCESS, u"");
-  ShowInstallerError(box, false, u"F", ERROR_SUCCESS_REBOOT_REQUIRED, u"");
-  ShowInstallerError(box, false, u"F", ERROR_SUCCESS_REBOOT_INITIATED, u"");
-  ShowInstallerError(box, true, u"F", ERROR_BAD_QUERY_SYNTAX, u"");
-  ShowInstallerError(box, false, u"F", kCodeWithoutDescription, u"");
-  ASSERT_EQ(box.shown.size(), 5u);
-  for (const ShownMessage& shown : box.shown) EXPECT_EQ(shown.caption, QStringLiteral("Windows Installer"));
-  EXPECT_EQ(box.shown[0].icon, MessageIcon::Information);
-  EXPECT_EQ(box.shown[1].icon, MessageIcon::Information);
-  EXPECT_EQ(box.shown[2].icon, MessageIcon::Information);
-  EXPECT_EQ(box.shown[3].icon, MessageIcon::Error);
-  EXPECT_EQ(box.shown[4].icon, MessageIcon::Error);
-  EXPECT_EQ(box.shown[4].text, QStringLiteral("Error: 4242 (0x00001092)"));
-  EXPECT_TRUE(box.shown[0].text.startsWith(QStringLiteral("Function: F\nError: 0 (0x00000000)\n")));
+// The detailed box names function, code and description; the short one is
+// the description or, without one, the code. Successes inform.
+TEST(ShowInstallerError, TextIconAndCaptionFollowTheCode) {
+  const std::u16string syntax = u"Description: " + GetInstallerErrorText(ERROR_BAD_QUERY_SYNTAX) + u"\n";
+  struct Case {
+    bool detail;
+    UINT code;
+    std::u16string information, text;
+    MessageIcon icon;
+  };
+  const Case cases[] = {
+      {true, 1615, u"", u"Function: F\nError: 1615 (0x0000064F)\n" + syntax, MessageIcon::Error},
+      {true, 1615, u"SELECT `A` FROM T",
+       u"Function: F\nError: 1615 (0x0000064F)\n" + syntax + u"\nAdditional information:\n\nSELECT `A` FROM T",
+       MessageIcon::Error},
+      {false, 1615, u"info", GetInstallerErrorText(1615), MessageIcon::Error},
+      {false, kCodeWithoutDescription, u"", u"Error: 4242 (0x00001092)", MessageIcon::Error},
+      {true, ERROR_SUCCESS, u"",
+       u"Function: F\nError: 0 (0x00000000)\nDescription: " + GetInstallerErrorText(0) + u"\n",
+       MessageIcon::Information},
+      {false, ERROR_SUCCESS_REBOOT_REQUIRED, u"", GetInstallerErrorText(3010), MessageIcon::Information},
+      {false, ERROR_SUCCESS_REBOOT_INITIATED, u"", GetInstallerErrorText(1641), MessageIcon::Information},
+  };
+  for (const Case& c : cases) {
+    RecordingMessageBox box;
+    ShowInstallerError(box, c.detail, u"F", c.code, c.information);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, QString::fromStdU16String(c.text)) << c.code;
+    EXPECT_EQ(box.shown[0].icon, c.icon) << c.code;
+    EXPECT_EQ(box.shown[0].caption, QStringLiteral("Windows Installer"));
+  }
 }
 
 TEST(PageText, EachTextAndItsBytes) {

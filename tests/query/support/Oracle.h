@@ -7,8 +7,12 @@
 #include <QStringList>
 
 bool OracleAvailable();
-// The table's rows as exported text lines (header lines dropped), sorted;
-// empty when the package has no such table.
+#define REQUIRE_LIBMSI()                                                                      \
+  do {                                                                                        \
+    if (!OracleAvailable()) QSKIP("libmsi_oracle or msiinfo is not available");               \
+  } while (0)
+
+// The table's rows, one line each, sorted; empty when there is no such table.
 QStringList OracleRows(const QString& package, const QString& table);
 
 // Which rows of a dialog table (by its Dialog or Dialog_ column) to give:
@@ -19,8 +23,6 @@ enum class Rows { Of, Without, NamedOf };
 QStringList OracleDialogRows(const QString& package, const QString& table, const QString& dialog,
                              Rows which = Rows::Of);
 
-QStringList OracleStreams(const QString& package);
-QByteArray OracleStream(const QString& package, const QString& stream, bool* ok = nullptr);
 // Every table and stream, to show that a change touched nothing else.
 QString OracleSnapshot(const QString& package, const QStringList& skipTables = {});
 

@@ -9,20 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support.h"
-
 QString FixturePackage(const QString& name) {
   return QStringLiteral(VINTREL_FIXTURE_DIR "/") + name + QStringLiteral(".msi");
 }
 
-QString CorpusDir() {
-  return ts::CorpusPresent() ? QString::fromStdString(ts::CorpusDir().string()) : QString();
-}
-
-QStringList CorpusPackages() {
-  QStringList packages;
-  for (const ts::fs::path& package : ts::CorpusPackages()) packages << QString::fromStdString(package.string());
-  return packages;
+QString CorpusPackage(const QString& name) {
+  const ts::fs::path path = ts::CorpusDir() / name.toStdString();
+  return ts::fs::exists(path) ? QString::fromStdString(path.string()) : QString();
 }
 
 QString CopyPackage(const QString& package, const QTemporaryDir& dir, const QString& name) {
@@ -72,21 +65,6 @@ UnwritableGuard::~UnwritableGuard() {
   const QByteArray name = QFile::encodeName(m_path);
   struct stat info {};
   if (::stat(name.constData(), &info) == 0) ::chmod(name.constData(), S_ISDIR(info.st_mode) ? 0755 : 0644);
-}
-
-QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok) {
-  std::vector<std::string> argv{program.toStdString()};
-  for (const QString& a : arguments) argv.push_back(a.toStdString());
-  // msiinfo's export writes a table's streams into a folder of the current
-  // one: a scratch folder keeps them out of the test's.
-  QTemporaryDir scratch;
-  ts::RunOptions options;
-  options.cwd = scratch.path().toStdString();
-  const ts::RunResult run = ts::Run(argv, options);
-  // A hang says so in the test's output, with the command line.
-  if (run.timed_out) qWarning("%s", run.Describe().c_str());
-  if (ok) *ok = run.exit_code == 0;
-  return run.exit_code == 0 ? QByteArray(run.out.data(), static_cast<qsizetype>(run.out.size())) : QByteArray();
 }
 
 FileSizeLimitGuard::FileSizeLimitGuard(long long bytes) {

@@ -7,11 +7,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "program.h"
+#include "support.h"
 
 QString FixturePackage(const QString& name);  // built beside the tests
-QString CorpusDir();                           // empty when absent
-QStringList CorpusPackages();                  // every package of the corpus
+// The corpus package of that name; empty when it is absent.
+QString CorpusPackage(const QString& name);
 
 // Copies `package` into `dir` as `name` and returns the copy's path.
 QString CopyPackage(const QString& package, const QTemporaryDir& dir, const QString& name);
@@ -48,7 +48,3 @@ class FileSizeLimitGuard {
   bool m_active = false;
   long long m_savedSoft = 0;
 };
-
-// Runs an outside program under a time limit (see program.h); standard
-// output when it exits 0, else empty with *ok false.
-QByteArray RunProgram(const QString& program, const QStringList& arguments, bool* ok = nullptr);

@@ -2,12 +2,16 @@
 // chooser that answers from a script, a page opener that only remembers.
 #pragma once
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 #include "DocumentOpener.h"
 #include "PackageChooser.h"
+#include "VintrelDlg.h"
 #include "msi/MessageBox.h"
 
 struct ShownMessage {
@@ -45,3 +49,26 @@ class RecordingOpener : public IDocumentOpener {
   void Open(const QString& path) override { opened << path; }
   QStringList opened;
 };
+
+// A fresh window whose boxes, chooser and pages go to fresh recorders.
+inline std::unique_ptr<CVintrelDlg> RecordedWindow(RecordingMessageBox& box, ScriptedChooser& chooser,
+                                                   RecordingOpener& opener) {
+  box = {};
+  chooser = {};
+  opener = {};
+  auto dialog = std::make_unique<CVintrelDlg>();
+  dialog->SetMessageBox(&box);
+  dialog->SetPackageChooser(&chooser);
+  dialog->SetDocumentOpener(&opener);
+  return dialog;
+}
+
+inline void SetDatabase(CVintrelDlg& dialog, const QString& path) {
+  dialog.findChild<QLineEdit*>("edit1000_Database")->setText(path);
+}
+
+inline QStringList Items(const QComboBox* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+  return items;
+}
