@@ -1,0 +1,76 @@
+// Evaluators tripped once each on an altered corpus package: the schema
+// checks (ICE03, ICE06, ICE32), reserved bits (ICE45) and cross-component
+// references (ICE67, ICE69).
+#include "validate_support.h"
+
+namespace vt {
+namespace {
+
+const EvaluatorCase kCases[] = {
+    // ICE03: each kind of value the _Validation table refuses.
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `ComponentId` = '{abc}' WHERE `Component` = 'HelpFile_Component'"},
+     "ICE03  ERROR    Component.ComponentId [HelpFile_Component]  Invalid GUID string: {abc}"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `Component_` = 'Nowhere' WHERE `File` = 'README_File'"},
+     "ICE03  ERROR    File.Component_ [README_File]  Not A Valid Foreign Key: Nowhere"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `Nullable` = 'N' WHERE `Table` = 'Shortcut' AND `Column` = 'WkDir'"},
+     "ICE03  ERROR    Shortcut.WkDir [startmenuManual]  Not A Nullable Column"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `MaxValue` = 5 WHERE `Table` = 'File' AND `Column` = 'Sequence'"},
+     "ICE03  ERROR    File.Sequence [PuTTY_File]  Value exceeds MaxValue: 7"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `FileSize` = -5 WHERE `File` = 'LICENCE_File'"},
+     "ICE03  ERROR    File.FileSize [LICENCE_File]  Value below MinValue: -5"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `ShowCmd` = 2 WHERE `Shortcut` = 'DesktopPuTTY'"},
+     "ICE03  ERROR    Shortcut.ShowCmd [DesktopPuTTY]  Value not a member of the set: 2"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `FileName` = 'bad<name.exe' WHERE `File` = 'PSCP_File'"},
+     "ICE03  ERROR    File.FileName [PSCP_File]  Invalid Filename: bad<name.exe"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Condition` = 'NOT (' WHERE `Component` = 'PSCP_Component'"},
+     "ICE03  ERROR    Component.Condition [PSCP_Component]  Bad conditional string: NOT ("},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Description` = '" + std::string(256, 'x') +
+      "' WHERE `Shortcut` = 'DesktopPuTTY'"},
+     "ICE03  ERROR    Shortcut.Description [DesktopPuTTY]  String overflow (greater than length "
+     "permitted in column): xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+    // ... and faults of the _Validation table itself, on the rows it governs.
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `Category` = 'Bogus' WHERE `Table` = 'Property' AND `Column` = 'Value'"},
+     "ICE03  ERROR    Property.Value [Manufacturer]  _Validation table: Invalid category string"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `KeyTable` = 'Nowhere' WHERE `Table` = 'Component' AND `Column` = 'Directory_'"},
+     "ICE03  ERROR    Component.Directory_ [PSCP_Component]  _Validation table: Data in KeyTable column is "
+     "incorrect"},
+    // A column _Validation does not describe is reported once, not per row;
+    // without _Validation every column is.
+    {"ICE03", "putty-0.68-installer.msi",
+     {"DELETE FROM `_Validation` WHERE `Table` = 'Shortcut' AND `Column` = 'Hotkey'"},
+     "ICE03  ERROR    Shortcut.Hotkey  Missing data in _Validation table or old Database"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"CREATE TABLE `Extra` (`Id` CHAR(72) NOT NULL PRIMARY KEY `Id`)"},
+     "ICE03  ERROR    Extra.Id  Missing data in _Validation table or old Database"},
+    {"ICE03", "SequenceTables.msi", {"DROP TABLE `_Validation`"},
+     "ICE03  ERROR    Property.Value  Missing data in _Validation table or old Database"},
+    {"ICE03", "SequenceTables.msi",
+     {"DROP TABLE `_Validation`",
+      "CREATE TABLE `_Validation` (`Table` CHAR(32) NOT NULL PRIMARY KEY `Table`)"},
+     "ICE03  FAILURE  The _Validation table has no Table or Column column"},
+};
+
+class E1Evaluators : public testing::TestWithParam<EvaluatorCase> {};
+
+TEST_P(E1Evaluators, TripOnce) {
+  REQUIRE_CORPUS();
+  CheckEvaluatorCase(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E1Evaluators, testing::ValuesIn(kCases), CaseName);
+
+}  // namespace
+}  // namespace vt
