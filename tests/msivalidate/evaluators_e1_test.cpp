@@ -61,6 +61,29 @@ const EvaluatorCase kCases[] = {
      {"DROP TABLE `_Validation`",
       "CREATE TABLE `_Validation` (`Table` CHAR(32) NOT NULL PRIMARY KEY `Table`)"},
      "ICE03  FAILURE  The _Validation table has no Table or Column column"},
+
+    // ICE06: a column _Validation lists that the table lacks.
+    {"ICE06", "putty-0.68-installer.msi",
+     {"INSERT INTO `_Validation` (`Table`, `Column`, `Nullable`, `Description`) "
+      "VALUES ('File', 'Checksum', 'Y', 'A column of no schema')"},
+     "ICE06  ERROR    _Validation.Column [File, Checksum]  Column: Checksum of Table: File is not defined "
+     "in database."},
+
+    // ICE32: foreign keys of another type or size than their key.
+    {"ICE32", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `KeyTable` = 'Feature', `KeyColumn` = 1 "
+      "WHERE `Table` = 'File' AND `Column` = 'Sequence'"},
+     "ICE32  ERROR    _Validation.KeyTable [File, Sequence]  Foreign key File.Sequence (i4) and the key it "
+     "refers to, Feature.Feature (s38), differ in type."},
+    {"ICE32", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `KeyTable` = 'Component' WHERE `Table` = 'Shortcut' AND `Column` = 'Name'"},
+     "ICE32  ERROR    _Validation.KeyTable [Shortcut, Name]  Foreign key Shortcut.Name (l128) and the key it "
+     "refers to, Component.Component (s72), differ in size."},
+    // The second table of a list is held to the same rule.
+    {"ICE32", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `KeyTable` = 'File;Media' WHERE `Table` = 'Shortcut' AND `Column` = 'WkDir'"},
+     "ICE32  ERROR    _Validation.KeyTable [Shortcut, WkDir]  Foreign key Shortcut.WkDir (S72) and the key it "
+     "refers to, Media.DiskId (i2), differ in type."},
 };
 
 class E1Evaluators : public testing::TestWithParam<EvaluatorCase> {};
