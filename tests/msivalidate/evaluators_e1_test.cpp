@@ -84,6 +84,35 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `_Validation` SET `KeyTable` = 'File;Media' WHERE `Table` = 'Shortcut' AND `Column` = 'WkDir'"},
      "ICE32  ERROR    _Validation.KeyTable [Shortcut, WkDir]  Foreign key Shortcut.WkDir (S72) and the key it "
      "refers to, Media.DiskId (i2), differ in type."},
+
+    // ICE45: reserved bits, errors for most tables and warnings for controls;
+    // which bits are free depends on the package's schema.
+    {"ICE45", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `Attributes` = 768 WHERE `File` = 'PuTTY_File'"},
+     "ICE45  ERROR    File.Attributes [PuTTY_File]  Row 'PuTTY_File' in table 'File' has bits set in the "
+     "'Attributes' column that are reserved. They must be 0 to ensure compatibility with future installer "
+     "versions."},
+    {"ICE45", "putty-0.68-installer.msi",
+     {"UPDATE `Feature` SET `Attributes` = 64 WHERE `Feature` = 'PathFeature'"},
+     "ICE45  ERROR    Feature.Attributes [PathFeature]  Row 'PathFeature' in table 'Feature' has bits set in "
+     "the 'Attributes' column that are reserved. They must be 0 to ensure compatibility with future "
+     "installer versions."},
+    // 64-bit components (256) came with schema 121: too new for putty's 100.
+    {"ICE45", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Attributes` = 260 WHERE `Component` = 'PPK_Assoc_Component'"},
+     "ICE45  ERROR    Component.Attributes [PPK_Assoc_Component]  Row 'PPK_Assoc_Component' in table "
+     "'Component' has bits set in the 'Attributes' column that are reserved. They must be 0 to ensure "
+     "compatibility with future installer versions."},
+    {"ICE45", "nunit-2.5.2.msi",
+     {"UPDATE `Component` SET `Attributes` = 4352 WHERE `Component` = 'C__LOGO'"},
+     "ICE45  ERROR    Component.Attributes [C__LOGO]  Row 'C__LOGO' in table 'Component' has bits set in the "
+     "'Attributes' column that are reserved. They must be 0 to ensure compatibility with future installer "
+     "versions."},
+    {"ICE45", "putty-0.68-installer.msi",
+     {"UPDATE `Control` SET `Attributes` = 16777219 WHERE `Dialog_` = 'FatalError' AND `Control` = 'Finish'"},
+     "ICE45  WARNING  Control.Attributes [FatalError, Finish]  Row 'FatalError.Finish' in table 'Control' has "
+     "bits set in the 'Attributes' column that are reserved. They should be 0 to ensure compatibility with "
+     "future installer versions."},
 };
 
 class E1Evaluators : public testing::TestWithParam<EvaluatorCase> {};
