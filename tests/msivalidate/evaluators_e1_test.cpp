@@ -113,6 +113,20 @@ const EvaluatorCase kCases[] = {
      "ICE45  WARNING  Control.Attributes [FatalError, Finish]  Row 'FatalError.Finish' in table 'Control' has "
      "bits set in the 'Attributes' column that are reserved. They should be 0 to ensure compatibility with "
      "future installer versions."},
+
+    // ICE67: a shortcut to a file of another component that may move between
+    // local and run-from-source ([#file] and [!file] targets alike).
+    {"ICE67", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Attributes` = 2 WHERE `Component` = 'PuTTY_Component'",
+      "UPDATE `Shortcut` SET `Component_` = 'Desktop_Shortcut_Component' WHERE `Shortcut` = 'startmenuPuTTY'"},
+     "ICE67  WARNING  Shortcut.Target [startmenuPuTTY]  The shortcut 'startmenuPuTTY' is a non-advertised "
+     "shortcut with a file target. The shortcut and target are installed by different components, and the "
+     "target component can run locally or from source."},
+    {"ICE67", "nunit-2.5.2.msi",
+     {"UPDATE `Component` SET `Attributes` = 2 WHERE `Component` = 'nunit.exe_2.0'"},
+     "ICE67  WARNING  Shortcut.Target [MenuShortcut_NUnit]  The shortcut 'MenuShortcut_NUnit' is a "
+     "non-advertised shortcut with a file target. The shortcut and target are installed by different "
+     "components, and the target component can run locally or from source."},
 };
 
 class E1Evaluators : public testing::TestWithParam<EvaluatorCase> {};
