@@ -127,6 +127,44 @@ const EvaluatorCase kCases[] = {
      "ICE67  WARNING  Shortcut.Target [MenuShortcut_NUnit]  The shortcut 'MenuShortcut_NUnit' is a "
      "non-advertised shortcut with a file target. The shortcut and target are installed by different "
      "components, and the target component can run locally or from source."},
+
+    // ICE69: references to other components and their files.
+    {"ICE69", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Arguments` = '-v [$Pageant_Component]' WHERE `Shortcut` = 'startmenuPuTTY'"},
+     "ICE69  WARNING  Shortcut.Arguments [startmenuPuTTY]  Mismatched component reference. Entry "
+     "'startmenuPuTTY' of the Shortcut table belongs to component 'PuTTY_Component'. However, the formatted "
+     "string in column 'Arguments' references component 'Pageant_Component'. Components are in the same "
+     "feature."},
+    {"ICE69", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Arguments` = '[$PuTTY_Component] [$Desktop_Shortcut_Component]' "
+      "WHERE `Shortcut` = 'startmenuPuTTY'"},
+     "ICE69  ERROR    Shortcut.Arguments [startmenuPuTTY]  Mismatched component reference. Entry "
+     "'startmenuPuTTY' of the Shortcut table belongs to component 'PuTTY_Component'. However, the formatted "
+     "string in column 'Arguments' references component 'Desktop_Shortcut_Component'. Components are not in "
+     "the same feature."},
+    {"ICE69", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Arguments` = '[#PuTTY_File] [#README_File]' WHERE `Shortcut` = 'startmenuPuTTY'"},
+     "ICE69  ERROR    Shortcut.Arguments [startmenuPuTTY]  Mismatched component reference. Entry "
+     "'startmenuPuTTY' of the Shortcut table belongs to component 'PuTTY_Component'. However, the formatted "
+     "string in column 'Arguments' references file 'README_File' which belongs to component "
+     "'README_Component'."},
+    // A verb belongs to every component of its extension.
+    {"ICE69", "putty-0.68-installer.msi",
+     {"CREATE TABLE `Extension` (`Extension` CHAR(255) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`ProgId_` CHAR(255), `MIME_` CHAR(64), `Feature_` CHAR(38) NOT NULL PRIMARY KEY `Extension`, "
+      "`Component_`)",
+      "CREATE TABLE `Verb` (`Extension_` CHAR(255) NOT NULL, `Verb` CHAR(32) NOT NULL, `Sequence` SHORT, "
+      "`Command` CHAR(255) LOCALIZABLE, `Argument` CHAR(255) LOCALIZABLE PRIMARY KEY `Extension_`, `Verb`)",
+      "INSERT INTO `Extension` (`Extension`, `Component_`, `Feature_`) "
+      "VALUES ('tst', 'PuTTY_Component', 'FilesFeature')",
+      "INSERT INTO `Extension` (`Extension`, `Component_`, `Feature_`) "
+      "VALUES ('tst', 'Pageant_Component', 'FilesFeature')",
+      "INSERT INTO `Verb` (`Extension_`, `Verb`, `Argument`) "
+      "VALUES ('tst', 'open', '-v [$PuTTY_Component][$Pageant_Component] [#Pageant_File]')",
+      "INSERT INTO `Verb` (`Extension_`, `Verb`, `Argument`) VALUES ('tst', 'edit', '[$PSCP_Component]')"},
+     "ICE69  WARNING  Verb.Argument [tst, edit]  Mismatched component reference. Entry 'tst.edit' of the Verb "
+     "table belongs to components 'Pageant_Component', 'PuTTY_Component'. However, the formatted string in "
+     "column 'Argument' references component 'PSCP_Component', which is not one of them."},
 };
 
 class E1Evaluators : public testing::TestWithParam<EvaluatorCase> {};
