@@ -1,6 +1,7 @@
 // Evaluators tripped once each on an altered corpus package: the schema
-// checks (ICE03, ICE06, ICE32), reserved bits (ICE45) and cross-component
-// references (ICE67, ICE69).
+// checks (ICE03, ICE06, ICE32), reserved bits (ICE45), cross-component
+// references (ICE67, ICE69), media and product properties (ICE04, ICE05,
+// ICE16).
 #include "validate_support.h"
 
 namespace vt {
@@ -165,6 +166,27 @@ const EvaluatorCase kCases[] = {
      "ICE69  WARNING  Verb.Argument [tst, edit]  Mismatched component reference. Entry 'tst.edit' of the Verb "
      "table belongs to components 'Pageant_Component', 'PuTTY_Component'. However, the formatted string in "
      "column 'Argument' references component 'PSCP_Component', which is not one of them."},
+
+    // ICE04: a file beyond the last disk.
+    {"ICE04", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `Sequence` = 50 WHERE `File` = 'README_File'"},
+     "ICE04  ERROR    File.Sequence [README_File]  File: README_File, Sequence: 50 Greater Than Max Allowed by "
+     "Media Table."},
+    {"ICE04", "nunit-2.5.2.msi", {"UPDATE `Media` SET `LastSequence` = 3"},
+     "ICE04  ERROR    File.Sequence [nunit.exe_2.0]  File: nunit.exe_2.0, Sequence: 163 Greater Than Max "
+     "Allowed by Media Table."},
+
+    // ICE05: the properties every product needs, the table itself included.
+    {"ICE05", "putty-0.68-installer.msi", {"DELETE FROM `Property` WHERE `Property` = 'Manufacturer'"},
+     "ICE05  ERROR    Property [Manufacturer]  The entry: 'Manufacturer' is required in the 'Property' table."},
+    {"ICE05", "example.msi", {"DROP TABLE `Property`"},
+     "ICE05  ERROR    Property [ProductCode]  The entry: 'ProductCode' is required in the 'Property' table."},
+
+    // ICE16: a product name beyond 63 characters (counted as characters).
+    {"ICE16", "putty-0.68-installer.msi",
+     {"UPDATE `Property` SET `Value` = 'PuTTY release 0.68 (64-bit), with every tool and the full manual' WHERE `Property` = 'ProductName'"},
+     "ICE16  ERROR    Property.Value [ProductName]  ProductName: 'PuTTY release 0.68 (64-bit), with every tool and the full manual' is greater than 63 characters in "
+     "length. Current length: 64"},
 };
 
 class E1Evaluators : public testing::TestWithParam<EvaluatorCase> {};
