@@ -145,10 +145,16 @@ const EvaluatorCase kCases[] = {
      "the same feature."},
     {"ICE69", "putty-0.68-installer.msi",
      {"UPDATE `Shortcut` SET `Arguments` = '[#PuTTY_File] [#README_File]' WHERE `Shortcut` = 'startmenuPuTTY'"},
-     "ICE69  ERROR    Shortcut.Arguments [startmenuPuTTY]  Mismatched component reference. Entry "
+     "ICE69  WARNING  Shortcut.Arguments [startmenuPuTTY]  Mismatched component reference. Entry "
      "'startmenuPuTTY' of the Shortcut table belongs to component 'PuTTY_Component'. However, the formatted "
      "string in column 'Arguments' references file 'README_File' which belongs to component "
-     "'README_Component'."},
+     "'README_Component'. Components are in the same feature."},
+    {"ICE69", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Arguments` = '[#README_File]' WHERE `Shortcut` = 'DesktopPuTTY'"},
+     "ICE69  ERROR    Shortcut.Arguments [DesktopPuTTY]  Mismatched component reference. Entry "
+     "'DesktopPuTTY' of the Shortcut table belongs to component 'Desktop_Shortcut_Component'. However, the "
+     "formatted string in column 'Arguments' references file 'README_File' which belongs to component "
+     "'README_Component'. Components are not in the same feature."},
     // A verb belongs to every component of its extension.
     {"ICE69", "putty-0.68-installer.msi",
      {"CREATE TABLE `Extension` (`Extension` CHAR(255) NOT NULL, `Component_` CHAR(72) NOT NULL, "

@@ -1,9 +1,9 @@
 // ICE69: [$component] and [#file] references in formatted columns name the
-// row's own component. A [$component] of another component resolves to
-// nothing when that component is not being changed: a warning when both
-// share a feature, an error otherwise. A [#file] of another component is an
-// error. Verb and AppId rows belong to every component of their extension
-// or class, and may name any of them.
+// row's own component. A reference to another component (or to its file)
+// resolves to nothing when that component is not being changed: a warning
+// when both share a feature, an error otherwise. Verb and AppId rows belong
+// to every component of their extension or class, and a reference to any
+// other is a warning.
 #include <map>
 #include <set>
 #include <string>
@@ -54,26 +54,28 @@ class Checker {
     const std::string text = table.Text(row, column);
     if (text.find('[') == std::string::npos) return;
     for (const FormattedReference& ref : FormattedReferences(text)) {
+      std::string other, what;
       if (ref.kind == '$') {
         if (owners.count(ref.name)) continue;
-        const std::string other(ref.name);
-        if (shared) {
-          Report(table, row, column, owners, true, Severity::Warning,
-                 "references component '" + other + "', which is not one of them.");
-          continue;
-        }
-        const bool same = ShareFeature(*owners.begin(), other);
-        Report(table, row, column, owners, false, same ? Severity::Warning : Severity::Error,
-               "references component '" + other + "'. Components are " + (same ? "" : "not ") +
-                   "in the same feature.");
+        other = std::string(ref.name);
+        what = "references component '" + other + "'";
       } else if (ref.kind == '#' && file_) {
         const Row* file = file_->Find(ref.name);
         if (!file) continue;
-        const std::string other = file_->Text(*file, "Component_");
+        other = file_->Text(*file, "Component_");
         if (owners.count(other)) continue;
-        Report(table, row, column, owners, shared, Severity::Error,
-               "references file '" + std::string(ref.name) + "' which belongs to component '" + other + "'.");
+        what = "references file '" + std::string(ref.name) + "' which belongs to component '" + other + "'";
+      } else {
+        continue;
       }
+      if (shared) {
+        Report(table, row, column, owners, true, Severity::Warning,
+               what + ", which is not one of them.");
+        continue;
+      }
+      const bool same = ShareFeature(*owners.begin(), other);
+      Report(table, row, column, owners, false, same ? Severity::Warning : Severity::Error,
+             what + ". Components are " + (same ? "" : "not ") + "in the same feature.");
     }
   }
 
