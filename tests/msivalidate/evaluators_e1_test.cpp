@@ -172,6 +172,28 @@ const EvaluatorCase kCases[] = {
      "ICE69  WARNING  Verb.Argument [tst, edit]  Mismatched component reference. Entry 'tst.edit' of the Verb "
      "table belongs to components 'Pageant_Component', 'PuTTY_Component'. However, the formatted string in "
      "column 'Argument' references component 'PSCP_Component', which is not one of them."},
+    // An AppId belongs to the components of its classes; a class to its own.
+    {"ICE69", "putty-0.68-installer.msi",
+     {"CREATE TABLE `Class` (`CLSID` CHAR(38) NOT NULL, `Context` CHAR(32) NOT NULL, `Component_` CHAR(72) "
+      "NOT NULL, `ProgId_Default` CHAR(255), `Description` CHAR(255) LOCALIZABLE, `AppId_` CHAR(38), "
+      "`FileTypeMask` CHAR(255), `Icon_` CHAR(72), `IconIndex` SHORT, `DefInprocHandler` CHAR(32), "
+      "`Argument` CHAR(255), `Feature_` CHAR(38) NOT NULL, `Attributes` SHORT PRIMARY KEY `CLSID`, "
+      "`Context`, `Component_`)",
+      "CREATE TABLE `AppId` (`AppId` CHAR(38) NOT NULL, `RemoteServerName` CHAR(255), `LocalService` "
+      "CHAR(255), `ServiceParameters` CHAR(255), `DllSurrogate` CHAR(255), `ActivateAtStorage` SHORT, "
+      "`RunAsInteractiveUser` SHORT PRIMARY KEY `AppId`)",
+      "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `AppId_`, `Argument`, `Feature_`) VALUES "
+      "('{6F2A1C0E-0000-4000-8000-000000000001}', 'LocalServer32', 'PuTTY_Component', "
+      "'{6F2A1C0E-0000-4000-8000-0000000000A1}', '[#PuTTY_File]', 'FilesFeature')",
+      "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `AppId_`, `Feature_`) VALUES "
+      "('{6F2A1C0E-0000-4000-8000-000000000002}', 'LocalServer32', 'Pageant_Component', "
+      "'{6F2A1C0E-0000-4000-8000-0000000000A1}', 'FilesFeature')",
+      "INSERT INTO `AppId` (`AppId`, `RemoteServerName`, `ServiceParameters`) VALUES "
+      "('{6F2A1C0E-0000-4000-8000-0000000000A1}', '[$Pageant_Component]', '-s [#Plink_File]')"},
+     "ICE69  WARNING  AppId.ServiceParameters [{6F2A1C0E-0000-4000-8000-0000000000A1}]  Mismatched component "
+     "reference. Entry '{6F2A1C0E-0000-4000-8000-0000000000A1}' of the AppId table belongs to components "
+     "'Pageant_Component', 'PuTTY_Component'. However, the formatted string in column 'ServiceParameters' "
+     "references file 'Plink_File' which belongs to component 'Plink_Component', which is not one of them."},
 
     // ICE04: a file beyond the last disk.
     {"ICE04", "putty-0.68-installer.msi",
