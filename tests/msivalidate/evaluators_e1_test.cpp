@@ -48,6 +48,13 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `_Validation` SET `KeyTable` = 'Nowhere' WHERE `Table` = 'Component' AND `Column` = 'Directory_'"},
      "ICE03  ERROR    Component.Directory_ [PSCP_Component]  _Validation table: Data in KeyTable column is "
      "incorrect"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `MinValue` = 10, `MaxValue` = 1 WHERE `Table` = 'File' AND `Column` = 'Sequence'"},
+     "ICE03  ERROR    File.Sequence [PuTTY_File]  _Validation table: Value in MaxValue column < that in "
+     "MinValue column"},
+    {"ICE03", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `KeyColumn` = 99 WHERE `Table` = 'File' AND `Column` = 'Component_'"},
+     "ICE03  ERROR    File.Component_ [Plink_File]  _Validation table: Data in KeyTable column is incorrect"},
     // A column _Validation does not describe is reported once, not per row;
     // without _Validation every column is.
     {"ICE03", "putty-0.68-installer.msi",
@@ -80,6 +87,11 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `_Validation` SET `KeyTable` = 'Component' WHERE `Table` = 'Shortcut' AND `Column` = 'Name'"},
      "ICE32  ERROR    _Validation.KeyTable [Shortcut, Name]  Foreign key Shortcut.Name (l128) and the key it "
      "refers to, Component.Component (s72), differ in size."},
+    // KeyColumn names the key table's column (1 when null).
+    {"ICE32", "putty-0.68-installer.msi",
+     {"UPDATE `_Validation` SET `KeyColumn` = 2 WHERE `Table` = 'File' AND `Column` = 'Component_'"},
+     "ICE32  ERROR    _Validation.KeyTable [File, Component_]  Foreign key File.Component_ (s72) and the key "
+     "it refers to, Component.ComponentId (S38), differ in size."},
     // The second table of a list is held to the same rule.
     {"ICE32", "putty-0.68-installer.msi",
      {"UPDATE `_Validation` SET `KeyTable` = 'File;Media' WHERE `Table` = 'Shortcut' AND `Column` = 'WkDir'"},
