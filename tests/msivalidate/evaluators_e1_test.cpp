@@ -7,6 +7,12 @@
 namespace vt {
 namespace {
 
+// A text one character wider than Shortcut.Description (255).
+const std::string kWide(256, 'x');
+const std::string kOverflowLine =
+    "ICE03  ERROR    Shortcut.Description [DesktopPuTTY]  String overflow (greater than length permitted in "
+    "column): " + kWide;
+
 const EvaluatorCase kCases[] = {
     // ICE03: each kind of value the _Validation table refuses.
     {"ICE03", "putty-0.68-installer.msi",
@@ -34,12 +40,8 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `Component` SET `Condition` = 'NOT (' WHERE `Component` = 'PSCP_Component'"},
      "ICE03  ERROR    Component.Condition [PSCP_Component]  Bad conditional string: NOT ("},
     {"ICE03", "putty-0.68-installer.msi",
-     {"UPDATE `Shortcut` SET `Description` = '" + std::string(256, 'x') +
-      "' WHERE `Shortcut` = 'DesktopPuTTY'"},
-     "ICE03  ERROR    Shortcut.Description [DesktopPuTTY]  String overflow (greater than length "
-     "permitted in column): xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+     {"UPDATE `Shortcut` SET `Description` = '" + kWide + "' WHERE `Shortcut` = 'DesktopPuTTY'"},
+     kOverflowLine.c_str()},
     // ... and faults of the _Validation table itself, on the rows it governs.
     {"ICE03", "putty-0.68-installer.msi",
      {"UPDATE `_Validation` SET `Category` = 'Bogus' WHERE `Table` = 'Property' AND `Column` = 'Value'"},
