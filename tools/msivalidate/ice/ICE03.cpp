@@ -29,7 +29,7 @@ class Handle {
   MSIHANDLE h_ = 0;
 };
 
-constexpr const char* kMissing = "Missing data in _Validation table or old Database";
+constexpr const char* kMissing = "Missing specifications in _Validation Table";
 
 // The messages the platform posts for each MSIDBERROR.
 const char* Describe(int code) {
