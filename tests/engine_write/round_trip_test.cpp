@@ -97,28 +97,22 @@ struct Target {
 };
 
 bool FindTarget(MSIHANDLE db, Target& t) {
-  for (const std::string& table : {std::string("Property"), std::string("_Validation"), std::string("Directory"),
-                                   std::string("Component")}) {
-    if (Select(db, "SELECT * FROM `" + table + "`").rfind("error", 0) == 0) continue;
-    Handle keys;
-    if (MsiDatabaseGetPrimaryKeysA(db, table.c_str(), keys.out()) != ERROR_SUCCESS) continue;
+  for (const std::string table : {"Property", "_Validation", "Directory", "Component"}) {
+    const std::string sql = "SELECT * FROM `" + table + "`";
+    Handle keys, view, row, types, names;
     // One key column: libmsi deletes the wrong rows when a DELETE matches
     // several, so the changes here touch exactly one row.
-    if (MsiRecordGetFieldCount(keys) != 1) continue;
-    Handle view;
-    if (MsiDatabaseOpenViewA(db, ("SELECT * FROM `" + table + "`").c_str(), view.out()) != ERROR_SUCCESS) continue;
-    if (MsiViewExecute(view, 0) != ERROR_SUCCESS) continue;
-    Handle row;
-    if (MsiViewFetch(view, row.out()) != ERROR_SUCCESS) continue;
-    Handle types, names;
+    if (MsiDatabaseGetPrimaryKeysA(db, table.c_str(), keys.out()) != ERROR_SUCCESS ||
+        MsiRecordGetFieldCount(keys) != 1 || MsiDatabaseOpenViewA(db, sql.c_str(), view.out()) != ERROR_SUCCESS ||
+        MsiViewExecute(view, 0) != ERROR_SUCCESS || MsiViewFetch(view, row.out()) != ERROR_SUCCESS) {
+      continue;
+    }
     MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, types.out());
     MsiViewGetColumnInfo(view, MSICOLINFO_NAMES, names.out());
-    t.table = table;
-    t.key_column = FieldText(keys, 1);
-    t.key = FieldText(row, 1);
+    t = {table, FieldText(keys, 1), "", FieldText(row, 1)};
     for (UINT i = 2; i <= MsiRecordGetFieldCount(types); ++i) {
-      std::string type = FieldText(types, i);
-      if (!type.empty() && (type[0] == 's' || type[0] == 'S' || type[0] == 'l' || type[0] == 'L')) {
+      const std::string type = FieldText(types, i);
+      if (!type.empty() && std::string("sSlL").find(type[0]) != std::string::npos) {
         t.column = FieldText(names, i);
         return true;
       }
