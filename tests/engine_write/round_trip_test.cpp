@@ -132,12 +132,7 @@ void CheckChange(const fs::path& original, const std::vector<std::string>& state
   fs::path theirs = dir / "theirs.msi";
   CopyPackage(original, ours);
   const Snapshot& before = Original(original);
-  {
-    Handle db;
-    ASSERT_EQ(Open(ours, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
-    for (const auto& s : statements) ASSERT_EQ(Exec(db, s), ERROR_SUCCESS) << s;
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-  }
+  ASSERT_NO_FATAL_FAILURE(Change(ours, statements));
   std::vector<std::string> args{"write", original.string(), theirs.string()};
   args.insert(args.end(), statements.begin(), statements.end());
   RunResult oracle = Oracle(args);
@@ -227,25 +222,18 @@ TEST(RoundTrip, UpdateInsertAndDeleteChangeOnlyTheirRows) {
         continue;
       }
     }
-    std::string table = "`" + t.table + "`";
-    {
-      SCOPED_TRACE("UPDATE");
-      CheckChange(original,
-                  {"UPDATE " + table + " SET `" + t.column + "` = 'changed by the round trip' WHERE `" +
-                   t.key_column + "` = '" + t.key + "'"},
-                  {t.table}, true);
-    }
-    {
-      SCOPED_TRACE("DELETE");
-      CheckChange(original, {"DELETE FROM " + table + " WHERE `" + t.key_column + "` = '" + t.key + "'"},
-                  {t.table}, false);
-    }
+    const std::string table = "`" + t.table + "`", row = " WHERE `" + t.key_column + "` = '" + t.key + "'";
+    std::vector<std::pair<const char*, std::vector<std::string>>> changes = {
+        {"UPDATE", {"UPDATE " + table + " SET `" + t.column + "` = 'changed by the round trip'" + row}},
+        {"DELETE", {"DELETE FROM " + table + row}}};
     if (t.table == "Property") {
-      SCOPED_TRACE("INSERT");
-      CheckChange(original,
-                  {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('AAA_RoundTrip', 'new value')",
-                   "INSERT INTO `Property` (`Property`, `Value`) VALUES ('zzz_RoundTrip', 'ProductCode')"},
-                  {"Property"}, false);
+      changes.push_back({"INSERT",
+                         {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('AAA_RoundTrip', 'new value')",
+                          "INSERT INTO `Property` (`Property`, `Value`) VALUES ('zzz_RoundTrip', 'ProductCode')"}});
+    }
+    for (size_t i = 0; i < changes.size(); ++i) {
+      SCOPED_TRACE(changes[i].first);
+      CheckChange(original, changes[i].second, {t.table}, i == 0);
     }
   }
 }
