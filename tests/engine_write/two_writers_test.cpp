@@ -76,30 +76,21 @@ bool HasRow(const fs::path& package, const std::string& row) {
          std::string::npos;
 }
 
-// Every way to interleave two writers' four steps: C(8,4) = 70 orders.
-std::vector<std::string> Interleavings() {
-  std::vector<std::string> out;
-  std::string order = "AAAABBBB";
-  do {
-    out.push_back(order);
-  } while (std::next_permutation(order.begin(), order.end()));
-  return out;
-}
-
 TEST(TwoWriters, EveryInterleavingOfTwoProcessesKeepsEveryCommittedChange) {
   TempDir dir;
   const fs::path original = dir / "original.msi";
   MakeSmallPackage(original);
   const std::string base_rows = Rows(original, "SELECT * FROM `Property`");
   const Writer::Step steps[] = {Writer::kOpen, Writer::kChange, Writer::kCommit, Writer::kClose};
-  for (const std::string& order : Interleavings()) {
+  // Every way to interleave two writers' four steps: C(8,4) = 70 orders.
+  std::string order = "AAAABBBB";
+  do {
     SCOPED_TRACE("order " + order);
     const fs::path package = dir / "p.msi";
     CopyPackage(original, package);
     Writer a(package, "WriterA"), b(package, "WriterB");
     size_t next[2] = {0, 0};
-    bool open[2] = {false, false}, refused[2] = {false, false};
-    bool committed[2] = {false, false};
+    bool open[2] = {false, false}, refused[2] = {false, false}, committed[2] = {false, false};
     for (char who : order) {
       const int me = who == 'A' ? 0 : 1;
       Writer& w = me == 0 ? a : b;
@@ -127,7 +118,7 @@ TEST(TwoWriters, EveryInterleavingOfTwoProcessesKeepsEveryCommittedChange) {
     EXPECT_TRUE(!committed[0] || HasRow(package, "WriterA"));
     EXPECT_TRUE(!committed[1] || HasRow(package, "WriterB"));
     EXPECT_FALSE(fs::exists(dir / ".p.msi.lock")) << "the lock file stays behind";
-  }
+  } while (std::next_permutation(order.begin(), order.end()));
 }
 
 // The second open's answer while the first is open. A persist value is a
