@@ -78,9 +78,10 @@ TEST_F(ModifyTest, EachModeChangesWhatItShouldAndRefusesTheRest) {
         {MSIMODIFY_SEEK, false, {"Nobody", ""}, kFails}},
        kUnchanged},
       {"validation needs a _Validation table; an unknown mode is a bad parameter", "",
-       {{MSIMODIFY_VALIDATE_FIELD, true, {}, ERROR_INVALID_TABLE},
+       {{MSIMODIFY_VALIDATE_NEW, true, {}, ERROR_INVALID_TABLE},
+        {MSIMODIFY_VALIDATE_FIELD, true, {}, ERROR_INVALID_TABLE},
         {MSIMODIFY_VALIDATE_DELETE, true, {}, ERROR_INVALID_TABLE},
-        {static_cast<MSIMODIFY>(42), true, {}, ERROR_INVALID_PARAMETER}},
+        {static_cast<MSIMODIFY>(42), false, {"Alpha", "one"}, ERROR_INVALID_PARAMETER}},
        kUnchanged},
       // Last: the commit below must not write the temporary row.
       {"insert temporary adds a row seen in memory only", "",
