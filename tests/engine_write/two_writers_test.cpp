@@ -122,52 +122,45 @@ TEST(TwoWriters, EveryInterleavingOfTwoProcessesKeepsEveryCommittedChange) {
 }
 
 // The second open's answer while the first is open. A persist value is a
-// mode's name or an output path.
+// mode or an output path.
 struct ModePair {
   const char* name;
-  std::string first, first_persist, second, second_persist;
+  std::string first;
+  LPCSTR first_persist;
+  std::string second;
+  LPCSTR second_persist;
   UINT second_code;
 };
-
-LPCSTR Persist(const std::string& persist) {
-  if (persist == "TRANSACT") return MSIDBOPEN_TRANSACT_A;
-  if (persist == "DIRECT") return MSIDBOPEN_DIRECT_A;
-  if (persist == "CREATE") return MSIDBOPEN_CREATE_A;
-  if (persist == "CREATEDIRECT") return MSIDBOPEN_CREATEDIRECT_A;
-  if (persist == "READONLY") return MSIDBOPEN_READONLY_A;
-  return persist.c_str();
-}
 
 TEST(TwoWriters, SecondWriterIsRefusedAtOpenReadersNever) {
   TempDir dir;
   const std::string p = (dir / "p.msi").string(), q = (dir / "q.msi").string();
   const std::string out = (dir / "out.msi").string(), fresh = (dir / "new.msi").string();
   const std::string link = (dir / "link.msi").string();
+  const LPCSTR transact = MSIDBOPEN_TRANSACT_A, to_out = out.c_str();
   const ModePair cases[] = {
-      {"TRANSACT, TRANSACT", p, "TRANSACT", p, "TRANSACT", ERROR_OPEN_FAILED},
-      {"TRANSACT, DIRECT", p, "TRANSACT", p, "DIRECT", ERROR_OPEN_FAILED},
-      {"DIRECT, CREATE", p, "DIRECT", p, "CREATE", ERROR_OPEN_FAILED},
-      {"CREATEDIRECT, TRANSACT", p, "CREATEDIRECT", p, "TRANSACT", ERROR_OPEN_FAILED},
-      {"TRANSACT, the same file through a link", p, "TRANSACT", link, "TRANSACT", ERROR_OPEN_FAILED},
-      {"CREATE of a new file twice", fresh, "CREATE", fresh, "CREATE", ERROR_OPEN_FAILED},
-      {"TRANSACT, READONLY", p, "TRANSACT", p, "READONLY", ERROR_SUCCESS},
-      {"READONLY, TRANSACT", p, "READONLY", p, "TRANSACT", ERROR_SUCCESS},
-      {"output path, TRANSACT of the output", p, out, out, "TRANSACT", ERROR_OPEN_FAILED},
-      {"output path, another output path to it", p, out, q, out, ERROR_OPEN_FAILED},
-      {"output path, TRANSACT of the input", p, out, p, "TRANSACT", ERROR_SUCCESS},
-      {"TRANSACT of two packages", p, "TRANSACT", q, "TRANSACT", ERROR_SUCCESS},
+      {"TRANSACT, TRANSACT", p, transact, p, transact, ERROR_OPEN_FAILED},
+      {"TRANSACT, DIRECT", p, transact, p, MSIDBOPEN_DIRECT_A, ERROR_OPEN_FAILED},
+      {"DIRECT, CREATE", p, MSIDBOPEN_DIRECT_A, p, MSIDBOPEN_CREATE_A, ERROR_OPEN_FAILED},
+      {"CREATEDIRECT, TRANSACT", p, MSIDBOPEN_CREATEDIRECT_A, p, transact, ERROR_OPEN_FAILED},
+      {"TRANSACT, the same file through a link", p, transact, link, transact, ERROR_OPEN_FAILED},
+      {"CREATE of a new file twice", fresh, MSIDBOPEN_CREATE_A, fresh, MSIDBOPEN_CREATE_A, ERROR_OPEN_FAILED},
+      {"TRANSACT, READONLY", p, transact, p, MSIDBOPEN_READONLY_A, ERROR_SUCCESS},
+      {"READONLY, TRANSACT", p, MSIDBOPEN_READONLY_A, p, transact, ERROR_SUCCESS},
+      {"output path, TRANSACT of the output", p, to_out, out, transact, ERROR_OPEN_FAILED},
+      {"output path, another output path to it", p, to_out, q, to_out, ERROR_OPEN_FAILED},
+      {"output path, TRANSACT of the input", p, to_out, p, transact, ERROR_SUCCESS},
+      {"TRANSACT of two packages", p, transact, q, transact, ERROR_SUCCESS},
   };
   for (const ModePair& c : cases) {
     SCOPED_TRACE(c.name);
     for (const std::string& f : {p, q, out, fresh, link}) fs::remove(f);
     for (const std::string& f : {p, q, out}) MakeSmallPackage(f);
     fs::create_symlink(p, link);
-    auto open_second = [&](MSIHANDLE* h) {
-      return MsiOpenDatabaseA(c.second.c_str(), Persist(c.second_persist), h);
-    };
+    auto open_second = [&](MSIHANDLE* h) { return MsiOpenDatabaseA(c.second.c_str(), c.second_persist, h); };
     // Both in this process: the lock is per open, not per process.
     MSIHANDLE first = 0, second = 0;
-    ASSERT_EQ(MsiOpenDatabaseA(c.first.c_str(), Persist(c.first_persist), &first), ERROR_SUCCESS);
+    ASSERT_EQ(MsiOpenDatabaseA(c.first.c_str(), c.first_persist, &first), ERROR_SUCCESS);
     EXPECT_EQ(open_second(&second), c.second_code);
     MsiCloseHandle(second);
     // And from another process.
