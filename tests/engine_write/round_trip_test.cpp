@@ -32,17 +32,16 @@ Snapshot Take(const fs::path& package, bool oracle_streams = true) {
   EXPECT_EQ(Open(package, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS) << package;
   s.tables = TableNames(db);
   s.engine_streams = EngineStreams(db);
+  for (const auto& t : s.tables) s.engine_by_table[t] = Select(db, "SELECT * FROM `" + t + "`");
   // libmsi's output of all tables at once, cut where the next table's
   // header line starts.
   const std::string oracle = OracleDumpTables(package, s.tables);
   size_t at = 0;
   for (size_t i = 0; i < s.tables.size(); ++i) {
-    s.engine_by_table[s.tables[i]] = Select(db, "SELECT * FROM `" + s.tables[i] + "`");
     size_t end = oracle.size();
     if (i + 1 < s.tables.size()) {
-      std::string next = Select(db, "SELECT * FROM `" + s.tables[i + 1] + "`");
-      std::string header = "\n" + next.substr(0, next.find('\n') + 1);
-      size_t found = oracle.find(header, at);
+      const std::string& next = s.engine_by_table[s.tables[i + 1]];
+      const size_t found = oracle.find("\n" + next.substr(0, next.find('\n') + 1), at);
       if (found != std::string::npos) end = found + 1;
     }
     s.oracle_by_table[s.tables[i]] = oracle.substr(at, end - at);
