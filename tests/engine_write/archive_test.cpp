@@ -68,10 +68,11 @@ TEST(ArchiveRoundTrip, EveryCorpusPackageAndTheSample) {
   for (const auto& package : CorpusPackages()) ExpectArchiveRoundTrip(package);
 }
 
+// Control characters in values and a binary cell through the archive
+// round trip, and the escapes that keep a record on one line.
 TEST(Archive, ExportImportRoundTripKeepsControlCharactersAndStreams) {
   TempDir dir;
-  fs::path p = dir / "p.msi";
-  MakeSmallPackage(p);
+  const fs::path p = SmallPackage(dir);
   Bytes blob(5000);
   for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<uint8_t>(i ^ 0x5A);
   {
@@ -84,39 +85,18 @@ TEST(Archive, ExportImportRoundTripKeepsControlCharactersAndStreams) {
     ASSERT_EQ(Exec(db, "INSERT INTO `Item` (`Id`, `Group`, `Data`) VALUES (?, ?, ?)", item), ERROR_SUCCESS);
     ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
   }
-  fs::path out = dir / "export";
-  fs::create_directory(out);
-  {
-    Handle db;
-    ASSERT_EQ(Open(p, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseExportA(db, "Property", out.c_str(), "Property.idt"), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseExportA(db, "Item", out.c_str(), "Item.idt"), ERROR_SUCCESS);
-    EXPECT_NE(MsiDatabaseExportA(db, "NoSuchTable", out.c_str(), "x.idt"), ERROR_SUCCESS);
-  }
-  std::string text = ReadText(out / "Property.idt");
+  ExpectArchiveRoundTrip(p);
+  Handle db;
+  ASSERT_EQ(Open(p, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseExportA(db, "Property", dir.path().c_str(), "Property.idt"), ERROR_SUCCESS);
+  EXPECT_NE(MsiDatabaseExportA(db, "NoSuchTable", dir.path().c_str(), "x.idt"), ERROR_SUCCESS);
+  std::string text = ReadText(dir / "Property.idt");
   // Three header lines, CR LF line ends; in values a tab is \x10, CR \x11,
   // LF \x19, so every record stays on one line.
   EXPECT_EQ(text.rfind("Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\n", 0), 0u) << text;
   EXPECT_NE(text.find("Tricky\ttab\x10here\x11\x19line two\x19" "end\\slash\r\n"), std::string::npos) << text;
-  ASSERT_TRUE(fs::exists(out / "Item"));
-  bool found = false;
-  for (const auto& e : fs::directory_iterator(out / "Item")) found = found || ReadBytes(e.path()) == blob;
-  EXPECT_TRUE(found) << "the binary field was not exported as a file";
-
-  fs::path q = dir / "q.msi";
-  {
-    Handle db;
-    ASSERT_EQ(Open(q, MSIDBOPEN_CREATE_A, db), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseImportA(db, out.c_str(), "Property.idt"), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseImportA(db, out.c_str(), "Item.idt"), ERROR_SUCCESS);
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-  }
-  for (const char* sql : {"SELECT * FROM `Property`", "SELECT `Id`, `Group`, `Size`, `Note` FROM `Item`"}) {
-    EXPECT_EQ(SortedRows(Rows(q, sql)), SortedRows(Rows(p, sql))) << sql;
-  }
-  EXPECT_TRUE(ExpectSound(q).streams["Item.5.g"] == blob);
   REQUIRE_ORACLE();
-  EXPECT_EQ(OracleSelect(q, {"SELECT * FROM `Property` WHERE `Property` = 'Tricky'"}),
+  EXPECT_EQ(OracleSelect(p, {"SELECT * FROM `Property` WHERE `Property` = 'Tricky'"}),
             "Property\tValue\nTricky\ttab\\there\\r\\nline two\\nend\\\\slash\n");
 }
 
@@ -149,20 +129,17 @@ TEST(Archive, CodepageLinesOfTableArchives) {
   EXPECT_EQ(stored.codepage, 1252u);
   EXPECT_NE(std::find(stored.strings.begin(), stored.strings.end(), "caf\xE9 \x80 5"), stored.strings.end())
       << "the text is not stored in the package codepage";
-  fs::path out = dir / "out";
-  fs::create_directory(out);
   Handle db;
   ASSERT_EQ(Open(p, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);
-  ASSERT_EQ(MsiDatabaseExportA(db, "Property", out.c_str(), "Property.idt"), ERROR_SUCCESS);
-  EXPECT_EQ(ReadText(out / "Property.idt"), ReadText(dir / "Property.idt"));
+  ASSERT_EQ(MsiDatabaseExportA(db, "Property", dir.path().c_str(), "again.idt"), ERROR_SUCCESS);
+  EXPECT_EQ(ReadText(dir / "again.idt"), ReadText(dir / "Property.idt"));
 }
 
 // msisql --write runs all statements in one transaction: one failure and
 // nothing changes.
 TEST(Archive, MsisqlWriteIsAllOrNothing) {
   TempDir dir;
-  fs::path p = dir / "p.msi";
-  MakeSmallPackage(p);
+  const fs::path p = SmallPackage(dir);
   Bytes before = ReadBytes(p);
   const std::string remove = "DELETE FROM `Property` WHERE `Property` = 'Alpha'";
   RunResult r = ts::Run({Msisql(), "--write", p.string(), remove,

@@ -30,14 +30,16 @@ class ModifyTest : public ::testing::Test {
 };
 
 // One mode's answers on one view, step by step: a step's record is made
-// from `fields`, or is the view's fetched row with field 2 set to
-// fields[0] ("fetched"). kFails: any failure code.
+// from `fields`, or is the view's next fetched row with field 2 set to
+// fields[0] ("fetched"); `after` is field 2 once the call is done. kFails:
+// any failure code.
 constexpr UINT kFails = 0xFFFFFFFF;
 struct Step {
   MSIMODIFY mode;
   bool fetched;
   std::vector<std::string> fields;
   UINT code;
+  const char* after = nullptr;
 };
 struct ModeCase {
   const char* name;
@@ -47,6 +49,7 @@ struct ModeCase {
 };
 
 TEST_F(ModifyTest, EachModeChangesWhatItShouldAndRefusesTheRest) {
+  const char* const kUnchanged = "Alpha\tone\nBeta\ttwo\nGamma\tthree\n";
   const ModeCase cases[] = {
       {"insert adds a new key, refuses an existing one and a null value", "",
        {{MSIMODIFY_INSERT, false, {"Delta", "four"}, ERROR_SUCCESS},
@@ -70,6 +73,16 @@ TEST_F(ModifyTest, EachModeChangesWhatItShouldAndRefusesTheRest) {
        "Alpha\tone\nBeta\ttwo\nGamma\tthree\nDelta\tfour\n"},
       {"delete removes the row of the record's key", "WHERE `Property` = 'Alpha'",
        {{MSIMODIFY_DELETE, true, {}, ERROR_SUCCESS}}, "Beta\ttwo\nGamma\tthree\n"},
+      {"seek fills the record of a key", "",
+       {{MSIMODIFY_SEEK, false, {"Beta", ""}, ERROR_SUCCESS, "two"},
+        {MSIMODIFY_SEEK, false, {"Nobody", ""}, kFails}},
+       kUnchanged},
+      {"validation needs a _Validation table; an unknown mode is a bad parameter", "",
+       {{MSIMODIFY_VALIDATE_NEW, true, {}, ERROR_INVALID_TABLE},
+        {MSIMODIFY_VALIDATE_FIELD, true, {}, ERROR_INVALID_TABLE},
+        {MSIMODIFY_VALIDATE_DELETE, true, {}, ERROR_INVALID_TABLE},
+        {static_cast<MSIMODIFY>(42), false, {"Alpha", "one"}, ERROR_INVALID_PARAMETER}},
+       kUnchanged},
       // Last: the commit below must not write the temporary row.
       {"insert temporary adds a row seen in memory only", "",
        {{MSIMODIFY_INSERT_TEMPORARY, false, {"Temp", "only in memory"}, ERROR_SUCCESS},
@@ -91,52 +104,31 @@ TEST_F(ModifyTest, EachModeChangesWhatItShouldAndRefusesTheRest) {
         record = MakeRecord(step.fields);
       }
       const UINT code = MsiViewModify(view, step.mode, record);
-      if (step.code == kFails) {
-        EXPECT_NE(code, ERROR_SUCCESS) << "mode " << step.mode;
-      } else {
-        EXPECT_EQ(code, step.code) << "mode " << step.mode;
+      EXPECT_TRUE(step.code == kFails ? code != ERROR_SUCCESS : code == step.code) << step.mode << ": " << code;
+      if (step.after != nullptr) {
+        EXPECT_EQ(FieldText(record, 2), step.after) << "mode " << step.mode;
       }
     }
+    EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT, 0), ERROR_INVALID_HANDLE);
     MsiViewClose(view);
     EXPECT_EQ(Property(), std::string("Property\tValue\n") + c.rows);
   }
+  EXPECT_EQ(MsiViewModify(0, MSIMODIFY_INSERT, MakeRecord({"Zeta", "z"})), ERROR_INVALID_HANDLE);
   ASSERT_EQ(MsiDatabaseCommit(db_), ERROR_SUCCESS);
-  EXPECT_EQ(Rows(path_, "SELECT * FROM `Property`"), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\n");
+  EXPECT_EQ(Rows(path_, "SELECT * FROM `Property`"), std::string("Property\tValue\n") + kUnchanged);
 }
 
-TEST_F(ModifyTest, SeekFillsTheRecordAndRefreshRereadsIt) {
-  Handle view = View("SELECT * FROM `Property`");
-  Handle key = MakeRecord({"Beta", ""});
-  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_SEEK, key), ERROR_SUCCESS);
-  EXPECT_EQ(FieldText(key, 2), "two");
-  Handle missing = MakeRecord({"Nobody", ""});
-  EXPECT_NE(MsiViewModify(view, MSIMODIFY_SEEK, missing), ERROR_SUCCESS);
-  MsiViewClose(view);
-
-  Handle view2 = View("SELECT * FROM `Property` WHERE `Property` = 'Gamma'");
-  Handle row;
-  ASSERT_EQ(MsiViewFetch(view2, row.out()), ERROR_SUCCESS);
-  MsiRecordSetStringA(row, 2, "scribbled");
-  ASSERT_EQ(Exec(db_, "UPDATE `Property` SET `Value` = 'from elsewhere' WHERE `Property` = 'Gamma'"), ERROR_SUCCESS);
-  EXPECT_EQ(MsiViewModify(view2, MSIMODIFY_REFRESH, row), ERROR_SUCCESS);
-  EXPECT_EQ(FieldText(row, 2), "from elsewhere");
-  Handle made = MakeRecord({"Gamma", "x"});
-  EXPECT_NE(MsiViewModify(view2, MSIMODIFY_REFRESH, made), ERROR_SUCCESS) << "REFRESH of a record not fetched";
-}
-
-TEST_F(ModifyTest, ValidationModesNeedAValidationTableAndBadArgumentsFail) {
-  Handle view = View("SELECT * FROM `Property`");
+// A fetched row refreshed after another statement changed it; a record
+// that was made, not fetched, cannot be refreshed.
+TEST_F(ModifyTest, RefreshRereadsAFetchedRow) {
+  Handle view = View("SELECT * FROM `Property` WHERE `Property` = 'Gamma'");
   Handle row;
   ASSERT_EQ(MsiViewFetch(view, row.out()), ERROR_SUCCESS);
-  for (MSIMODIFY mode : {MSIMODIFY_VALIDATE, MSIMODIFY_VALIDATE_NEW, MSIMODIFY_VALIDATE_FIELD,
-                         MSIMODIFY_VALIDATE_DELETE}) {
-    EXPECT_EQ(MsiViewModify(view, mode, row), ERROR_INVALID_TABLE) << mode;
-  }
-  EXPECT_EQ(MsiViewModify(view, static_cast<MSIMODIFY>(42), row), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_INSERT, 0), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(MsiViewModify(0, MSIMODIFY_INSERT, row), ERROR_INVALID_HANDLE);
-  MsiViewClose(view);
-  EXPECT_EQ(Property(), "Property\tValue\nAlpha\tone\nBeta\ttwo\nGamma\tthree\n");
+  MsiRecordSetStringA(row, 2, "scribbled");
+  ASSERT_EQ(Exec(db_, "UPDATE `Property` SET `Value` = 'from elsewhere' WHERE `Property` = 'Gamma'"), ERROR_SUCCESS);
+  EXPECT_EQ(MsiViewModify(view, MSIMODIFY_REFRESH, row), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(row, 2), "from elsewhere");
+  EXPECT_NE(MsiViewModify(view, MSIMODIFY_REFRESH, MakeRecord({"Gamma", "x"})), ERROR_SUCCESS);
 }
 
 // ---- streams --------------------------------------------------------------

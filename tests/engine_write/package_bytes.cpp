@@ -4,39 +4,27 @@
 #include "support.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace ts {
 
 namespace {
 
-int MapChar(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'Z') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'z') return c - u'a' + 36;
-  if (c == u'.') return 62;
-  if (c == u'_') return 63;
-  return -1;
-}
+// The 64 characters stream names pack, by their 6-bit value.
+constexpr std::u16string_view kPacked = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
 
-char16_t UnmapChar(unsigned v) {
-  static const char kChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
-  return static_cast<char16_t>(kChars[v & 63]);
-}
-
+// Names are keys only: code units become UTF-8 one by one.
 std::string Utf8(const std::u16string& s) {
   std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-    }
+  for (char16_t c : s) {
     if (c < 0x80) {
       out += static_cast<char>(c);
-      continue;
+    } else if (c < 0x800) {
+      out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
     }
-    const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;  // lead byte 0xC0, 0xE0 or 0xF0
-    out += static_cast<char>(((0xFF00 >> (extra + 1)) & 0xFF) | (c >> (6 * extra)));
-    for (int k = extra - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
   }
   return out;
 }
@@ -79,37 +67,31 @@ const std::vector<uint8_t>* Find(const StoredPackage& p, const std::string& name
   return it == p.streams.end() ? nullptr : &it->second;
 }
 
-std::string DecodeStreamName(const std::u16string& stored, bool* is_table = nullptr) {
+std::u16string DecodeStreamName(const std::u16string& stored, bool& table) {
   std::u16string out;
-  bool table = false;
-  for (size_t i = 0; i < stored.size(); ++i) {
-    char16_t u = stored[i];
-    if (i == 0 && u == 0x4840) {
-      table = true;
-    } else if (u >= 0x3800 && u < 0x4800) {
-      out += UnmapChar(u - 0x3800);
-      out += UnmapChar((u - 0x3800) >> 6);
+  table = !stored.empty() && stored[0] == 0x4840;
+  for (size_t i = table ? 1 : 0; i < stored.size(); ++i) {
+    const char16_t u = stored[i];
+    if (u >= 0x3800 && u < 0x4800) {
+      out += {kPacked[(u - 0x3800) & 63], kPacked[((u - 0x3800) >> 6) & 63]};
     } else if (u >= 0x4800 && u < 0x4840) {
-      out += UnmapChar(u - 0x4800);
+      out += kPacked[u - 0x4800];
     } else {
       out += u;
     }
   }
-  if (is_table != nullptr) *is_table = table;
-  return Utf8(out);
+  return out;
 }
 
-std::u16string EncodeStreamName(const std::string& name, bool table) {
-  std::u16string out;
-  if (table) out += char16_t(0x4840);
+std::u16string EncodeStreamName(const std::u16string& name, bool table) {
+  std::u16string out = table ? u"\x4840" : u"";
+  constexpr size_t kNone = std::u16string_view::npos;
+  auto packed = [&](size_t i) { return i < name.size() && name[i] < 0x80 ? kPacked.find(name[i]) : kNone; };
   for (size_t i = 0; i < name.size(); ++i) {
-    int a = MapChar(static_cast<unsigned char>(name[i]));
-    if (a < 0) {
-      out += static_cast<char16_t>(static_cast<unsigned char>(name[i]));
-      continue;
-    }
-    int b = i + 1 < name.size() ? MapChar(static_cast<unsigned char>(name[i + 1])) : -1;
-    if (b >= 0) {
+    const size_t a = packed(i), b = packed(i + 1);
+    if (a == kNone) {
+      out += name[i];
+    } else if (b != kNone) {
       out += static_cast<char16_t>(0x3800 + a + (b << 6));
       ++i;
     } else {
@@ -142,7 +124,7 @@ std::string DecodePackage(const std::vector<uint8_t>& file, StoredPackage& out) 
   for (const auto& s : parsed.root.streams) {
     out.raw_stream_names.push_back(s.name);
     bool table = false;
-    std::string name = DecodeStreamName(s.name, &table);
+    const std::string name = Utf8(DecodeStreamName(s.name, table));
     out.streams[table ? "!" + name : name] = s.data;
   }
 
@@ -269,9 +251,10 @@ std::vector<std::string> WriterRuleFaults(const StoredPackage& p) {
   }
   for (const auto& raw : p.raw_stream_names) {
     bool table = false;
-    std::string decoded = DecodeStreamName(raw, &table);
+    const std::u16string name16 = DecodeStreamName(raw, table);
+    const std::string decoded = Utf8(name16);
     if (!raw.empty() && raw[0] == 5) continue;  // \005 names are stored as they are
-    if (EncodeStreamName(decoded, table) != raw) faults.push_back("stream " + decoded + ": name not in encoded form");
+    if (EncodeStreamName(name16, table) != raw) faults.push_back("stream " + decoded + ": name not in encoded form");
     if (table && p.tables.count(decoded) == 0 && decoded != "_StringPool" && decoded != "_StringData") {
       faults.push_back("table stream " + decoded + " of no table");
     }

@@ -32,17 +32,16 @@ Snapshot Take(const fs::path& package, bool oracle_streams = true) {
   EXPECT_EQ(Open(package, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS) << package;
   s.tables = TableNames(db);
   s.engine_streams = EngineStreams(db);
+  for (const auto& t : s.tables) s.engine_by_table[t] = Select(db, "SELECT * FROM `" + t + "`");
   // libmsi's output of all tables at once, cut where the next table's
   // header line starts.
   const std::string oracle = OracleDumpTables(package, s.tables);
   size_t at = 0;
   for (size_t i = 0; i < s.tables.size(); ++i) {
-    s.engine_by_table[s.tables[i]] = Select(db, "SELECT * FROM `" + s.tables[i] + "`");
     size_t end = oracle.size();
     if (i + 1 < s.tables.size()) {
-      std::string next = Select(db, "SELECT * FROM `" + s.tables[i + 1] + "`");
-      std::string header = "\n" + next.substr(0, next.find('\n') + 1);
-      size_t found = oracle.find(header, at);
+      const std::string& next = s.engine_by_table[s.tables[i + 1]];
+      const size_t found = oracle.find("\n" + next.substr(0, next.find('\n') + 1), at);
       if (found != std::string::npos) end = found + 1;
     }
     s.oracle_by_table[s.tables[i]] = oracle.substr(at, end - at);
@@ -97,28 +96,22 @@ struct Target {
 };
 
 bool FindTarget(MSIHANDLE db, Target& t) {
-  for (const std::string& table : {std::string("Property"), std::string("_Validation"), std::string("Directory"),
-                                   std::string("Component")}) {
-    if (Select(db, "SELECT * FROM `" + table + "`").rfind("error", 0) == 0) continue;
-    Handle keys;
-    if (MsiDatabaseGetPrimaryKeysA(db, table.c_str(), keys.out()) != ERROR_SUCCESS) continue;
+  for (const std::string table : {"Property", "_Validation", "Directory", "Component"}) {
+    const std::string sql = "SELECT * FROM `" + table + "`";
+    Handle keys, view, row, types, names;
     // One key column: libmsi deletes the wrong rows when a DELETE matches
     // several, so the changes here touch exactly one row.
-    if (MsiRecordGetFieldCount(keys) != 1) continue;
-    Handle view;
-    if (MsiDatabaseOpenViewA(db, ("SELECT * FROM `" + table + "`").c_str(), view.out()) != ERROR_SUCCESS) continue;
-    if (MsiViewExecute(view, 0) != ERROR_SUCCESS) continue;
-    Handle row;
-    if (MsiViewFetch(view, row.out()) != ERROR_SUCCESS) continue;
-    Handle types, names;
+    if (MsiDatabaseGetPrimaryKeysA(db, table.c_str(), keys.out()) != ERROR_SUCCESS ||
+        MsiRecordGetFieldCount(keys) != 1 || MsiDatabaseOpenViewA(db, sql.c_str(), view.out()) != ERROR_SUCCESS ||
+        MsiViewExecute(view, 0) != ERROR_SUCCESS || MsiViewFetch(view, row.out()) != ERROR_SUCCESS) {
+      continue;
+    }
     MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, types.out());
     MsiViewGetColumnInfo(view, MSICOLINFO_NAMES, names.out());
-    t.table = table;
-    t.key_column = FieldText(keys, 1);
-    t.key = FieldText(row, 1);
+    t = {table, FieldText(keys, 1), "", FieldText(row, 1)};
     for (UINT i = 2; i <= MsiRecordGetFieldCount(types); ++i) {
-      std::string type = FieldText(types, i);
-      if (!type.empty() && (type[0] == 's' || type[0] == 'S' || type[0] == 'l' || type[0] == 'L')) {
+      const std::string type = FieldText(types, i);
+      if (!type.empty() && std::string("sSlL").find(type[0]) != std::string::npos) {
         t.column = FieldText(names, i);
         return true;
       }
@@ -138,12 +131,7 @@ void CheckChange(const fs::path& original, const std::vector<std::string>& state
   fs::path theirs = dir / "theirs.msi";
   CopyPackage(original, ours);
   const Snapshot& before = Original(original);
-  {
-    Handle db;
-    ASSERT_EQ(Open(ours, MSIDBOPEN_TRANSACT_A, db), ERROR_SUCCESS);
-    for (const auto& s : statements) ASSERT_EQ(Exec(db, s), ERROR_SUCCESS) << s;
-    ASSERT_EQ(MsiDatabaseCommit(db), ERROR_SUCCESS);
-  }
+  ASSERT_NO_FATAL_FAILURE(Change(ours, statements));
   std::vector<std::string> args{"write", original.string(), theirs.string()};
   args.insert(args.end(), statements.begin(), statements.end());
   RunResult oracle = Oracle(args);
@@ -233,25 +221,18 @@ TEST(RoundTrip, UpdateInsertAndDeleteChangeOnlyTheirRows) {
         continue;
       }
     }
-    std::string table = "`" + t.table + "`";
-    {
-      SCOPED_TRACE("UPDATE");
-      CheckChange(original,
-                  {"UPDATE " + table + " SET `" + t.column + "` = 'changed by the round trip' WHERE `" +
-                   t.key_column + "` = '" + t.key + "'"},
-                  {t.table}, true);
-    }
-    {
-      SCOPED_TRACE("DELETE");
-      CheckChange(original, {"DELETE FROM " + table + " WHERE `" + t.key_column + "` = '" + t.key + "'"},
-                  {t.table}, false);
-    }
+    const std::string table = "`" + t.table + "`", row = " WHERE `" + t.key_column + "` = '" + t.key + "'";
+    std::vector<std::pair<const char*, std::vector<std::string>>> changes = {
+        {"UPDATE", {"UPDATE " + table + " SET `" + t.column + "` = 'changed by the round trip'" + row}},
+        {"DELETE", {"DELETE FROM " + table + row}}};
     if (t.table == "Property") {
-      SCOPED_TRACE("INSERT");
-      CheckChange(original,
-                  {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('AAA_RoundTrip', 'new value')",
-                   "INSERT INTO `Property` (`Property`, `Value`) VALUES ('zzz_RoundTrip', 'ProductCode')"},
-                  {"Property"}, false);
+      changes.push_back({"INSERT",
+                         {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('AAA_RoundTrip', 'new value')",
+                          "INSERT INTO `Property` (`Property`, `Value`) VALUES ('zzz_RoundTrip', 'ProductCode')"}});
+    }
+    for (size_t i = 0; i < changes.size(); ++i) {
+      SCOPED_TRACE(changes[i].first);
+      CheckChange(original, changes[i].second, {t.table}, i == 0);
     }
   }
 }

@@ -61,17 +61,11 @@ std::vector<LimitCase> Cases() {
 
 // The first failure of opening, executing and fetching every row.
 UINT EngineAnswer(MSIHANDLE db, const std::string& sql) {
-  Handle view;
+  Handle view, row;
   UINT r = MsiDatabaseOpenViewA(db, sql.c_str(), view.out());
-  if (r != ERROR_SUCCESS) return r;
-  r = MsiViewExecute(view, 0);
-  if (r != ERROR_SUCCESS) return r;
-  for (;;) {
-    Handle row;
-    r = MsiViewFetch(view, row.out());
-    if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
-    if (r != ERROR_SUCCESS) return r;
-  }
+  if (r == ERROR_SUCCESS) r = MsiViewExecute(view, 0);
+  while (r == ERROR_SUCCESS) r = MsiViewFetch(view, row.out());
+  return r == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : r;
 }
 
 UINT LibmsiAnswer(const fs::path& package, const std::string& sql) {
@@ -87,8 +81,7 @@ UINT LibmsiAnswer(const fs::path& package, const std::string& sql) {
 TEST(StatementLimits, DeepOrLongStatementsGiveResultCodes) {
   REQUIRE_ORACLE();
   TempDir dir;
-  const fs::path package = dir / "small.msi";
-  MakeSmallPackage(package);
+  const fs::path package = SmallPackage(dir);
   const std::string property_rows = Rows(package, "SELECT * FROM `Property`");
   Handle db;
   ASSERT_EQ(Open(package, MSIDBOPEN_READONLY_A, db), ERROR_SUCCESS);

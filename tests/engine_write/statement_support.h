@@ -8,6 +8,12 @@ namespace ts {
 // A small package made from nothing: Property (string key) and Item (key
 // Id, Group; a binary column Data) with a few rows.
 void MakeSmallPackage(const fs::path& path);
+// The same as dir / "p.msi".
+fs::path SmallPackage(const TempDir& dir);
+// Opens `package`, runs `statements` and commits; the test fails at the
+// first step that does.
+void Change(const fs::path& package, const std::vector<std::string>& statements,
+            LPCSTR mode = MSIDBOPEN_TRANSACT_A);
 std::string Rows(const fs::path& package, const std::string& sql);
 
 // A result's lines, its header first and its rows sorted.
