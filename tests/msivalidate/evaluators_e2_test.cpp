@@ -51,6 +51,59 @@ const EvaluatorCase kCases[] = {
       "WHERE `Component` = 'Plink_Component'"},
      "ICE09  WARNING  Component.Attributes [PSCP_Component]  Component: 'PSCP_Component' is a non-permanent "
      "system component: it installs into the SystemFolder but its Permanent attribute is not set."},
+    // Directory-setting custom actions around CostFinalize.
+    {"ICE12", kPutty,
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+      "VALUES ('SetMyFolder', 35, 'MyFolder', '[TempFolder]')"},
+     "ICE12  ERROR    CustomAction.Source [SetMyFolder]  Folder 'MyFolder' not found in Directory table"},
+    {"ICE12", kPutty,
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+      "VALUES ('SetInstallDir', 291, 'INSTALLDIR', '[TempFolder]')",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetInstallDir', 900)"},
+     "ICE12  ERROR    InstallExecuteSequence.Sequence [SetInstallDir]  Sequence '900' comes before "
+     "CostFinalize in the InstallExecuteSequence table. It must come after (CF@1000)"},
+    {"ICE12", kPutty,
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+      "VALUES ('SetInstallDirProperty', 51, 'INSTALLDIR', '[TempFolder]')",
+      "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+      "VALUES ('SetOtherProperty', 51, 'NOTADIR', '1')",
+      "INSERT INTO `InstallUISequence` (`Action`, `Sequence`) VALUES ('SetInstallDirProperty', 1100)",
+      "INSERT INTO `InstallUISequence` (`Action`, `Sequence`) VALUES ('SetOtherProperty', 1100)"},
+     "ICE12  ERROR    InstallUISequence.Sequence [SetInstallDirProperty]  Sequence '1100' comes after "
+     "CostFinalize in the InstallUISequence table. It must come before (CF@1000)"},
+    {"ICE12", kPutty,
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+      "VALUES ('SetInstallDir', 35, 'INSTALLDIR', '[TempFolder]')",
+      "DELETE FROM `AdminExecuteSequence` WHERE `Action` = 'CostFinalize'",
+      "INSERT INTO `AdminExecuteSequence` (`Action`, `Sequence`) VALUES ('SetInstallDir', 1100)"},
+     "ICE12  ERROR    AdminExecuteSequence.Action [SetInstallDir]  CostFinalize is missing from the "
+     "AdminExecuteSequence table. Custom action 'SetInstallDir' of type 35 needs it"},
+
+    // A dialog in an execute sequence.
+    {"ICE13", kPutty,
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('WelcomeDlg', 1500)"},
+     "ICE13  ERROR    InstallExecuteSequence.Action [WelcomeDlg]  Dialog 'WelcomeDlg' cannot be listed in "
+     "the 'InstallExecuteSequence' table."},
+    {"ICE13", kNunit,
+     {"INSERT INTO `AdminExecuteSequence` (`Action`, `Sequence`) VALUES ('ErrorDlg', 10)"},
+     "ICE13  ERROR    AdminExecuteSequence.Action [ErrorDlg]  Dialog 'ErrorDlg' cannot be listed in "
+     "the 'AdminExecuteSequence' table."},
+
+    // A feature that is its own parent; a root feature that follows its parent.
+    {"ICE14", kPutty,
+     {"UPDATE `Feature` SET `Feature_Parent` = 'PathFeature' WHERE `Feature` = 'PathFeature'"},
+     "ICE14  ERROR    Feature.Feature_Parent [PathFeature]  Feature 'PathFeature' has the same value in the "
+     "Feature and Feature_Parent columns of the Feature table."},
+    {"ICE14", kPutty,
+     {"UPDATE `Feature` SET `Attributes` = 12 WHERE `Feature` = 'DesktopFeature'",
+      "UPDATE `Feature` SET `Feature_Parent` = 'FilesFeature', `Attributes` = 12 "
+      "WHERE `Feature` = 'PPKFeature'"},
+     "ICE14  ERROR    Feature.Attributes [DesktopFeature]  Root feature 'DesktopFeature' has the "
+     "msidbFeatureAttributesFollowParent bit set."},
+    {"ICE14", kPutty,
+     {"UPDATE `Feature` SET `Feature_Parent` = 'PathFeature', `Attributes` = 4 WHERE `Feature` = 'PathFeature'"},
+     "ICE14  ERROR    Feature.Attributes [PathFeature]  Root feature 'PathFeature' has the "
+     "msidbFeatureAttributesFollowParent bit set."},
 };
 
 class E2Evaluators : public testing::TestWithParam<EvaluatorCase> {};
