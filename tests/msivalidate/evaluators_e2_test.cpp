@@ -11,6 +11,28 @@ constexpr const char* kNunit = "nunit-2.5.2.msi";
 const char* const kCreateFont =
     "CREATE TABLE `Font` (`File_` CHAR(72) NOT NULL, `FontTitle` CHAR(128) PRIMARY KEY `File_`)";
 
+const char* const kCreateExtension =
+    "CREATE TABLE `Extension` (`Extension` CHAR(255) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+    "`ProgId_` CHAR(255), `MIME_` CHAR(64), `Feature_` CHAR(38) NOT NULL "
+    "PRIMARY KEY `Extension`, `Component_`)";
+const char* const kCreateMime =
+    "CREATE TABLE `MIME` (`ContentType` CHAR(64) NOT NULL, `Extension_` CHAR(255) NOT NULL, "
+    "`CLSID` CHAR(38) PRIMARY KEY `ContentType`)";
+
+std::string InsertMime(const char* type, const char* extension) {
+  return std::string("INSERT INTO `MIME` (`ContentType`, `Extension_`) VALUES ('") + type + "', '" +
+         extension + "')";
+}
+
+// An extension of PuTTY_Component; without a content type when `type` is null.
+std::string InsertExtension(const char* extension, const char* type) {
+  if (!type)
+    return std::string("INSERT INTO `Extension` (`Extension`, `Component_`, `Feature_`) VALUES ('") +
+           extension + "', 'PuTTY_Component', 'FilesFeature')";
+  return std::string("INSERT INTO `Extension` (`Extension`, `Component_`, `MIME_`, `Feature_`) VALUES ('") +
+         extension + "', 'PuTTY_Component', '" + type + "', 'FilesFeature')";
+}
+
 const EvaluatorCase kCases[] = {
     // A key path that belongs to another component, or to nothing.
     {"ICE02", kPutty,
@@ -104,6 +126,26 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `Feature` SET `Feature_Parent` = 'PathFeature', `Attributes` = 4 WHERE `Feature` = 'PathFeature'"},
      "ICE14  ERROR    Feature.Attributes [PathFeature]  Root feature 'PathFeature' has the "
      "msidbFeatureAttributesFollowParent bit set."},
+    // Content types and extensions that do not name each other back.
+    {"ICE15", kPutty,
+     {kCreateExtension, kCreateMime, InsertMime("test/x-test", "tst"), InsertMime("flaps/x-flaps", "flp"),
+      InsertExtension("tst", "flaps/x-flaps"), InsertExtension("flp", nullptr)},
+     "ICE15  ERROR    MIME.Extension_ [test/x-test]  The content type test/x-test in the MIME table "
+     "references the extension tst, but the extension tst in the Extension table references "
+     "flaps/x-flaps. This is not reciprocal."},
+    {"ICE15", kPutty,
+     {kCreateExtension, kCreateMime, InsertMime("test/x-test", "tst"), InsertMime("flaps/x-flaps", "flp"),
+      InsertExtension("tst", "flaps/x-flaps"), InsertExtension("flp", nullptr)},
+     "ICE15  ERROR    MIME.Extension_ [flaps/x-flaps]  The content type flaps/x-flaps references the "
+     "extension flp, but that extension has a Null entry in the MIME_ column of the Extension table."},
+    // Two content types may share an extension that names one of them, but
+    // a third extension naming one of them is not named back.
+    {"ICE15", kPutty,
+     {kCreateExtension, kCreateMime, InsertMime("text/x-a", "txt"), InsertMime("text/x-b", "txt"),
+      InsertExtension("txt", "text/x-b"), InsertExtension("doc", "text/x-a")},
+     "ICE15  ERROR    Extension.MIME_ [doc, PuTTY_Component]  The extension doc in the Extension table "
+     "references the content type text/x-a, but the content type text/x-a in the MIME table references "
+     "txt. This is not reciprocal."},
 };
 
 class E2Evaluators : public testing::TestWithParam<EvaluatorCase> {};

@@ -24,16 +24,16 @@ void Run(Context& ctx) {
                                      : "Registry: '" + key + "' cannot be the key registry key";
     const Row* owner_row = target->Find(key);
     if (!owner_row) {
-      ctx.Report(Severity::Error, *component, "KeyPath", row,
-                 what + " for Component: '" + name + "'. It is not in the " + target->name +
-                     " table");
+      ctx.Report(
+          Severity::Error, *component, "KeyPath", row,
+          what + " for Component: '" + name + "'. It is not in the " + target->name + " table");
       continue;
     }
     const std::string owner = target->Text(*owner_row, "Component_");
     if (owner != name)
       ctx.Report(Severity::Error, *component, "KeyPath", row,
-                 what + " for Component: '" + name + "'. The " +
-                     (is_file ? "file" : "RegKey") + " belongs to Component: '" + owner + "'");
+                 what + " for Component: '" + name + "'. The " + (is_file ? "file" : "RegKey") +
+                     " belongs to Component: '" + owner + "'");
   }
 }
 

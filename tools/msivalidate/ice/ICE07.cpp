@@ -18,11 +18,13 @@ void Run(Context& ctx) {
     if (!component_row) continue;
     const std::string dir = component->Text(*component_row, "Directory_");
     if (dir == "FontsFolder") continue;
-    const std::string title = font->IsNull(row, "FontTitle") ? font->Text(row, "File_")
-                                                             : font->Text(row, "FontTitle");
+    const std::string title =
+        font->IsNull(row, "FontTitle") ? font->Text(row, "File_") : font->Text(row, "FontTitle");
     ctx.Report(Severity::Error, *font, "File_", row,
-               "'" + title + "' is a font and must be installed to the FontsFolder directory. "
-               "Current Install Directory: '" + dir + "'.");
+               "'" + title +
+                   "' is a font and must be installed to the FontsFolder directory. "
+                   "Current Install Directory: '" +
+                   dir + "'.");
   }
 }
 

@@ -43,7 +43,8 @@ void Run(Context& ctx) {
     const Table* sequence = ctx.Read(name);
     if (!sequence) continue;
     std::optional<int> cost_finalize;
-    if (const Row* cf = sequence->Find("CostFinalize")) cost_finalize = sequence->Integer(*cf, "Sequence");
+    if (const Row* cf = sequence->Find("CostFinalize"))
+      cost_finalize = sequence->Integer(*cf, "Sequence");
     for (const Row& row : sequence->rows) {
       auto it = kinds.find(sequence->Text(row, "Action"));
       if (it == kinds.end()) continue;
@@ -52,19 +53,20 @@ void Run(Context& ctx) {
       if (!seq || *seq <= 0) continue;
       if (!cost_finalize) {
         ctx.Report(Severity::Error, *sequence, "Action", row,
-                   "CostFinalize is missing from the " + std::string(name) + " table. Custom action '" +
-                       it->first + "' of type " + std::to_string(it->second) + " needs it");
+                   "CostFinalize is missing from the " + std::string(name) +
+                       " table. Custom action '" + it->first + "' of type " +
+                       std::to_string(it->second) + " needs it");
         continue;
       }
       const std::string cf = "(CF@" + std::to_string(*cost_finalize) + ")";
       if (it->second == kSetDirectory && *seq <= *cost_finalize)
         ctx.Report(Severity::Error, *sequence, "Sequence", row,
-                   "Sequence '" + std::to_string(*seq) + "' comes before CostFinalize in the " + name +
-                       " table. It must come after " + cf);
+                   "Sequence '" + std::to_string(*seq) + "' comes before CostFinalize in the " +
+                       name + " table. It must come after " + cf);
       else if (it->second == kSetProperty && *seq >= *cost_finalize)
         ctx.Report(Severity::Error, *sequence, "Sequence", row,
-                   "Sequence '" + std::to_string(*seq) + "' comes after CostFinalize in the " + name +
-                       " table. It must come before " + cf);
+                   "Sequence '" + std::to_string(*seq) + "' comes after CostFinalize in the " +
+                       name + " table. It must come before " + cf);
     }
   }
 }

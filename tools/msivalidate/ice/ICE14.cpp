@@ -12,12 +12,13 @@ void Run(Context& ctx) {
   if (!feature) return;
   for (const Row& row : feature->rows) {
     const std::string name = feature->Text(row, "Feature");
-    const bool self_parent = !feature->IsNull(row, "Feature_Parent") &&
-                             feature->Text(row, "Feature_Parent") == name;
+    const bool self_parent =
+        !feature->IsNull(row, "Feature_Parent") && feature->Text(row, "Feature_Parent") == name;
     if (self_parent)
       ctx.Report(Severity::Error, *feature, "Feature_Parent", row,
                  "Feature '" + name +
-                     "' has the same value in the Feature and Feature_Parent columns of the Feature table.");
+                     "' has the same value in the Feature and Feature_Parent columns of the "
+                     "Feature table.");
     const bool root = self_parent || feature->IsNull(row, "Feature_Parent");
     if (root && (feature->Integer(row, "Attributes").value_or(0) & kFollowParent))
       ctx.Report(Severity::Error, *feature, "Attributes", row,
