@@ -33,6 +33,15 @@ std::string InsertExtension(const char* extension, const char* type) {
          extension + "', 'PuTTY_Component', '" + type + "', 'FilesFeature')";
 }
 
+// A control of FatalError (the dialog's other columns do not matter here).
+std::string InsertControl(const char* control, const char* type, int attributes, const char* property) {
+  return std::string(
+             "INSERT INTO `Control` (`Dialog_`, `Control`, `Type`, `X`, `Y`, `Width`, `Height`, "
+             "`Attributes`, `Property`) VALUES ('FatalError', '") +
+         control + "', '" + type + "', 0, 0, 10, 10, " + std::to_string(attributes) + ", '" + property +
+         "')";
+}
+
 const EvaluatorCase kCases[] = {
     // A key path that belongs to another component, or to nothing.
     {"ICE02", kPutty,
@@ -146,6 +155,61 @@ const EvaluatorCase kCases[] = {
      "ICE15  ERROR    Extension.MIME_ [doc, PuTTY_Component]  The extension doc in the Extension table "
      "references the content type text/x-a, but the content type text/x-a in the MIME table references "
      "txt. This is not reciprocal."},
+    // Push buttons without events, once they can be pressed.
+    {"ICE17", kPutty,
+     {"DELETE FROM `ControlEvent` WHERE `Dialog_` = 'CancelDlg' AND `Control_` = 'No'"},
+     "ICE17  ERROR    Control.Control [CancelDlg, No]  PushButton: No of Dialog: CancelDlg does not have an "
+     "event defined in the ControlEvent table."},
+    {"ICE17", kPutty,
+     {"INSERT INTO `ControlCondition` (`Dialog_`, `Control_`, `Action`, `Condition`) "
+      "VALUES ('FatalError', 'Back', 'Enable', 'Installed')"},
+     "ICE17  ERROR    Control.Control [FatalError, Back]  PushButton: Back of Dialog: FatalError does not "
+     "have an event defined in the ControlEvent table."},
+    // Pictures missing from the Binary table, named directly or by a property.
+    {"ICE17", kPutty,
+     {"UPDATE `Control` SET `Text` = 'NoSuchBitmap' WHERE `Dialog_` = 'FatalError' AND `Control` = 'Bitmap'"},
+     "ICE17  ERROR    Control.Text [FatalError, Bitmap]  Bitmap: NoSuchBitmap of Control: Bitmap of Dialog: "
+     "FatalError is not in the Binary table."},
+    {"ICE17", kPutty,
+     {"UPDATE `Control` SET `Text` = '[IconProperty]' WHERE `Dialog_` = 'CancelDlg' AND `Control` = 'Icon'",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('IconProperty', 'MissingIcon')"},
+     "ICE17  ERROR    Control.Text [CancelDlg, Icon]  Icon: MissingIcon of Control: Icon of Dialog: CancelDlg "
+     "is not in the Binary table."},
+    // List-like controls whose property has no rows to fill them.
+    {"ICE17", kPutty,
+     {"UPDATE `Control` SET `Property` = 'NoRadioProperty' "
+      "WHERE `Dialog_` = 'MsiRMFilesInUse' AND `Control` = 'ShutdownOption'"},
+     "ICE17  WARNING  Control.Property [MsiRMFilesInUse, ShutdownOption]  RadioButtonGroup: NoRadioProperty of "
+     "Control: ShutdownOption of Dialog: MsiRMFilesInUse is not in the RadioButton table."},
+    {"ICE17", kPutty,
+     {InsertControl("Combo", "ComboBox", 3, "COMBOPROPERTY"),
+      InsertControl("IndirectCombo", "ComboBox", 11, "OTHERPROPERTY")},
+     "ICE17  WARNING  Control.Property [FatalError, Combo]  ComboBox: COMBOPROPERTY of Control: Combo of "
+     "Dialog: FatalError is not in the ComboBox table."},
+    {"ICE17", kPutty,
+     {InsertControl("View", "ListView", 3, "VIEWPROPERTY")},
+     "ICE17  WARNING  Control.Property [FatalError, View]  ListView: VIEWPROPERTY of Control: View of Dialog: "
+     "FatalError is not in the ListView table."},
+    {"ICE17", kNunit,
+     {InsertControl("List", "ListBox", 3, "LISTPROPERTY")},
+     "ICE17  WARNING  Control.Property [FatalError, List]  ListBox: LISTPROPERTY of Control: List of Dialog: "
+     "FatalError is not in the ListBox table."},
+    // Picture buttons: both kinds at once, or a picture that is not there.
+    {"ICE17", kPutty,
+     {"UPDATE `Control` SET `Attributes` = 3932163 WHERE `Dialog_` = 'BrowseDlg' AND `Control` = 'WixUI_Bmp_Up'"},
+     "ICE17  ERROR    Control.Attributes [BrowseDlg, WixUI_Bmp_Up]  Picture control: 'WixUI_Bmp_Up' of Dialog: "
+     "'BrowseDlg' has both the Icon and Bitmap attributes set"},
+    {"ICE17", kPutty,
+     {"UPDATE `Control` SET `Text` = 'NoIcon' WHERE `Dialog_` = 'BrowseDlg' AND `Control` = 'NewFolder'"},
+     "ICE17  ERROR    Control.Text [BrowseDlg, NewFolder]  Icon: 'NoIcon' for Control: 'NewFolder' of Dialog: "
+     "'BrowseDlg' not found in Binary table"},
+    {"ICE17", kPutty,
+     {"UPDATE `Control` SET `Attributes` = 262147 "
+      "WHERE `Dialog_` = 'MsiRMFilesInUse' AND `Control` = 'ShutdownOption'",
+      "UPDATE `RadioButton` SET `Text` = 'WixUI_Bmp_New' WHERE `Property` = 'WixUIRMOption' AND `Order` = 1",
+      "UPDATE `RadioButton` SET `Text` = 'NoBitmap' WHERE `Property` = 'WixUIRMOption' AND `Order` = 2"},
+     "ICE17  ERROR    RadioButton.Text [WixUIRMOption, 2]  Bitmap: 'NoBitmap' for Control: 'ShutdownOption' of "
+     "Dialog: 'MsiRMFilesInUse' not found in Binary table"},
 };
 
 class E2Evaluators : public testing::TestWithParam<EvaluatorCase> {};
