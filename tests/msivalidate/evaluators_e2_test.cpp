@@ -210,6 +210,28 @@ const EvaluatorCase kCases[] = {
       "UPDATE `RadioButton` SET `Text` = 'NoBitmap' WHERE `Property` = 'WixUIRMOption' AND `Order` = 2"},
      "ICE17  ERROR    RadioButton.Text [WixUIRMOption, 2]  Bitmap: 'NoBitmap' for Control: 'ShutdownOption' of "
      "Dialog: 'MsiRMFilesInUse' not found in Binary table"},
+    // A directory key path whose folder nothing fills or creates; a removed
+    // file in the folder counts as filling it, a duplicate elsewhere does not.
+    {"ICE18", kPutty,
+     {"UPDATE `Component` SET `KeyPath` = NULL, `Attributes` = 0 "
+      "WHERE `Component` = 'Desktop_Shortcut_Component' OR `Component` = 'ProgramMenuDir'"},
+     "ICE18  ERROR    Component.Directory_ [Desktop_Shortcut_Component]  KeyPath for Component: "
+     "'Desktop_Shortcut_Component' is Directory: 'DesktopFolder'. The Directory/Component pair must be "
+     "listed in the CreateFolder table."},
+    {"ICE18", kPutty,
+     {"UPDATE `Component` SET `KeyPath` = NULL, `Attributes` = 0 WHERE `Component` = 'Path_Component'",
+      "CREATE TABLE `DuplicateFile` (`FileKey` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`File_` CHAR(72) NOT NULL, `DestName` CHAR(255), `DestFolder` CHAR(72) PRIMARY KEY `FileKey`)",
+      "INSERT INTO `DuplicateFile` (`FileKey`, `Component_`, `File_`, `DestFolder`) "
+      "VALUES ('Copy', 'Path_Component', 'PuTTY_File', 'DesktopFolder')"},
+     "ICE18  ERROR    Component.Directory_ [Path_Component]  KeyPath for Component: 'Path_Component' is "
+     "Directory: 'INSTALLDIR'. The Directory/Component pair must be listed in the CreateFolder table."},
+    {"ICE18", kPutty,
+     {"UPDATE `Component` SET `KeyPath` = NULL, `Directory_` = 'SystemFolder' "
+      "WHERE `Component` = 'Website_Component'"},
+     "ICE18  ERROR    Component.KeyPath [Website_Component]  KeyPath for Component: 'Website_Component' is "
+     "Directory: 'SystemFolder'. That folder is on every system, so the component would always look "
+     "installed; use a file, registry entry or ODBC data source as its key path."},
 };
 
 class E2Evaluators : public testing::TestWithParam<EvaluatorCase> {};
