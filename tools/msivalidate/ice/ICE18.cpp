@@ -27,13 +27,12 @@ void Run(Context& ctx) {
   for (const char* name : {"DuplicateFile", "MoveFile"}) {
     const Table* table = ctx.Read(name);
     if (!table) continue;
-    const Table* owner = component;
     for (const Row& row : table->rows) {
       const std::string comp = table->Text(row, "Component_");
       std::string folder = table->Text(row, "DestFolder");
       // A duplicate without a folder goes to its component's directory.
       if (table->IsNull(row, "DestFolder"))
-        if (const Row* c = owner->Find(comp)) folder = owner->Text(*c, "Directory_");
+        if (const Row* c = component->Find(comp)) folder = component->Text(*c, "Directory_");
       with_folder_files.emplace(comp, folder);
     }
   }
