@@ -232,6 +232,46 @@ const EvaluatorCase kCases[] = {
      "ICE18  ERROR    Component.KeyPath [Website_Component]  KeyPath for Component: 'Website_Component' is "
      "Directory: 'SystemFolder'. That folder is on every system, so the component would always look "
      "installed; use a file, registry entry or ODBC data source as its key path."},
+    // Advertised entries whose component cannot be advertised.
+    {"ICE19", kPutty,
+     {"UPDATE `Shortcut` SET `Target` = 'FilesFeature' WHERE `Shortcut` = 'DesktopPuTTY'",
+      "UPDATE `Shortcut` SET `Target` = 'FilesFeature' WHERE `Shortcut` = 'startmenuPuTTY'"},
+     "ICE19  ERROR    Shortcut.Component_ [DesktopPuTTY]  Shortcut DesktopPuTTY references the component "
+     "Desktop_Shortcut_Component which references a Registry entry as the key path. The value of the "
+     "Attributes column in the Component table is 4."},
+    {"ICE19", kPutty,
+     {kCreateExtension, "UPDATE `Component` SET `ComponentId` = NULL WHERE `Component` = 'PuTTY_Component'",
+      InsertExtension("ppk", nullptr)},
+     "ICE19  ERROR    Extension.Component_ [ppk, PuTTY_Component]  Extension ppk references the component "
+     "PuTTY_Component which does not have a ComponentId specified in the Component table."},
+    {"ICE19", kPutty,
+     {kCreateExtension, "UPDATE `Component` SET `KeyPath` = NULL WHERE `Component` = 'PuTTY_Component'",
+      InsertExtension("ppk", nullptr)},
+     "ICE19  ERROR    Extension.Component_ [ppk, PuTTY_Component]  Extension ppk references the component "
+     "PuTTY_Component which references a directory as its KeyPath. The KeyPath is Null in the Component "
+     "table."},
+    {"ICE19", kPutty,
+     {"CREATE TABLE `Class` (`CLSID` CHAR(38) NOT NULL, `Context` CHAR(32) NOT NULL, "
+      "`Component_` CHAR(72) NOT NULL, `Feature_` CHAR(38) NOT NULL PRIMARY KEY `CLSID`, `Context`, "
+      "`Component_`)",
+      "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `Feature_`) VALUES "
+      "('{11111111-2222-3333-4444-555555555555}', 'LocalServer32', 'README_Component', 'FilesFeature')",
+      "UPDATE `Component` SET `Attributes` = 32 WHERE `Component` = 'README_Component'"},
+     "ICE19  ERROR    Class.Component_ [{11111111-2222-3333-4444-555555555555}, LocalServer32, "
+     "README_Component]  Class {11111111-2222-3333-4444-555555555555} references the component "
+     "README_Component which references an ODBC data source as the key path. The value of the Attributes "
+     "column in the Component table is 32."},
+    // A published component needs only a ComponentId.
+    {"ICE19", kPutty,
+     {"CREATE TABLE `PublishComponent` (`ComponentId` CHAR(38) NOT NULL, `Qualifier` CHAR(255) NOT NULL, "
+      "`Component_` CHAR(72) NOT NULL, `AppData` CHAR(255), `Feature_` CHAR(38) NOT NULL "
+      "PRIMARY KEY `ComponentId`, `Qualifier`, `Component_`)",
+      "INSERT INTO `PublishComponent` (`ComponentId`, `Qualifier`, `Component_`, `Feature_`) VALUES "
+      "('{66666666-2222-3333-4444-555555555555}', 'q', 'Path_Component', 'PathFeature')",
+      "UPDATE `Component` SET `ComponentId` = NULL WHERE `Component` = 'Path_Component'"},
+     "ICE19  ERROR    PublishComponent.Component_ [{66666666-2222-3333-4444-555555555555}, q, Path_Component]  "
+     "PublishComponent {66666666-2222-3333-4444-555555555555} references the component Path_Component "
+     "which does not have a ComponentId specified in the Component table."},
 };
 
 class E2Evaluators : public testing::TestWithParam<EvaluatorCase> {};
