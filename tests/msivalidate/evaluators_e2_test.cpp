@@ -272,6 +272,61 @@ const EvaluatorCase kCases[] = {
      "ICE19  ERROR    PublishComponent.Component_ [{66666666-2222-3333-4444-555555555555}, q, Path_Component]  "
      "PublishComponent {66666666-2222-3333-4444-555555555555} references the component Path_Component "
      "which does not have a ComponentId specified in the Component table."},
+    // The files-in-use dialog: its list and its three ways out.
+    {"ICE20", kPutty,
+     {"DROP TABLE `ListBox`"},
+     "ICE20  ERROR    Dialog.Dialog [FilesInUse]  The FilesInUse dialog needs a ListBox table."},
+    {"ICE20", kPutty,
+     {"UPDATE `Control` SET `Property` = 'OtherProperty' WHERE `Dialog_` = 'FilesInUse' AND `Control` = 'List'"},
+     "ICE20  ERROR    Dialog.Dialog [FilesInUse]  The FilesInUse dialog has no ListBox control with the "
+     "property FileInUseProcess."},
+    {"ICE20", kNunit,
+     {"DELETE FROM `ControlEvent` WHERE `Dialog_` = 'FilesInUse' AND `Control_` = 'Retry'"},
+     "ICE20  ERROR    Dialog.Dialog [FilesInUse]  The FilesInUse dialog has no PushButton control with the "
+     "EndDialog event and the argument Retry."},
+    // The error dialog: its text, its buttons and their events, their size.
+    {"ICE20", kPutty,
+     {"DELETE FROM `Control` WHERE `Dialog_` = 'ErrorDlg' AND `Control` = 'ErrorText'"},
+     "ICE20  ERROR    Dialog.Dialog [ErrorDlg]  Error dialog 'ErrorDlg' has no Text control named ErrorText."},
+    {"ICE20", kPutty,
+     {"UPDATE `Dialog` SET `Control_First` = 'A' WHERE `Dialog` = 'ErrorDlg'"},
+     "ICE20  ERROR    Dialog.Control_First [ErrorDlg]  Error dialog 'ErrorDlg' must have ErrorText in its "
+     "Control_First column."},
+    {"ICE20", kPutty,
+     {"DELETE FROM `Control` WHERE `Dialog_` = 'ErrorDlg' AND `Control` = 'Y'"},
+     "ICE20  ERROR    Dialog.Dialog [ErrorDlg]  Error dialog 'ErrorDlg' has no PushButton control named Y."},
+    {"ICE20", kPutty,
+     {"DELETE FROM `ControlEvent` WHERE `Dialog_` = 'ErrorDlg' AND `Control_` = 'N'",
+      "INSERT INTO `ControlEvent` (`Dialog_`, `Control_`, `Event`, `Argument`, `Condition`, `Ordering`) "
+      "VALUES ('ErrorDlg', 'N', 'EndDialog', 'ErrorYes', '1', 1)"},
+     "ICE20  ERROR    Control.Control [ErrorDlg, N]  PushButton N of Error dialog 'ErrorDlg' has no EndDialog "
+     "event with the argument ErrorNo."},
+    {"ICE20", kPutty,
+     {"UPDATE `Control` SET `Height` = 20 WHERE `Dialog_` = 'ErrorDlg' AND `Control` = 'O'"},
+     "ICE20  ERROR    Control.Height [ErrorDlg, O]  PushButton O of Error dialog 'ErrorDlg' differs in Height "
+     "from button A: all its buttons must have the same width, height and Y."},
+    {"ICE20", kPutty,
+     {"UPDATE `Control` SET `Type` = 'Bitmap' WHERE `Dialog_` = 'ErrorDlg' AND `Control` = 'ErrorIcon'"},
+     "ICE20  ERROR    Control.Type [ErrorDlg, ErrorIcon]  The ErrorIcon control of Error dialog 'ErrorDlg' must "
+     "have Icon in the Type column."},
+    // The property that names the error dialog.
+    {"ICE20", kPutty,
+     {"UPDATE `Property` SET `Value` = 'CancelDlg' WHERE `Property` = 'ErrorDialog'"},
+     "ICE20  ERROR    Dialog.Attributes [CancelDlg]  Dialog 'CancelDlg' is named by the ErrorDialog property "
+     "but does not have the Error dialog style bit set."},
+    {"ICE20", kPutty,
+     {"UPDATE `Property` SET `Value` = 'NoSuchDlg' WHERE `Property` = 'ErrorDialog'"},
+     "ICE20  ERROR    Property.Value [ErrorDialog]  The ErrorDialog property names dialog 'NoSuchDlg', which is "
+     "not in the Dialog table."},
+    // The dialogs that end each UI sequence.
+    {"ICE20", kPutty,
+     {"DELETE FROM `InstallUISequence` WHERE `Action` = 'UserExit'"},
+     "ICE20  ERROR    InstallUISequence.Sequence  The InstallUISequence table has no UserExit dialog: no dialog "
+     "or custom action with -2 in the Sequence column."},
+    {"ICE20", kNunit,
+     {"UPDATE `AdminUISequence` SET `Sequence` = 1 WHERE `Action` = 'FatalError'"},
+     "ICE20  ERROR    AdminUISequence.Sequence  The AdminUISequence table has no FatalError dialog: no dialog "
+     "or custom action with -3 in the Sequence column."},
 };
 
 class E2Evaluators : public testing::TestWithParam<EvaluatorCase> {};
