@@ -327,6 +327,15 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `AdminUISequence` SET `Sequence` = 1 WHERE `Action` = 'FatalError'"},
      "ICE20  ERROR    AdminUISequence.Sequence  The AdminUISequence table has no FatalError dialog: no dialog "
      "or custom action with -3 in the Sequence column."},
+    // Components no feature brings.
+    {"ICE21", kPutty,
+     {"DELETE FROM `FeatureComponents` WHERE `Component_` = 'Website_Component'"},
+     "ICE21  ERROR    Component.Component [Website_Component]  Component: 'Website_Component' does not belong "
+     "to any Feature."},
+    {"ICE21", "example.msi",
+     {"DROP TABLE `FeatureComponents`"},
+     "ICE21  ERROR    Component.Component [MainExecutable]  Component: 'MainExecutable' does not belong to "
+     "any Feature."},
 };
 
 class E2Evaluators : public testing::TestWithParam<EvaluatorCase> {};
