@@ -336,6 +336,62 @@ const EvaluatorCase kCases[] = {
      {"DROP TABLE `FeatureComponents`"},
      "ICE21  ERROR    Component.Component [MainExecutable]  Component: 'MainExecutable' does not belong to "
      "any Feature."},
+    // A child that disallows advertising under a parent that favors it; a
+    // parent that is not there. The reverse and a plain child are allowed.
+    {"ICE10", kPutty,
+     {"UPDATE `Feature` SET `Attributes` = 4 WHERE `Feature` = 'FilesFeature'",
+      "UPDATE `Feature` SET `Feature_Parent` = 'FilesFeature' "
+      "WHERE `Feature` = 'DesktopFeature' OR `Feature` = 'PathFeature'",
+      "UPDATE `Feature` SET `Attributes` = 0 WHERE `Feature` = 'PathFeature'",
+      "UPDATE `Feature` SET `Feature_Parent` = 'PathFeature', `Attributes` = 4 WHERE `Feature` = 'PPKFeature'"},
+     "ICE10  ERROR    Feature.Attributes [DesktopFeature]  Conflicting states, one favors, one disallows. Child: "
+     "DesktopFeature differs in advertise state from Parent: FilesFeature."},
+    {"ICE10", kPutty,
+     {"UPDATE `Feature` SET `Feature_Parent` = 'NoSuchFeature' WHERE `Feature` = 'PPKFeature'"},
+     "ICE10  ERROR    Feature.Feature_Parent [PPKFeature]  Parent feature: 'NoSuchFeature' not found for child "
+     "feature: 'PPKFeature'."},
+
+    // A published component whose feature does not bring its component.
+    {"ICE22", kPutty,
+     {"CREATE TABLE `PublishComponent` (`ComponentId` CHAR(38) NOT NULL, `Qualifier` CHAR(255) NOT NULL, "
+      "`Component_` CHAR(72) NOT NULL, `AppData` CHAR(255), `Feature_` CHAR(38) NOT NULL "
+      "PRIMARY KEY `ComponentId`, `Qualifier`, `Component_`)",
+      "INSERT INTO `PublishComponent` (`ComponentId`, `Qualifier`, `Component_`, `Feature_`) VALUES "
+      "('{00000002-0003-0000-0000-624474736554}', 'q', 'PuTTY_Component', 'FilesFeature')",
+      "INSERT INTO `PublishComponent` (`ComponentId`, `Qualifier`, `Component_`, `Feature_`) VALUES "
+      "('{00000003-0004-0000-0000-624474732465}', 'q', 'Path_Component', 'FilesFeature')"},
+     "ICE22  ERROR    PublishComponent.Feature_ [{00000003-0004-0000-0000-624474732465}, q, Path_Component]  "
+     "PublishComponent: {00000003-0004-0000-0000-624474732465} does not have the correct mapping for the "
+     "Feature_ and Component_ columns: Feature 'FilesFeature' and Component 'Path_Component' are not mapped "
+     "to each other in the FeatureComponents table."},
+
+    // Tab orders: where they start, where they end, what they link to.
+    {"ICE23", "example.msi",
+     {"CREATE TABLE `Dialog` (`Dialog` CHAR(72) NOT NULL, `Control_First` CHAR(50) PRIMARY KEY `Dialog`)",
+      "CREATE TABLE `Control` (`Dialog_` CHAR(72) NOT NULL, `Control` CHAR(50) NOT NULL, "
+      "`Control_Next` CHAR(50) PRIMARY KEY `Dialog_`, `Control`)",
+      "INSERT INTO `Dialog` (`Dialog`) VALUES ('Dialog1')",
+      "INSERT INTO `Control` (`Dialog_`, `Control`) VALUES ('Dialog1', 'ControlA')",
+      "INSERT INTO `Control` (`Dialog_`, `Control`, `Control_Next`) VALUES ('Dialog1', 'ControlB', 'ControlA')"},
+     "ICE23  ERROR    Dialog.Control_First [Dialog1]  Dialog1 has no Control_First."},
+    {"ICE23", kPutty,
+     {"UPDATE `Dialog` SET `Control_First` = 'NoSuchControl' WHERE `Dialog` = 'WelcomeDlg'"},
+     "ICE23  ERROR    Dialog.Control_First [WelcomeDlg]  Control_First of dialog WelcomeDlg refers to "
+     "nonexistent control NoSuchControl."},
+    {"ICE23", kPutty,
+     {"UPDATE `Control` SET `Control_Next` = NULL WHERE `Dialog_` = 'WelcomeDlg' AND `Control` = 'Back'"},
+     "ICE23  ERROR    Control.Control_Next [WelcomeDlg, Back]  WelcomeDlg has dead-end tab order at control Back."},
+    {"ICE23", kPutty,
+     {"UPDATE `Control` SET `Control_Next` = 'Cancel' WHERE `Dialog_` = 'WelcomeDlg' AND `Control` = 'Bitmap'"},
+     "ICE23  ERROR    Control.Control_Next [WelcomeDlg, Bitmap]  WelcomeDlg has malformed tab order at control "
+     "Bitmap."},
+    {"ICE23", kPutty,
+     {"UPDATE `Control` SET `Control_Next` = 'Cancel' WHERE `Dialog_` = 'WelcomeDlg' AND `Control` = 'Title'"},
+     "ICE23  ERROR    Control.Control_Next [WelcomeDlg, Back]  WelcomeDlg has malformed tab order at control Back."},
+    {"ICE23", kNunit,
+     {"UPDATE `Control` SET `Control_Next` = 'Nowhere' WHERE `Dialog_` = 'WelcomeDlg' AND `Control` = 'Bitmap'"},
+     "ICE23  ERROR    Control.Control_Next [WelcomeDlg, Bitmap]  Control_Next of control WelcomeDlg.Bitmap links "
+     "to unknown control."},
 };
 
 class E2Evaluators : public testing::TestWithParam<EvaluatorCase> {};
