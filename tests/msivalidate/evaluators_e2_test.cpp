@@ -1,5 +1,7 @@
 // Evaluators of components, features, custom actions and the dialogs,
 // each tripped on an altered corpus package.
+#include <algorithm>
+
 #include "validate_support.h"
 
 namespace vt {
@@ -402,6 +404,73 @@ TEST_P(E2Evaluators, TripOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, E2Evaluators, testing::ValuesIn(kCases), CaseName);
+
+// Damaged packages: each still validates to the end, without a failure, a
+// crash or a hang, and the evaluators still report what they can.
+struct DamagedCase {
+  const char* name;
+  const char* package;
+  std::vector<std::string> statements;
+  const char* expected;  // a finding line still reported
+};
+
+const DamagedCase kDamaged[] = {
+    {"ParentCycles", kPutty,
+     {"UPDATE `Feature` SET `Feature_Parent` = 'DesktopFeature', `Attributes` = 4 "
+      "WHERE `Feature` = 'FilesFeature'",
+      "UPDATE `Feature` SET `Feature_Parent` = 'FilesFeature' WHERE `Feature` = 'DesktopFeature'"},
+     "ICE10  ERROR    Feature.Attributes [DesktopFeature]  Conflicting states, one favors, one disallows. Child: "
+     "DesktopFeature differs in advertise state from Parent: FilesFeature."},
+    {"TabOrderLoopsOnItself", kPutty,
+     {"UPDATE `Control` SET `Control_Next` = 'Back' WHERE `Dialog_` = 'WelcomeDlg'",
+      "UPDATE `Dialog` SET `Control_First` = 'Back' WHERE `Dialog` = 'WelcomeDlg'"},
+     "ICE23  ERROR    Control.Control_Next [WelcomeDlg, Back]  WelcomeDlg has malformed tab order at control Back."},
+    {"HugeAndNegativeValues", kPutty,
+     {"UPDATE `Component` SET `Attributes` = 32767 WHERE `Component` = 'PuTTY_Component'",
+      "UPDATE `Component` SET `Attributes` = -32767 WHERE `Component` = 'Pageant_Component'",
+      "INSERT INTO `CustomAction` (`Action`, `Type`) VALUES ('Odd', -1)",
+      "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`) VALUES ('SetDir', 32739, 'INSTALLDIR')",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetDir', 32767)",
+      "UPDATE `Control` SET `Attributes` = -1 WHERE `Dialog_` = 'ErrorDlg'",
+      "UPDATE `Control` SET `Width` = 32767 WHERE `Dialog_` = 'ErrorDlg' AND `Control` = 'Y'"},
+     "ICE20  ERROR    Control.Width [ErrorDlg, Y]  PushButton Y of Error dialog 'ErrorDlg' differs in Width "
+     "from button A: all its buttons must have the same width, height and Y."},
+    {"ControlCharactersAndDanglingNames", kPutty,
+     {"UPDATE `Component` SET `KeyPath` = 'a\tb\x01' WHERE `Component` = 'PuTTY_Component'",
+      "UPDATE `Property` SET `Value` = 'Nowhere\n' WHERE `Property` = 'ErrorDialog'",
+      "UPDATE `Dialog` SET `Attributes` = 65543 WHERE `Dialog` = 'CancelDlg'",
+      "UPDATE `Control` SET `Control_Next` = 'Bitmap' WHERE `Dialog_` = 'WelcomeDlg' AND `Control` = 'Bitmap'",
+      "UPDATE `Control` SET `Text` = '[' WHERE `Type` = 'Bitmap'",
+      "DELETE FROM `File` WHERE `File` = 'Plink_File'"},
+     "ICE02  ERROR    Component.KeyPath [PuTTY_Component]  File: 'a\\tb\\x01' cannot be the key file for "
+     "Component: 'PuTTY_Component'. It is not in the File table"},
+};
+
+class E2Damaged : public testing::TestWithParam<DamagedCase> {};
+
+TEST_P(E2Damaged, ValidatesToTheEnd) {
+  REQUIRE_CORPUS();
+  const DamagedCase& c = GetParam();
+  ts::TempDir dir;
+  const fs::path package = Altered(dir, c.package, c.statements);
+  std::vector<std::string> args;
+  for (const char* ice : {"ICE02", "ICE07", "ICE09", "ICE10", "ICE12", "ICE13", "ICE14", "ICE15", "ICE17",
+                          "ICE18", "ICE19", "ICE20", "ICE21", "ICE22", "ICE23"}) {
+    args.push_back("--ice");
+    args.push_back(ice);
+  }
+  const auto lines = FindingLines(package, args);
+  std::string got;
+  for (const auto& line : lines) {
+    got += "\n  " + line;
+    EXPECT_EQ(line.find("FAILURE"), std::string::npos) << line;
+  }
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), c.expected), 1)
+      << "expected once:\n  " << c.expected << "\ngot:" << got;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E2Damaged, testing::ValuesIn(kDamaged),
+                         [](const testing::TestParamInfo<DamagedCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace vt

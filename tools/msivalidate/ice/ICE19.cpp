@@ -33,7 +33,8 @@ void Run(Context& ctx) {
       const std::string comp = table->Text(row, "Component_");
       const Row* c = component->Find(comp);
       if (!c) continue;  // a dangling reference is the foreign-key evaluator's
-      const std::string head = table->name + " " + table->Keys(row).front() +
+      const std::vector<std::string> keys = table->Keys(row);
+      const std::string head = table->name + " " + (keys.empty() ? "" : keys.front()) +
                                " references the component " + comp + " which ";
       if (component->IsNull(*c, "ComponentId"))
         ctx.Report(Severity::Error, *table, "Component_", row,
