@@ -21,10 +21,8 @@ void Run(Context& ctx) {
     const std::string title =
         font->IsNull(row, "FontTitle") ? font->Text(row, "File_") : font->Text(row, "FontTitle");
     ctx.Report(Severity::Error, *font, "File_", row,
-               "'" + title +
-                   "' is a font and must be installed to the FontsFolder directory. "
-                   "Current Install Directory: '" +
-                   dir + "'.");
+               "'" + title + "' is a font and must be installed to the FontsFolder directory. " +
+                   "Current Install Directory: '" + dir + "'.");
   }
 }
 

@@ -42,28 +42,29 @@ void Run(Context& ctx) {
   for (const char* name : kSequenceTables) {
     const Table* sequence = ctx.Read(name);
     if (!sequence) continue;
-    std::optional<int> cost_finalize;
-    if (const Row* cf = sequence->Find("CostFinalize"))
-      cost_finalize = sequence->Integer(*cf, "Sequence");
+    const Row* cf_row = sequence->Find("CostFinalize");
+    // CostFinalize without a place in the sequence gives nothing to compare.
+    if (cf_row && sequence->IsNull(*cf_row, "Sequence")) continue;
+    const int cost_finalize = cf_row ? sequence->Integer(*cf_row, "Sequence").value_or(0) : 0;
     for (const Row& row : sequence->rows) {
       auto it = kinds.find(sequence->Text(row, "Action"));
       if (it == kinds.end()) continue;
       const std::optional<int> seq = sequence->Integer(row, "Sequence");
       // Null or negative sequences are not run in order (or at all).
       if (!seq || *seq <= 0) continue;
-      if (!cost_finalize) {
+      if (!cf_row) {
         ctx.Report(Severity::Error, *sequence, "Action", row,
                    "CostFinalize is missing from the " + std::string(name) +
                        " table. Custom action '" + it->first + "' of type " +
                        std::to_string(it->second) + " needs it");
         continue;
       }
-      const std::string cf = "(CF@" + std::to_string(*cost_finalize) + ")";
-      if (it->second == kSetDirectory && *seq <= *cost_finalize)
+      const std::string cf = "(CF@" + std::to_string(cost_finalize) + ")";
+      if (it->second == kSetDirectory && *seq <= cost_finalize)
         ctx.Report(Severity::Error, *sequence, "Sequence", row,
                    "Sequence '" + std::to_string(*seq) + "' comes before CostFinalize in the " +
                        name + " table. It must come after " + cf);
-      else if (it->second == kSetProperty && *seq >= *cost_finalize)
+      else if (it->second == kSetProperty && *seq >= cost_finalize)
         ctx.Report(Severity::Error, *sequence, "Sequence", row,
                    "Sequence '" + std::to_string(*seq) + "' comes after CostFinalize in the " +
                        name + " table. It must come before " + cf);

@@ -2,6 +2,7 @@
 // an event; pictures need their Binary rows; list-like controls need their
 // property's rows in the table that fills them.
 #include <cctype>
+#include <map>
 #include <set>
 #include <utility>
 
