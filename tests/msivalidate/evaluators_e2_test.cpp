@@ -1,6 +1,7 @@
 // Evaluators of components, features, custom actions and the dialogs,
 // each tripped on an altered corpus package.
 #include <algorithm>
+#include <cctype>
 
 #include "validate_support.h"
 
@@ -404,6 +405,142 @@ TEST_P(E2Evaluators, TripOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, E2Evaluators, testing::ValuesIn(kCases), CaseName);
+
+// Changes the pages allow: the evaluator reports nothing it did not report
+// on the package as it was.
+struct QuietCase {
+  const char* name;
+  const char* ice;
+  const char* package;
+  std::vector<std::string> statements;
+};
+
+const QuietCase kQuiet[] = {
+    {"FontInFontsFolder", "ICE07", kPutty,
+     {kCreateFont, "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('FontsFolder', 'TARGETDIR', '.')",
+      "UPDATE `Component` SET `Directory_` = 'FontsFolder' WHERE `Component` = 'README_Component'",
+      "INSERT INTO `Font` (`File_`, `FontTitle`) VALUES ('README_File', 'Tahoma')"}},
+    {"PermanentSystemComponent", "ICE09", kPutty,
+     {"UPDATE `Component` SET `Directory_` = 'SystemFolder', `Attributes` = 16 "
+      "WHERE `Component` = 'PSCP_Component'"}},
+    {"ChildFavorsUnderDisallowingParent", "ICE10", kPutty,
+     {"UPDATE `Feature` SET `Feature_Parent` = 'FilesFeature', `Attributes` = 4 WHERE `Feature` = 'PPKFeature'"}},
+    {"PropertyNotADirectoryAfterCostFinalize", "ICE12", kPutty,
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('SetFlag', 51, 'FLAG', '1')",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetFlag', 1100)"}},
+    {"DirectoryAfterCostFinalize", "ICE12", kPutty,
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+      "VALUES ('SetInstallDir', 35, 'INSTALLDIR', '[TempFolder]')",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetInstallDir', 1001)",
+      "INSERT INTO `InstallUISequence` (`Action`, `Sequence`) VALUES ('SetInstallDir', -1)"}},
+    {"DialogInUiSequence", "ICE13", kPutty,
+     {"INSERT INTO `InstallUISequence` (`Action`, `Sequence`) VALUES ('CancelDlg', 1500)"}},
+    {"ChildFollowsParent", "ICE14", kPutty,
+     {"UPDATE `Feature` SET `Feature_Parent` = 'FilesFeature', `Attributes` = 12 "
+      "WHERE `Feature` = 'PPKFeature'"}},
+    {"TwoTypesShareAnExtension", "ICE15", kPutty,
+     {kCreateExtension, kCreateMime, InsertMime("text/x-a", "txt"), InsertMime("text/x-b", "txt"),
+      InsertExtension("txt", "text/x-b"), InsertMime("text/x-c", "doc"), InsertExtension("doc", "text/x-c"),
+      InsertExtension("htm", "text/x-c")}},
+    {"HiddenOrDisabledButtonsWithoutEvents", "ICE17", kPutty,
+     {"DELETE FROM `ControlEvent` WHERE `Dialog_` = 'CancelDlg'",
+      "UPDATE `Control` SET `Attributes` = 1 WHERE `Dialog_` = 'CancelDlg' AND `Control` = 'No'",
+      "UPDATE `Control` SET `Attributes` = 2 WHERE `Dialog_` = 'CancelDlg' AND `Control` = 'Yes'",
+      "INSERT INTO `ControlCondition` (`Dialog_`, `Control_`, `Action`, `Condition`) "
+      "VALUES ('CancelDlg', 'No', 'Disable', '1')"}},
+    {"IndirectListAndPictureByProperty", "ICE17", kPutty,
+     {InsertControl("Combo", "ComboBox", 11, "OTHERPROPERTY"),
+      "UPDATE `Control` SET `Text` = '[BannerProperty]' WHERE `Type` = 'Bitmap'",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('BannerProperty', 'WixUI_Bmp_Banner')",
+      "UPDATE `Control` SET `Text` = '[SetAtRunTime]' WHERE `Type` = 'Icon'"}},
+    {"DirectoryKeyPathCreatedOrFilled", "ICE18", "example.msi",
+     {"UPDATE `Component` SET `KeyPath` = NULL WHERE `Component` = 'MainExecutable'"}},
+    {"AdvertisedShortcutToDirectory", "ICE19", kPutty,
+     {"UPDATE `Component` SET `KeyPath` = NULL, `Attributes` = 0 WHERE `Component` = 'Desktop_Shortcut_Component'",
+      "UPDATE `Shortcut` SET `Target` = 'DesktopFeature' WHERE `Shortcut` = 'DesktopPuTTY'"}},
+    {"LimitedUi", "ICE20", kPutty,
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('LIMITUI', '1')",
+      "DELETE FROM `InstallUISequence` WHERE `Action` = 'UserExit'",
+      "DELETE FROM `Control` WHERE `Dialog_` = 'ErrorDlg' AND `Control` = 'Y'"}},
+    {"ExitByCustomAction", "ICE20", kPutty,
+     {"DELETE FROM `InstallUISequence` WHERE `Action` = 'ExitDialog'",
+      "INSERT INTO `InstallUISequence` (`Action`, `Sequence`) VALUES ('WixUIValidatePath', -1)"}},
+    {"TabOrderOfOneControl", "ICE23", kPutty,
+     {"UPDATE `Control` SET `Control_Next` = NULL WHERE `Dialog_` = 'CancelDlg'",
+      "UPDATE `Control` SET `Control_Next` = 'No' WHERE `Dialog_` = 'CancelDlg' AND `Control` = 'No'"}},
+};
+
+class E2Quiet : public testing::TestWithParam<QuietCase> {};
+
+TEST_P(E2Quiet, ReportsNothingNew) {
+  REQUIRE_CORPUS();
+  const QuietCase& c = GetParam();
+  ts::TempDir before_dir, after_dir;
+  const auto before = FindingLines(Altered(before_dir, c.package, {}), {"--ice", c.ice});
+  const auto after = FindingLines(Altered(after_dir, c.package, c.statements), {"--ice", c.ice});
+  EXPECT_EQ(after, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E2Quiet, testing::ValuesIn(kQuiet),
+                         [](const testing::TestParamInfo<QuietCase>& info) { return info.param.name; });
+
+// The corpus as it is: what each evaluator reports there, all of it. WiX's
+// standard dialogs have disabled buttons without events and dialogs without
+// a tab order, which the pages allow.
+struct CorpusCase {
+  const char* ice;
+  const char* package;
+  std::vector<std::string> expected;
+};
+
+const CorpusCase kCorpus[] = {
+    {"ICE17", kPutty,
+     {"ICE17  WARNING  Control.Property [FilesInUse, List]  ListBox: FileInUseProcess of Control: List of "
+      "Dialog: FilesInUse is not in the ListBox table.",
+      "ICE17  WARNING  Control.Property [MsiRMFilesInUse, List]  ListBox: FileInUseProcess of Control: List of "
+      "Dialog: MsiRMFilesInUse is not in the ListBox table."}},
+    {"ICE18", kNunit,
+     {"ICE18  ERROR    Component.Directory_ [MenuShortcut_NUnit]  KeyPath for Component: 'MenuShortcut_NUnit' is "
+      "Directory: 'net_2.0'. The Directory/Component pair must be listed in the CreateFolder table.",
+      "ICE18  ERROR    Component.Directory_ [MenuShortcut_2.0]  KeyPath for Component: 'MenuShortcut_2.0' is "
+      "Directory: 'net_2.0'. The Directory/Component pair must be listed in the CreateFolder table.",
+      "ICE18  ERROR    Component.Directory_ [MenuShortcut_Mono_2.0]  KeyPath for Component: "
+      "'MenuShortcut_Mono_2.0' is Directory: 'net_2.0'. The Directory/Component pair must be listed in the "
+      "CreateFolder table.",
+      "ICE18  ERROR    Component.Directory_ [C__SampleShortcuts]  KeyPath for Component: 'C__SampleShortcuts' is "
+      "Directory: 'samples'. The Directory/Component pair must be listed in the CreateFolder table.",
+      "ICE18  ERROR    Component.Directory_ [AssemblyReferenceFolder_1.1]  KeyPath for Component: "
+      "'AssemblyReferenceFolder_1.1' is Directory: 'framework_1.1'. The Directory/Component pair must be "
+      "listed in the CreateFolder table.",
+      "ICE18  ERROR    Component.Directory_ [AssemblyReferenceFolder_2.0]  KeyPath for Component: "
+      "'AssemblyReferenceFolder_2.0' is Directory: 'framework_2.0'. The Directory/Component pair must be "
+      "listed in the CreateFolder table."}},
+    {"ICE18", kPutty, {}},
+    {"ICE20", kPutty, {}},
+    {"ICE20", kNunit, {}},
+    {"ICE23", kPutty, {}},
+    {"ICE23", kNunit, {}},
+    {"ICE02", "MergeModule1.msm", {}},
+    {"ICE18", "Module401.msm", {}},
+};
+
+class E2Corpus : public testing::TestWithParam<CorpusCase> {};
+
+TEST_P(E2Corpus, ReportsExactly) {
+  REQUIRE_CORPUS();
+  const CorpusCase& c = GetParam();
+  ts::TempDir dir;
+  EXPECT_EQ(FindingLines(Altered(dir, c.package, {}), {"--ice", c.ice}), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E2Corpus, testing::ValuesIn(kCorpus),
+                         [](const testing::TestParamInfo<CorpusCase>& info) {
+                           std::string name = std::string(info.param.ice) + "_" + info.param.package;
+                           for (char& ch : name)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           return name;
+                         });
 
 // Damaged packages: each still validates to the end, without a failure, a
 // crash or a hang, and the evaluators still report what they can.
