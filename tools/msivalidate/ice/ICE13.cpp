@@ -1,7 +1,5 @@
 // ICE13: dialogs belong in the UI sequences; the execute sequences run
 // without a user interface.
-#include <set>
-
 #include "evaluator.h"
 
 namespace msivalidate {

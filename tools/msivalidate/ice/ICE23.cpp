@@ -3,7 +3,6 @@
 // has a Control_Next.
 #include <map>
 #include <set>
-#include <utility>
 
 #include "evaluator.h"
 
