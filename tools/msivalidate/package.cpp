@@ -98,8 +98,10 @@ std::vector<std::string> Table::Keys(const Row& row) const {
 const Row* Table::Find(std::string_view key) const {
   if (!index_) {
     index_ = std::make_unique<std::map<std::string, size_t, std::less<>>>();
-    for (size_t i = 0; i < rows.size(); ++i)
-      if (!rows[i].empty()) index_->emplace(Keys(rows[i]).front(), i);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const auto keys = Keys(rows[i]);
+      if (!keys.empty()) index_->emplace(keys.front(), i);
+    }
   }
   auto it = index_->find(key);
   return it == index_->end() ? nullptr : &rows[it->second];
