@@ -1,0 +1,90 @@
+#include "per_user.h"
+
+#include <array>
+#include <unordered_set>
+#include <vector>
+
+namespace msivalidate {
+namespace {
+
+constexpr std::array<std::string_view, 9> kPerUserOnly = {
+    "AppDataFolder",  "FavoritesFolder", "NetHoodFolder",    "PersonalFolder",    "PrintHoodFolder",
+    "RecentFolder",   "SendToFolder",    "MyPicturesFolder", "LocalAppDataFolder"};
+
+constexpr std::array<std::string_view, 6> kFollowsAllUsers = {
+    "DesktopFolder", "ProgramMenuFolder", "StartMenuFolder",
+    "StartupFolder", "TemplateFolder",    "AdminToolsFolder"};
+
+// The list's own copy of the name (it outlives every table), or "".
+std::string_view Known(std::string_view name) {
+  for (std::string_view n : kPerUserOnly)
+    if (n == name) return n;
+  for (std::string_view n : kFollowsAllUsers)
+    if (n == name) return n;
+  return {};
+}
+
+}  // namespace
+
+bool IsPerUserOnlyFolder(std::string_view dir) {
+  for (std::string_view n : kPerUserOnly)
+    if (n == dir) return true;
+  return false;
+}
+
+bool IsProfileFolder(std::string_view dir) { return !Known(dir).empty(); }
+
+ProfileFolders::ProfileFolders(const Table* directory) {
+  if (!directory) return;
+  std::unordered_map<std::string, std::string> parent;
+  for (const Row& row : directory->rows)
+    parent.emplace(directory->Text(row, "Directory"), directory->Text(row, "Directory_Parent"));
+  // Each chain is walked once: what lies above a resolved directory is
+  // taken from it, and a cycle ends the walk outside the profile.
+  std::vector<std::string> chain;
+  std::unordered_set<std::string> on_chain;
+  for (const auto& entry : parent) {
+    const std::string& start = entry.first;
+    if (folder_.count(start)) continue;
+    chain.clear();
+    on_chain.clear();
+    std::string_view found;
+    std::string d = start;
+    for (;;) {
+      if (auto done = folder_.find(d); done != folder_.end()) {
+        found = done->second;
+        break;
+      }
+      if (IsProfileFolder(d)) {
+        found = Known(d);
+        break;
+      }
+      if (!on_chain.insert(d).second) break;
+      chain.push_back(d);
+      auto up = parent.find(d);
+      if (up == parent.end() || up->second.empty() || up->second == d) break;
+      d = up->second;
+    }
+    for (const std::string& c : chain) folder_[c] = found;
+    if (IsProfileFolder(d) && parent.count(d)) folder_[d] = Known(d);
+  }
+}
+
+std::string_view ProfileFolders::FolderOf(const std::string& dir) const {
+  if (auto it = folder_.find(dir); it != folder_.end()) return it->second;
+  return Known(dir);
+}
+
+Owner ProfileFolders::OwnerOf(const std::string& dir) const {
+  const std::string_view folder = FolderOf(dir);
+  if (folder.empty()) return Owner::Machine;
+  return IsPerUserOnlyFolder(folder) ? Owner::User : Owner::Either;
+}
+
+bool InstallsPerMachine(const Table* property) {
+  if (!property) return false;
+  const Row* row = property->Find("ALLUSERS");
+  return row && property->Text(*row, "Value") == "1";
+}
+
+}  // namespace msivalidate

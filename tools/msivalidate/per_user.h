@@ -1,0 +1,45 @@
+// Which installed data belongs to one user and which to the machine: the
+// profile folders, the directories below them, and the ALLUSERS property
+// that moves some of them between the two.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "package.h"
+
+namespace msivalidate {
+
+// Whose data something is. Either: it follows ALLUSERS (the shell folders
+// that have an All Users twin, HKMU registry entries).
+enum class Owner { Machine, User, Either };
+
+// Folders that stay in the installing user's profile whatever ALLUSERS says.
+bool IsPerUserOnlyFolder(std::string_view dir);
+// Every profile folder: the per-user-only ones and those with an All Users
+// twin (desktop, start menu and the like).
+bool IsProfileFolder(std::string_view dir);
+
+class ProfileFolders {
+ public:
+  // `directory` may be nullptr (no Directory table).
+  explicit ProfileFolders(const Table* directory);
+
+  // The profile folder `dir` is or lies below, or "" when outside the
+  // profile. A directory missing from the table counts only by its name.
+  std::string_view FolderOf(const std::string& dir) const;
+  bool InProfile(const std::string& dir) const { return !FolderOf(dir).empty(); }
+  bool PerUserOnly(const std::string& dir) const { return IsPerUserOnlyFolder(FolderOf(dir)); }
+  // Whose data a file or shortcut in `dir` is.
+  Owner OwnerOf(const std::string& dir) const;
+
+ private:
+  std::unordered_map<std::string, std::string_view> folder_;  // every Directory key
+};
+
+// ALLUSERS=1 in the Property table: the package installs for the machine,
+// so whatever follows ALLUSERS belongs to the machine.
+bool InstallsPerMachine(const Table* property);
+
+}  // namespace msivalidate
