@@ -34,6 +34,33 @@ const EvaluatorCase kCases[] = {
       "UPDATE `Directory` SET `Directory_Parent` = 'doc' WHERE `Directory` = 'INSTALLDIR'"},
      "ICE38  ERROR    Component.KeyPath [InstallationRegistryEntry]  Component InstallationRegistryEntry "
      "installs to user profile. It's KeyPath registry key must fall under HKCU."},
+    // Non-advertised shortcuts in the profile (a desktop the Directory
+    // table lacks still counts) whose component has no HKCU key path.
+    {"ICE43", "example.msi",
+     {"INSERT INTO `Shortcut` (`Shortcut`, `Directory_`, `Name`, `Component_`, `Target`) "
+      "VALUES ('HelloDesktop', 'DesktopFolder', 'Hello', 'MainExecutable', '[#Hello]')"},
+     "ICE43  ERROR    Component.KeyPath [MainExecutable]  Component MainExecutable has non-advertised "
+     "shortcuts. It must use a registry key under HKCU as its KeyPath, not a file."},
+    {"ICE43", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `KeyPath` = NULL WHERE `Component` = 'Desktop_Shortcut_Component'"},
+     "ICE43  ERROR    Component.KeyPath [Desktop_Shortcut_Component]  Component Desktop_Shortcut_Component "
+     "has non-advertised shortcuts. It must use a registry key under HKCU as its KeyPath. The KeyPath is "
+     "currently null."},
+    {"ICE43", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `KeyPath` = 'Gone' WHERE `Component` = 'Desktop_Shortcut_Component'"},
+     "ICE43  ERROR    Component.KeyPath [Desktop_Shortcut_Component]  The KeyPath registry entry for "
+     "component Desktop_Shortcut_Component does not exist."},
+    {"ICE43", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `KeyPath` = 'reg6EEACE7B35D767EDE86C1502379D7B75' "
+      "WHERE `Component` = 'Desktop_Shortcut_Component'"},
+     "ICE43  ERROR    Component.KeyPath [Desktop_Shortcut_Component]  The Registry Entry "
+     "reg6EEACE7B35D767EDE86C1502379D7B75 is set as the KeyPath for component Desktop_Shortcut_Component, "
+     "but that registry entry does not belong to Desktop_Shortcut_Component."},
+    {"ICE43", "nunit-2.5.2.msi",
+     {"UPDATE `Shortcut` SET `Component_` = 'InstallationRegistryEntry' WHERE `Shortcut` = 'S__csharp'",
+      "UPDATE `Registry` SET `Root` = 3 WHERE `Registry` = 'R__INSTALLDIR'"},
+     "ICE43  ERROR    Component.KeyPath [InstallationRegistryEntry]  Component InstallationRegistryEntry "
+     "has non-advertised shortcuts. Its KeyPath registry key must fall under HKCU."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -44,6 +71,43 @@ TEST_P(E4Evaluators, TripOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, E4Evaluators, testing::ValuesIn(kCases), CaseName);
+
+// Changes that look like a fault but are none: after them the evaluator
+// reports nothing about the named row.
+struct QuietCase {
+  const char* ice;
+  const char* package;
+  std::vector<std::string> statements;
+  const char* row;  // "[Key]" as finding lines print it
+};
+
+const QuietCase kQuiet[] = {
+    // An advertised shortcut names a feature; the installer makes it per user.
+    {"ICE43", "example.msi",
+     {"INSERT INTO `Shortcut` (`Shortcut`, `Directory_`, `Name`, `Component_`, `Target`) "
+      "VALUES ('HelloDesktop', 'DesktopFolder', 'Hello', 'MainExecutable', 'Complete')"},
+     "[MainExecutable]"},
+    // A shortcut outside the profile is shared by every user.
+    {"ICE43", "example.msi",
+     {"INSERT INTO `Shortcut` (`Shortcut`, `Directory_`, `Name`, `Component_`, `Target`) "
+      "VALUES ('HelloHere', 'INSTALLDIR', 'Hello', 'MainExecutable', '[#Hello]')"},
+     "[MainExecutable]"},
+};
+
+class E4Quiet : public testing::TestWithParam<QuietCase> {};
+
+TEST_P(E4Quiet, ReportsNothing) {
+  REQUIRE_CORPUS();
+  const QuietCase& c = GetParam();
+  ts::TempDir dir;
+  for (const std::string& line : FindingLines(Altered(dir, c.package, c.statements), {"--ice", c.ice}))
+    EXPECT_EQ(line.find(c.row), std::string::npos) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E4Quiet, testing::ValuesIn(kQuiet),
+                         [](const testing::TestParamInfo<QuietCase>& info) {
+                           return std::string(info.param.ice) + "_" + std::to_string(info.index);
+                         });
 
 }  // namespace
 }  // namespace vt
