@@ -61,6 +61,31 @@ const EvaluatorCase kCases[] = {
       "UPDATE `Registry` SET `Root` = 3 WHERE `Registry` = 'R__INSTALLDIR'"},
      "ICE43  ERROR    Component.KeyPath [InstallationRegistryEntry]  Component InstallationRegistryEntry "
      "has non-advertised shortcuts. Its KeyPath registry key must fall under HKCU."},
+    // Per-user and per-machine data together, by the key path's side; an
+    // HKMU entry (-1) is either until ALLUSERS=1 settles it (putty sets it).
+    {"ICE57", "putty-0.68-installer.msi",
+     {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
+      "VALUES ('UserSetting', 1, 'Software\\SimonTatham\\PuTTY', 'Seen', '1', 'PuTTY_Component')"},
+     "ICE57  ERROR    Component.Component [PuTTY_Component]  Component 'PuTTY_Component' has both "
+     "per-user and per-machine data with a per-machine KeyPath."},
+    {"ICE57", "putty-0.68-installer.msi",
+     {"UPDATE `Registry` SET `Root` = 1 WHERE `Registry` = 'regA0B7A3C013764F0100B49682FBF6C717'"},
+     "ICE57  WARNING  Component.Component [PPK_Assoc_Component]  Component 'PPK_Assoc_Component' has "
+     "both per-user and per-machine data with an HKCU Registry KeyPath."},
+    {"ICE57", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Directory_` = 'AppDataFolder' WHERE `Component` = 'README_Component'",
+      "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
+      "VALUES ('MachineSetting', -1, 'Software\\SimonTatham\\PuTTY', 'Readme', '1', 'README_Component')"},
+     "ICE57  WARNING  Component.Component [README_Component]  Component 'README_Component' has both "
+     "per-user and per-machine data with a per-user KeyPath."},
+    {"ICE57", "nunit-2.5.2.msi",
+     {"UPDATE `Registry` SET `Component_` = 'DllFileAssociation_2.0' WHERE `Registry` = 'R__ProductVersion'"},
+     "ICE57  ERROR    Component.Component [DllFileAssociation_2.0]  Component 'DllFileAssociation_2.0' has "
+     "a registry entry that can be either per-user or per-machine and a per-machine KeyPath."},
+    {"ICE57", "nunit-2.5.2.msi",
+     {"UPDATE `Registry` SET `Root` = 1 WHERE `Registry` = 'R__ProductVersion'"},
+     "ICE57  ERROR    Component.Component [InstallationRegistryEntry]  Component 'InstallationRegistryEntry' "
+     "has both per-user data and a keypath that can be either per-user or per-machine."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -92,6 +117,10 @@ const QuietCase kQuiet[] = {
      {"INSERT INTO `Shortcut` (`Shortcut`, `Directory_`, `Name`, `Component_`, `Target`) "
       "VALUES ('HelloHere', 'INSTALLDIR', 'Hello', 'MainExecutable', '[#Hello]')"},
      "[MainExecutable]"},
+    // ALLUSERS=1: the HKMU entries of a directory-keyed component go to HKLM.
+    {"ICE57", "nunit-2.5.2.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '1')"},
+     "[AssemblyReferenceFolder_1.1]"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
