@@ -86,6 +86,26 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `Registry` SET `Root` = 1 WHERE `Registry` = 'R__ProductVersion'"},
      "ICE57  ERROR    Component.Component [InstallationRegistryEntry]  Component 'InstallationRegistryEntry' "
      "has both per-user data and a keypath that can be either per-user or per-machine."},
+    // A profile folder of the package's own whose folder row is gone, or
+    // whose RemoveFile rows remove only files in it; new profile folders in
+    // a package without RemoveFile (the standard folder itself is exempt).
+    {"ICE64", "putty-0.68-installer.msi",
+     {"DELETE FROM `RemoveFile` WHERE `FileKey` = 'ProgramMenuDir'"},
+     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory 'ProgramMenuDir' is in the user "
+     "profile but is not listed in the RemoveFile table."},
+    {"ICE64", "putty-0.68-installer.msi",
+     {"UPDATE `RemoveFile` SET `FileName` = '*.lnk' WHERE `FileKey` = 'ProgramMenuDir'"},
+     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory 'ProgramMenuDir' is in the user "
+     "profile but is not listed in the RemoveFile table."},
+    {"ICE64", "NestedDirSearchUnderRegSearch.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('AppDataFolder', 'TARGETDIR', '.')",
+      "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('MyData', 'AppDataFolder', 'MyData')",
+      "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('MyLogs', 'MyData', 'Logs')"},
+     "ICE64  ERROR    Directory.Directory [MyLogs]  The directory 'MyLogs' is in the user profile but is not "
+     "listed in the RemoveFile table."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -121,6 +141,15 @@ const QuietCase kQuiet[] = {
     {"ICE57", "nunit-2.5.2.msi",
      {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '1')"},
      "[AssemblyReferenceFolder_1.1]"},
+    // A folder row (no FileName) removes the start menu folder.
+    {"ICE64", "nunit-2.5.2.msi",
+     {"INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `DirProperty`, `InstallMode`) "
+      "VALUES ('RemoveSamplesMenu', 'C__SampleShortcuts', 'SamplesMenu', 2)"},
+     "[SamplesMenu]"},
+    {"ICE64", "NestedDirSearchUnderRegSearch.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('AppDataFolder', 'TARGETDIR', '.')"},
+     "[AppDataFolder]"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
