@@ -106,6 +106,38 @@ const EvaluatorCase kCases[] = {
       "VALUES ('MyLogs', 'MyData', 'Logs')"},
      "ICE64  ERROR    Directory.Directory [MyLogs]  The directory 'MyLogs' is in the user profile but is not "
      "listed in the RemoveFile table."},
+    // Files, INI files and shortcuts in folders that ignore ALLUSERS, at
+    // the folder itself or below it.
+    {"ICE91", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Directory_` = 'AppDataFolder' WHERE `Component` = 'README_Component'"},
+     "ICE91  WARNING  File.Component_ [README_File]  The file 'README_File' will be installed to the per user "
+     "directory 'AppDataFolder' that does not vary based on ALLUSERS value. This file won't be copied to "
+     "each user's profile even if a per machine installation is desired."},
+    {"ICE91", "example.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('PersonalFolder', 'TARGETDIR', '.')",
+      "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('Docs', 'PersonalFolder', 'Hello')",
+      "UPDATE `Component` SET `Directory_` = 'Docs' WHERE `Component` = 'MainExecutable'"},
+     "ICE91  WARNING  File.Component_ [Hello]  The file 'Hello' will be installed to the per user "
+     "directory 'Docs' that does not vary based on ALLUSERS value. This file won't be copied to "
+     "each user's profile even if a per machine installation is desired."},
+    {"ICE91", "example.msi",
+     {"CREATE TABLE `IniFile` (`IniFile` CHAR(72) NOT NULL, `FileName` CHAR(255) NOT NULL, "
+      "`DirProperty` CHAR(72), `Section` CHAR(96) NOT NULL, `Key` CHAR(128) NOT NULL, "
+      "`Value` CHAR(255) NOT NULL, `Action` SHORT NOT NULL, `Component_` CHAR(72) NOT NULL "
+      "PRIMARY KEY `IniFile`)",
+      "INSERT INTO `IniFile` (`IniFile`, `FileName`, `DirProperty`, `Section`, `Key`, `Value`, `Action`, "
+      "`Component_`) VALUES ('HelloIni', 'hello.ini', 'LocalAppDataFolder', 'Main', 'Seen', '1', 0, "
+      "'MainExecutable')"},
+     "ICE91  WARNING  IniFile.DirProperty [HelloIni]  The IniFile 'HelloIni' will be installed to the per "
+     "user directory 'LocalAppDataFolder' that does not vary based on ALLUSERS value. This file won't be "
+     "copied to each user's profile even if a per machine installation is desired."},
+    {"ICE91", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Directory_` = 'FavoritesFolder' WHERE `Shortcut` = 'startmenuWebsite'"},
+     "ICE91  WARNING  Shortcut.Directory_ [startmenuWebsite]  The shortcut 'startmenuWebsite' will be "
+     "installed to the per user directory 'FavoritesFolder' that does not vary based on ALLUSERS value. "
+     "This file won't be copied to each user's profile even if a per machine installation is desired."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -150,6 +182,18 @@ const QuietCase kQuiet[] = {
      {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
       "VALUES ('AppDataFolder', 'TARGETDIR', '.')"},
      "[AppDataFolder]"},
+    // The desktop follows ALLUSERS; an INI file without a folder goes to Windows.
+    {"ICE91", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Directory_` = 'DesktopFolder' WHERE `Component` = 'README_Component'"},
+     "[README_File]"},
+    {"ICE91", "example.msi",
+     {"CREATE TABLE `IniFile` (`IniFile` CHAR(72) NOT NULL, `FileName` CHAR(255) NOT NULL, "
+      "`DirProperty` CHAR(72), `Section` CHAR(96) NOT NULL, `Key` CHAR(128) NOT NULL, "
+      "`Value` CHAR(255) NOT NULL, `Action` SHORT NOT NULL, `Component_` CHAR(72) NOT NULL "
+      "PRIMARY KEY `IniFile`)",
+      "INSERT INTO `IniFile` (`IniFile`, `FileName`, `Section`, `Key`, `Value`, `Action`, `Component_`) "
+      "VALUES ('HelloIni', 'hello.ini', 'Main', 'Seen', '1', 0, 'MainExecutable')"},
+     "[HelloIni]"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
