@@ -138,6 +138,18 @@ const EvaluatorCase kCases[] = {
      "ICE91  WARNING  Shortcut.Directory_ [startmenuWebsite]  The shortcut 'startmenuWebsite' will be "
      "installed to the per user directory 'FavoritesFolder' that does not vary based on ALLUSERS value. "
      "This file won't be copied to each user's profile even if a per machine installation is desired."},
+    // No disk 1: the lowest disk is named; an empty table.
+    {"ICE71", "putty-0.68-installer.msi",
+     {"DELETE FROM `Media`",
+      "INSERT INTO `Media` (`DiskId`, `LastSequence`, `Cabinet`) VALUES (2, 10, '#putty.cab')"},
+     "ICE71  ERROR    Media.DiskId [2]  The Media table requires an entry with DiskId=1. First DiskId is '2'."},
+    {"ICE71", "nunit-2.5.2.msi",
+     {"DELETE FROM `Media`", "INSERT INTO `Media` (`DiskId`, `LastSequence`) VALUES (5, 296)",
+      "INSERT INTO `Media` (`DiskId`, `LastSequence`) VALUES (3, 100)"},
+     "ICE71  ERROR    Media.DiskId [3]  The Media table requires an entry with DiskId=1. First DiskId is '3'."},
+    {"ICE71", "example.msi",
+     {"DELETE FROM `Media`"},
+     "ICE71  ERROR    Media.DiskId  The Media table requires an entry with DiskId=1. The table is empty."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
