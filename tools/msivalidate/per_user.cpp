@@ -16,7 +16,7 @@ constexpr std::array<std::string_view, 6> kFollowsAllUsers = {
     "StartupFolder", "TemplateFolder",    "AdminToolsFolder"};
 
 // The list's own copy of the name (it outlives every table), or "".
-std::string_view Known(std::string_view name) {
+std::string_view KnownProfileFolder(std::string_view name) {
   for (std::string_view n : kPerUserOnly)
     if (n == name) return n;
   for (std::string_view n : kFollowsAllUsers)
@@ -32,15 +32,15 @@ bool IsPerUserOnlyFolder(std::string_view dir) {
   return false;
 }
 
-bool IsProfileFolder(std::string_view dir) { return !Known(dir).empty(); }
+bool IsProfileFolder(std::string_view dir) { return !KnownProfileFolder(dir).empty(); }
 
-ProfileFolders::ProfileFolders(const Table* directory) {
+NearestFolder::NearestFolder(const Table* directory, Known known) : known_(known) {
   if (!directory) return;
   std::unordered_map<std::string, std::string> parent;
   for (const Row& row : directory->rows)
     parent.emplace(directory->Text(row, "Directory"), directory->Text(row, "Directory_Parent"));
   // Each chain is walked once: what lies above a resolved directory is
-  // taken from it, and a cycle ends the walk outside the profile.
+  // taken from it, and a cycle ends the walk at no folder.
   std::vector<std::string> chain;
   std::unordered_set<std::string> on_chain;
   for (const auto& entry : parent) {
@@ -55,8 +55,8 @@ ProfileFolders::ProfileFolders(const Table* directory) {
         found = done->second;
         break;
       }
-      if (IsProfileFolder(d)) {
-        found = Known(d);
+      if (!known(d).empty()) {
+        found = known(d);
         break;
       }
       if (!on_chain.insert(d).second) break;
@@ -66,14 +66,16 @@ ProfileFolders::ProfileFolders(const Table* directory) {
       d = up->second;
     }
     for (const std::string& c : chain) folder_[c] = found;
-    if (IsProfileFolder(d) && parent.count(d)) folder_[d] = Known(d);
+    if (!known(d).empty() && parent.count(d)) folder_[d] = known(d);
   }
 }
 
-std::string_view ProfileFolders::FolderOf(const std::string& dir) const {
+std::string_view NearestFolder::Of(const std::string& dir) const {
   if (auto it = folder_.find(dir); it != folder_.end()) return it->second;
-  return Known(dir);
+  return known_(dir);
 }
+
+ProfileFolders::ProfileFolders(const Table* directory) : nearest_(directory, KnownProfileFolder) {}
 
 Owner ProfileFolders::OwnerOf(const std::string& dir) const {
   const std::string_view folder = FolderOf(dir);

@@ -21,6 +21,21 @@ bool IsPerUserOnlyFolder(std::string_view dir);
 // twin (desktop, start menu and the like).
 bool IsProfileFolder(std::string_view dir);
 
+// For each directory, the nearest standard folder it is or lies below, by
+// the parent chain; `known` gives a name's lasting copy when it is one of
+// the standard folders sought, else "". A cycle ends a chain at no folder.
+class NearestFolder {
+ public:
+  using Known = std::string_view (*)(std::string_view name);
+  NearestFolder(const Table* directory, Known known);
+  // A directory missing from the table counts only by its own name.
+  std::string_view Of(const std::string& dir) const;
+
+ private:
+  Known known_;
+  std::unordered_map<std::string, std::string_view> folder_;
+};
+
 class ProfileFolders {
  public:
   // `directory` may be nullptr (no Directory table).
@@ -28,14 +43,14 @@ class ProfileFolders {
 
   // The profile folder `dir` is or lies below, or "" when outside the
   // profile. A directory missing from the table counts only by its name.
-  std::string_view FolderOf(const std::string& dir) const;
+  std::string_view FolderOf(const std::string& dir) const { return nearest_.Of(dir); }
   bool InProfile(const std::string& dir) const { return !FolderOf(dir).empty(); }
   bool PerUserOnly(const std::string& dir) const { return IsPerUserOnlyFolder(FolderOf(dir)); }
   // Whose data a file or shortcut in `dir` is.
   Owner OwnerOf(const std::string& dir) const;
 
  private:
-  std::unordered_map<std::string, std::string_view> folder_;  // every Directory key
+  NearestFolder nearest_;
 };
 
 // ALLUSERS=1 in the Property table: the package installs for the machine,
