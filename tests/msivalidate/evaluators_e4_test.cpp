@@ -1,5 +1,7 @@
 // The per-user data evaluators and the sequence, media, platform and
 // directory-name checks, each tripped on an altered corpus package.
+#include <algorithm>
+
 #include "validate_support.h"
 
 namespace vt {
@@ -150,6 +152,41 @@ const EvaluatorCase kCases[] = {
     {"ICE71", "example.msi",
      {"DELETE FROM `Media`"},
      "ICE71  ERROR    Media.DiskId  The Media table requires an entry with DiskId=1. The table is empty."},
+    // A 32-bit package: 64-bit components, scripts, folders and registry
+    // searches; components on the other side's folders, two levels down;
+    // a ProductLanguage the Template does not list.
+    {"ICE80", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Attributes` = 256 WHERE `Component` = 'README_Component'"},
+     "ICE80  ERROR    Component.Attributes [README_Component]  This package contains 64 bit component "
+     "'README_Component' but the Template Summary Property does not contain Intel64, x64, or Arm64."},
+    {"ICE80", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Attributes` = 256 WHERE `Component` = 'README_Component'"},
+     "ICE80  ERROR    Component.Directory_ [README_Component]  This 64BitComponent README_Component uses "
+     "32BitDirectory INSTALLDIR"},
+    {"ICE80", "nunit-2.5.2.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('ProgramFiles64Folder', 'TARGETDIR', '.')",
+      "UPDATE `Directory` SET `Directory_Parent` = 'ProgramFiles64Folder' WHERE `Directory` = 'INSTALLDIR'"},
+     "ICE80  ERROR    Directory.Directory [ProgramFiles64Folder]  This 32Bit Package is using 64 bit property "
+     "ProgramFiles64Folder"},
+    {"ICE80", "nunit-2.5.2.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('ProgramFiles64Folder', 'TARGETDIR', '.')",
+      "UPDATE `Directory` SET `Directory_Parent` = 'ProgramFiles64Folder' WHERE `Directory` = 'INSTALLDIR'"},
+     "ICE80  ERROR    Component.Directory_ [HtmlDocs]  This 32BitComponent HtmlDocs uses 64BitDirectory doc"},
+    {"ICE80", "nunit-2.5.2.msi",
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+      "VALUES ('Check64', 4102, 'WixUIWixca', 'Main')"},
+     "ICE80  ERROR    CustomAction.Type [Check64]  This package contains 64 bit custom action script 'Check64' "
+     "but the Template Summary Property does not contain Intel64, x64, or Arm64."},
+    {"ICE80", "nunit-2.5.2.msi",
+     {"UPDATE `RegLocator` SET `Type` = 18 WHERE `Signature_` = 'MonoDefaultClr'"},
+     "ICE80  ERROR    RegLocator.Type [MonoDefaultClr]  This 32Bit Package is using 64 bit Locator Type in "
+     "RegLocator table entry MonoDefaultClr"},
+    {"ICE80", "example.msi",
+     {"UPDATE `Property` SET `Value` = '1031' WHERE `Property` = 'ProductLanguage'"},
+     "ICE80  ERROR    Property.Value [ProductLanguage]  The 'ProductLanguage' property in the Property table "
+     "has a value of '1031', which is not contained in the Template Summary Property stream."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -160,6 +197,60 @@ TEST_P(E4Evaluators, TripOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, E4Evaluators, testing::ValuesIn(kCases), CaseName);
+
+// Cases that also change the summary information (NAME=VALUE as
+// `msisql --summary-set` takes them), after the statements.
+struct SummaryCase {
+  const char* ice;
+  const char* package;
+  std::vector<std::string> summary;
+  std::vector<std::string> statements;
+  const char* expected;
+};
+
+const SummaryCase kSummaryCases[] = {
+    // A 64-bit platform needs its schema; its components belong on 64-bit folders.
+    {"ICE80", "putty-0.68-installer.msi", {"Template=Intel64;1033"}, {},
+     "ICE80  ERROR    _SummaryInformation.PageCount  This package is marked with Intel64 but it has a schema "
+     "less than 150."},
+    {"ICE80", "example.msi", {"Template=x64;1033"}, {},
+     "ICE80  ERROR    _SummaryInformation.PageCount  This package is marked with x64 but it has a schema less "
+     "than 200."},
+    {"ICE80", "nunit-2.5.2.msi", {"Template=Arm64;1033"}, {},
+     "ICE80  ERROR    _SummaryInformation.PageCount  This package is marked with Arm64 but it has a schema "
+     "less than 500."},
+    {"ICE80", "nunit-2.5.2.msi", {"Template=x64;1033"},
+     {"UPDATE `Component` SET `Attributes` = 256 WHERE `Component` = 'HtmlDocs'"},
+     "ICE80  ERROR    Component.Directory_ [HtmlDocs]  This 64BitComponent HtmlDocs uses 32BitDirectory doc"},
+    {"ICE80", "example.msi", {"Template="}, {},
+     "ICE80  ERROR    _SummaryInformation.Template  Bad value in Summary Information Stream for PID_TEMPLATE."},
+};
+
+class E4Summary : public testing::TestWithParam<SummaryCase> {};
+
+TEST_P(E4Summary, TripOnce) {
+  REQUIRE_CORPUS();
+  const SummaryCase& c = GetParam();
+  ts::TempDir dir;
+  const auto before = FindingLines(Altered(dir, c.package, {}), {"--ice", c.ice});
+  EXPECT_EQ(std::count(before.begin(), before.end(), c.expected), 0) << "reported on the unaltered package";
+  ts::TempDir changed;
+  const fs::path altered = Altered(changed, c.package, c.statements);
+  std::vector<std::string> argv = {MSISQL_PROGRAM, "--summary-set", altered.string()};
+  argv.insert(argv.end(), c.summary.begin(), c.summary.end());
+  const ts::RunResult r = ts::Run(argv);
+  ASSERT_EQ(r.exit_code, 0) << r.Describe() << "\n" << r.err;
+  const auto after = FindingLines(altered, {"--ice", c.ice});
+  std::string got;
+  for (const auto& line : after) got += "\n  " + line;
+  EXPECT_EQ(std::count(after.begin(), after.end(), c.expected), 1)
+      << "expected once:\n  " << c.expected << "\ngot:" << got;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E4Summary, testing::ValuesIn(kSummaryCases),
+                         [](const testing::TestParamInfo<SummaryCase>& info) {
+                           return std::string(info.param.ice) + "_" + std::to_string(info.index);
+                         });
 
 // Changes that look like a fault but are none: after them the evaluator
 // reports nothing about the named row.
