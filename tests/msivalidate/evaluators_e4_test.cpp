@@ -187,6 +187,27 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `Property` SET `Value` = '1031' WHERE `Property` = 'ProductLanguage'"},
      "ICE80  ERROR    Property.Value [ProductLanguage]  The 'ProductLanguage' property in the Property table "
      "has a value of '1031', which is not contained in the Template Summary Property stream."},
+    // None, or only some, of the registration and publishing actions; two
+    // actions on one sequence number (each is named).
+    {"ICE82", "SequenceTables.msi",
+     {"DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'PublishFeatures' OR `Action` = 'PublishProduct' "
+      "OR `Action` = 'RegisterProduct' OR `Action` = 'RegisterUser'"},
+     "ICE82  WARNING  InstallExecuteSequence.Action  The InstallExecuteSequence table does not contain the set "
+     "of actions mentioned below: Actions Missing: PublishFeatures, PublishProduct, RegisterProduct, "
+     "RegisterUser"},
+    {"ICE82", "SequenceTables.msi",
+     {"DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'RegisterUser'"},
+     "ICE82  ERROR    InstallExecuteSequence.Action  The InstallExecuteSequence should either contain all of "
+     "the actions mentioned below or none of them Actions Present: PublishFeatures, PublishProduct, "
+     "RegisterProduct Actions Missing: RegisterUser"},
+    {"ICE82", "SequenceTables.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Sequence` = 800 WHERE `Action` = 'FileCost'"},
+     "ICE82  WARNING  InstallExecuteSequence.Sequence [CostInitialize]  This action CostInitialize has "
+     "duplicate sequence number 800 in the table InstallExecuteSequence"},
+    {"ICE82", "putty-0.68-installer.msi",
+     {"UPDATE `AdvtExecuteSequence` SET `Sequence` = 1000 WHERE `Action` = 'CostInitialize'"},
+     "ICE82  WARNING  AdvtExecuteSequence.Sequence [CostInitialize]  This action CostInitialize has "
+     "duplicate sequence number 1000 in the table AdvtExecuteSequence"},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
