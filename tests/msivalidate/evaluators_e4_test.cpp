@@ -208,6 +208,24 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `AdvtExecuteSequence` SET `Sequence` = 1000 WHERE `Action` = 'CostInitialize'"},
      "ICE82  WARNING  AdvtExecuteSequence.Sequence [CostInitialize]  This action CostInitialize has "
      "duplicate sequence number 1000 in the table AdvtExecuteSequence"},
+    // A Win32 assembly kept by its manifest; assemblies without both
+    // publishing actions (one of them present).
+    {"ICE83", "example.msi",
+     {"CREATE TABLE `MsiAssembly` (`Component_` CHAR(72) NOT NULL, `Feature_` CHAR(38) NOT NULL, "
+      "`File_Manifest` CHAR(72), `File_Application` CHAR(72), `Attributes` SHORT PRIMARY KEY `Component_`)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MsiPublishAssemblies', 6250)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MsiUnpublishAssemblies', 1750)",
+      "INSERT INTO `MsiAssembly` (`Component_`, `Feature_`, `File_Manifest`, `Attributes`) "
+      "VALUES ('MainExecutable', 'Complete', 'Hello', 1)"},
+     "ICE83  ERROR    MsiAssembly.File_Manifest [MainExecutable]  The key path for Win32 SXS Assembly "
+     "(Component_=MainExecutable) SHOULD NOT be its manifest file"},
+    {"ICE83", "example.msi",
+     {"CREATE TABLE `MsiAssembly` (`Component_` CHAR(72) NOT NULL, `Feature_` CHAR(38) NOT NULL, "
+      "`File_Manifest` CHAR(72), `File_Application` CHAR(72), `Attributes` SHORT PRIMARY KEY `Component_`)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MsiPublishAssemblies', 6250)",
+      "INSERT INTO `MsiAssembly` (`Component_`, `Feature_`, `Attributes`) VALUES ('MainExecutable', 'Complete', 0)"},
+     "ICE83  ERROR    InstallExecuteSequence.Action  Both MsiPublishAssemblies AND MsiUnpublishAssemblies actions "
+     "MUST be present in InstallExecuteSequence table."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -279,7 +297,7 @@ struct QuietCase {
   const char* ice;
   const char* package;
   std::vector<std::string> statements;
-  const char* row;  // "[Key]" as finding lines print it
+  const char* row;  // text no finding line may hold: "[Key]" as lines print it
 };
 
 const QuietCase kQuiet[] = {
@@ -318,6 +336,15 @@ const QuietCase kQuiet[] = {
       "INSERT INTO `IniFile` (`IniFile`, `FileName`, `Section`, `Key`, `Value`, `Action`, `Component_`) "
       "VALUES ('HelloIni', 'hello.ini', 'Main', 'Seen', '1', 0, 'MainExecutable')"},
      "[HelloIni]"},
+    // A .NET assembly's manifest may be its key path; both actions present.
+    {"ICE83", "example.msi",
+     {"CREATE TABLE `MsiAssembly` (`Component_` CHAR(72) NOT NULL, `Feature_` CHAR(38) NOT NULL, "
+      "`File_Manifest` CHAR(72), `File_Application` CHAR(72), `Attributes` SHORT PRIMARY KEY `Component_`)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MsiPublishAssemblies', 6250)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MsiUnpublishAssemblies', 1750)",
+      "INSERT INTO `MsiAssembly` (`Component_`, `Feature_`, `File_Manifest`, `Attributes`) "
+      "VALUES ('MainExecutable', 'Complete', 'Hello', 0)"},
+     "ICE83"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
