@@ -226,6 +226,28 @@ const EvaluatorCase kCases[] = {
       "INSERT INTO `MsiAssembly` (`Component_`, `Feature_`, `Attributes`) VALUES ('MainExecutable', 'Complete', 0)"},
      "ICE83  ERROR    InstallExecuteSequence.Action  Both MsiPublishAssemblies AND MsiUnpublishAssemblies actions "
      "MUST be present in InstallExecuteSequence table."},
+    // Permanent without a ComponentId (also in a merge module); permanent
+    // and uninstall-on-supersedence; both at once.
+    {"ICE92", "MergeModule1.msm",
+     {"UPDATE `Component` SET `ComponentId` = NULL, `Attributes` = 16 "
+      "WHERE `Component` = 'ModuleComponent1.F844F0E3_8CB4_4A0F_973E_31C4F9338382'"},
+     "ICE92  ERROR    Component.ComponentId [ModuleComponent1.F844F0E3_8CB4_4A0F_973E_31C4F9338382]  The "
+     "Component 'ModuleComponent1.F844F0E3_8CB4_4A0F_973E_31C4F9338382' has no ComponentId and is marked as "
+     "permanent."},
+    {"ICE92", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Attributes` = 1040 WHERE `Component` = 'README_Component'"},
+     "ICE92  WARNING  Component.Attributes [README_Component]  The Component 'README_Component' is marked as "
+     "permanent and uninstall-on-supersedence. The uninstall-on-supersedence attribute will be ignored because "
+     "the component is permanent."},
+    {"ICE92", "nunit-2.5.2.msi",
+     {"UPDATE `Component` SET `ComponentId` = NULL, `Attributes` = 1044 WHERE `Component` = 'InstallationRegistryEntry'"},
+     "ICE92  ERROR    Component.ComponentId [InstallationRegistryEntry]  The Component 'InstallationRegistryEntry' "
+     "has no ComponentId and is marked as permanent."},
+    {"ICE92", "nunit-2.5.2.msi",
+     {"UPDATE `Component` SET `ComponentId` = NULL, `Attributes` = 1044 WHERE `Component` = 'InstallationRegistryEntry'"},
+     "ICE92  WARNING  Component.Attributes [InstallationRegistryEntry]  The Component 'InstallationRegistryEntry' "
+     "is marked as permanent and uninstall-on-supersedence. The uninstall-on-supersedence attribute will be "
+     "ignored because the component is permanent."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -345,6 +367,10 @@ const QuietCase kQuiet[] = {
       "INSERT INTO `MsiAssembly` (`Component_`, `Feature_`, `File_Manifest`, `Attributes`) "
       "VALUES ('MainExecutable', 'Complete', 'Hello', 0)"},
      "ICE83"},
+    // No ComponentId but not permanent: the installer just does not register it.
+    {"ICE92", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `ComponentId` = NULL WHERE `Component` = 'README_Component'"},
+     "ICE92"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
