@@ -248,6 +248,15 @@ const EvaluatorCase kCases[] = {
      "ICE92  WARNING  Component.Attributes [InstallationRegistryEntry]  The Component 'InstallationRegistryEntry' "
      "is marked as permanent and uninstall-on-supersedence. The uninstall-on-supersedence attribute will be "
      "ignored because the component is permanent."},
+    // Either publishing action missing from AdvtExecuteSequence.
+    {"ICE96", "putty-0.68-installer.msi",
+     {"DELETE FROM `AdvtExecuteSequence` WHERE `Action` = 'PublishFeatures'"},
+     "ICE96  WARNING  AdvtExecuteSequence.Action  The PublishFeatures action is required in the "
+     "AdvtExecuteSequence table."},
+    {"ICE96", "SequenceTables.msi",
+     {"DELETE FROM `AdvtExecuteSequence` WHERE `Action` = 'PublishProduct'"},
+     "ICE96  WARNING  AdvtExecuteSequence.Action  The PublishProduct action is required in the "
+     "AdvtExecuteSequence table."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
