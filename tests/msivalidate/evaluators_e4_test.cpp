@@ -257,6 +257,17 @@ const EvaluatorCase kCases[] = {
      {"DELETE FROM `AdvtExecuteSequence` WHERE `Action` = 'PublishProduct'"},
      "ICE96  WARNING  AdvtExecuteSequence.Action  The PublishProduct action is required in the "
      "AdvtExecuteSequence table."},
+    // Directories named like the installer's private and public properties.
+    {"ICE99", "nunit-2.5.2.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('CustomActionData', 'INSTALLDIR', 'data')"},
+     "ICE99  ERROR    Directory.Directory [CustomActionData]  The directory name: CustomActionData is the same "
+     "as one of the MSI Public Properties and can cause unforeseen side effects."},
+    {"ICE99", "putty-0.68-installer.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('ProductCode', 'INSTALLDIR', 'code')"},
+     "ICE99  ERROR    Directory.Directory [ProductCode]  The directory name: ProductCode is the same as one of "
+     "the MSI Public Properties and can cause unforeseen side effects."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -380,6 +391,13 @@ const QuietCase kQuiet[] = {
     {"ICE92", "putty-0.68-installer.msi",
      {"UPDATE `Component` SET `ComponentId` = NULL WHERE `Component` = 'README_Component'"},
      "ICE92"},
+    // Property names differ by case; the standard folders are directories.
+    {"ICE99", "putty-0.68-installer.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('productcode', 'INSTALLDIR', 'code')",
+      "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('AppDataFolder', 'TARGETDIR', '.')"},
+     "ICE99"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
