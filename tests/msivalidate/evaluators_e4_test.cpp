@@ -268,6 +268,42 @@ const EvaluatorCase kCases[] = {
       "VALUES ('ProductCode', 'INSTALLDIR', 'code')"},
      "ICE99  ERROR    Directory.Directory [ProductCode]  The directory name: ProductCode is the same as one of "
      "the MSI Public Properties and can cause unforeseen side effects."},
+    // A package that can install per user (ALLUSERS=2, MSIINSTALLPERUSER=1)
+    // and needs elevation all the same.
+    {"ICE105", "nunit-2.5.2.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '2')",
+      "UPDATE `Registry` SET `Root` = 2 WHERE `Registry` = 'R__INSTALLDIR'"},
+     "ICE105  ERROR    Registry.Root [R__INSTALLDIR]  The registry entry 'R__INSTALLDIR' is written under "
+     "HKEY_LOCAL_MACHINE; a per-user installation cannot write there."},
+    {"ICE105", "nunit-2.5.2.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('MSIINSTALLPERUSER', '1')",
+      "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+      "VALUES ('SystemFolder', 'TARGETDIR', '.')"},
+     "ICE105  ERROR    Directory.Directory [SystemFolder]  The directory 'SystemFolder' is a system folder; a "
+     "per-user installation cannot write to it."},
+    {"ICE105", "nunit-2.5.2.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '2')",
+      "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+      "VALUES ('Elevated', 3073, 'WixUIWixca', 'Main')"},
+     "ICE105  ERROR    CustomAction.Type [Elevated]  The custom action 'Elevated' is marked to run with elevated "
+     "privileges (in-script, no impersonation); a per-user installation has none."},
+    {"ICE105", "example.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '2')",
+      "CREATE TABLE `MsiAssembly` (`Component_` CHAR(72) NOT NULL, `Feature_` CHAR(38) NOT NULL, "
+      "`File_Manifest` CHAR(72), `File_Application` CHAR(72), `Attributes` SHORT PRIMARY KEY `Component_`)",
+      "INSERT INTO `MsiAssembly` (`Component_`, `Feature_`, `File_Manifest`, `Attributes`) "
+      "VALUES ('MainExecutable', 'Complete', 'Hello', 0)"},
+     "ICE105  ERROR    MsiAssembly.Component_ [MainExecutable]  The component 'MainExecutable' installs a common "
+     "language runtime assembly to the global assembly cache; a per-user installation cannot write to it."},
+    {"ICE105", "example.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '2')",
+      "CREATE TABLE `ODBCDataSource` (`DataSource` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`Description` CHAR(255) NOT NULL, `DriverDescription` CHAR(255) NOT NULL, `Registration` SHORT NOT NULL "
+      "PRIMARY KEY `DataSource`)",
+      "INSERT INTO `ODBCDataSource` (`DataSource`, `Component_`, `Description`, `DriverDescription`, "
+      "`Registration`) VALUES ('HelloData', 'MainExecutable', 'Hello', 'SQL Server', 0)"},
+     "ICE105  ERROR    ODBCDataSource.DataSource [HelloData]  The ODBC data source 'HelloData' is installed; a "
+     "per-user package installs no data sources."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -305,6 +341,12 @@ const SummaryCase kSummaryCases[] = {
      "ICE80  ERROR    Component.Directory_ [HtmlDocs]  This 64BitComponent HtmlDocs uses 32BitDirectory doc"},
     {"ICE80", "example.msi", {"Template="}, {},
      "ICE80  ERROR    _SummaryInformation.Template  Bad value in Summary Information Stream for PID_TEMPLATE."},
+    // A summary that asks for no elevation makes a per-user package.
+    {"ICE105", "example.msi", {"WordCount=10"},
+     {"INSERT INTO `ServiceInstall` (`ServiceInstall`, `Name`, `ServiceType`, `StartType`, `ErrorControl`, "
+      "`Component_`) VALUES ('HelloService', 'Hello', 16, 2, 1, 'MainExecutable')"},
+     "ICE105  ERROR    ServiceInstall.Name [HelloService]  The service 'Hello' is installed; a per-user package "
+     "installs no services."},
 };
 
 class E4Summary : public testing::TestWithParam<SummaryCase> {};
@@ -398,6 +440,16 @@ const QuietCase kQuiet[] = {
       "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
       "VALUES ('AppDataFolder', 'TARGETDIR', '.')"},
      "ICE99"},
+    // Per-machine packages, declared (ALLUSERS=1 wins over MSIINSTALLPERUSER)
+    // or by default, may write to HKLM.
+    {"ICE105", "nunit-2.5.2.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '1')",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('MSIINSTALLPERUSER', '1')",
+      "UPDATE `Registry` SET `Root` = 2 WHERE `Registry` = 'R__INSTALLDIR'"},
+     "ICE105"},
+    {"ICE105", "nunit-2.5.2.msi",
+     {"UPDATE `Registry` SET `Root` = 2 WHERE `Registry` = 'R__INSTALLDIR'"},
+     "ICE105"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
