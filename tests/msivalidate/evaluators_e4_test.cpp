@@ -304,6 +304,42 @@ const EvaluatorCase kCases[] = {
       "`Registration`) VALUES ('HelloData', 'MainExecutable', 'Hello', 'SQL Server', 0)"},
      "ICE105  ERROR    ODBCDataSource.DataSource [HelloData]  The ODBC data source 'HelloData' is installed; a "
      "per-user package installs no data sources."},
+    // In-process servers kept by an EXE; arguments and default handlers
+    // outside local servers (also in a merge module).
+    {"ICE42", "putty-0.68-installer.msi",
+     {"CREATE TABLE `Class` (`CLSID` CHAR(38) NOT NULL, `Context` CHAR(32) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`DefInprocHandler` CHAR(32), `Argument` CHAR(255), `Feature_` CHAR(38) NOT NULL "
+      "PRIMARY KEY `CLSID`, `Context`, `Component_`)",
+      "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `Feature_`) "
+      "VALUES ('{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}', 'InprocServer32', 'PuTTY_Component', 'FilesFeature')"},
+     "ICE42  ERROR    Class.Component_ [{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}, InprocServer32, PuTTY_Component]  CLSID '{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}' is an InProc server, "
+     "but the implementing component 'PuTTY_Component' has an EXE ('putty.exe') as its KeyFile."},
+    {"ICE42", "putty-0.68-installer.msi",
+     {"CREATE TABLE `Class` (`CLSID` CHAR(38) NOT NULL, `Context` CHAR(32) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`DefInprocHandler` CHAR(32), `Argument` CHAR(255), `Feature_` CHAR(38) NOT NULL "
+      "PRIMARY KEY `CLSID`, `Context`, `Component_`)",
+      "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `Argument`, `Feature_`) "
+      "VALUES ('{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}', 'InprocServer32', 'HelpFile_Component', '/x', 'FilesFeature')"},
+     "ICE42  ERROR    Class.Argument [{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}, InprocServer32, HelpFile_Component]  CLSID '{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}' in context "
+     "'InprocServer32' has an argument. Only LocalServer contexts can have arguments."},
+    {"ICE42", "putty-0.68-installer.msi",
+     {"CREATE TABLE `Class` (`CLSID` CHAR(38) NOT NULL, `Context` CHAR(32) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`DefInprocHandler` CHAR(32), `Argument` CHAR(255), `Feature_` CHAR(38) NOT NULL "
+      "PRIMARY KEY `CLSID`, `Context`, `Component_`)",
+      "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `DefInprocHandler`, `Feature_`) "
+      "VALUES ('{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}', 'InprocServer32', 'HelpFile_Component', '2', 'FilesFeature')"},
+     "ICE42  ERROR    Class.DefInprocHandler [{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}, InprocServer32, HelpFile_Component]  CLSID '{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}' in context "
+     "'InprocServer32' specifies a default InProc value. Only LocalServer contexts can have default InProc "
+     "values."},
+    {"ICE42", "MergeModule1.msm",
+     {"CREATE TABLE `Class` (`CLSID` CHAR(38) NOT NULL, `Context` CHAR(32) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`DefInprocHandler` CHAR(32), `Argument` CHAR(255), `Feature_` CHAR(38) NOT NULL "
+      "PRIMARY KEY `CLSID`, `Context`, `Component_`)",
+      "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `Argument`, `Feature_`) "
+      "VALUES ('{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}', 'InprocServer', 'ModuleComponent1.F844F0E3_8CB4_4A0F_973E_31C4F9338382', '/x', "
+      "'{00000000-0000-0000-0000-000000000000}')"},
+     "ICE42  ERROR    Class.Argument [{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}, InprocServer, ModuleComponent1.F844F0E3_8CB4_4A0F_973E_31C4F9338382]  "
+     "CLSID '{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}' in context 'InprocServer' has an argument. Only LocalServer contexts can have arguments."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -450,6 +486,14 @@ const QuietCase kQuiet[] = {
     {"ICE105", "nunit-2.5.2.msi",
      {"UPDATE `Registry` SET `Root` = 2 WHERE `Registry` = 'R__INSTALLDIR'"},
      "ICE105"},
+    // A local server is an EXE and takes arguments and a default handler.
+    {"ICE42", "putty-0.68-installer.msi",
+     {"CREATE TABLE `Class` (`CLSID` CHAR(38) NOT NULL, `Context` CHAR(32) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`DefInprocHandler` CHAR(32), `Argument` CHAR(255), `Feature_` CHAR(38) NOT NULL "
+      "PRIMARY KEY `CLSID`, `Context`, `Component_`)",
+      "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `DefInprocHandler`, `Argument`, `Feature_`) "
+      "VALUES ('{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}', 'LocalServer32', 'PuTTY_Component', '2', '/automation', 'FilesFeature')"},
+     "ICE42"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
