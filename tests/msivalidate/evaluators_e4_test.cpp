@@ -340,6 +340,18 @@ const EvaluatorCase kCases[] = {
       "'{00000000-0000-0000-0000-000000000000}')"},
      "ICE42  ERROR    Class.Argument [{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}, InprocServer, ModuleComponent1.F844F0E3_8CB4_4A0F_973E_31C4F9338382]  "
      "CLSID '{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}' in context 'InprocServer' has an argument. Only LocalServer contexts can have arguments."},
+    // Directories set to a local drive in the Property table (also in a
+    // merge module).
+    {"ICE48", "putty-0.68-installer.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('INSTALLDIR', 'C:\\Tools\\PuTTY')"},
+     "ICE48  WARNING  Property.Value [INSTALLDIR]  Directory 'INSTALLDIR' appears to be hardcoded in the property "
+     "table to a local drive."},
+    {"ICE48", "Module401.msm",
+     {"INSERT INTO `Property` (`Property`, `Value`) "
+      "VALUES ('NotTheMergeRedirectFolder.4B2C61BF_59F5_453B_98E3_3389F681EA00', 'd:')"},
+     "ICE48  WARNING  Property.Value [NotTheMergeRedirectFolder.4B2C61BF_59F5_453B_98E3_3389F681EA00]  Directory "
+     "'NotTheMergeRedirectFolder.4B2C61BF_59F5_453B_98E3_3389F681EA00' appears to be hardcoded in the property "
+     "table to a local drive."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -494,6 +506,11 @@ const QuietCase kQuiet[] = {
       "INSERT INTO `Class` (`CLSID`, `Context`, `Component_`, `DefInprocHandler`, `Argument`, `Feature_`) "
       "VALUES ('{0E1E3C2A-5F7B-4C4B-9E7C-1D2B3A4C5D6E}', 'LocalServer32', 'PuTTY_Component', '2', '/automation', 'FilesFeature')"},
      "ICE42"},
+    // A network path, a property path that names no directory.
+    {"ICE48", "putty-0.68-installer.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('INSTALLDIR', '\\\\\\\\server\\\\tools')",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('LOGFILE', 'C:\\\\putty.log')"},
+     "ICE48"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
