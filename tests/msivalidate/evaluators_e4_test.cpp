@@ -352,6 +352,21 @@ const EvaluatorCase kCases[] = {
      "ICE48  WARNING  Property.Value [NotTheMergeRedirectFolder.4B2C61BF_59F5_453B_98E3_3389F681EA00]  Directory "
      "'NotTheMergeRedirectFolder.4B2C61BF_59F5_453B_98E3_3389F681EA00' appears to be hardcoded in the property "
      "table to a local drive."},
+    // Advertised shortcuts whose icon differs from the key file's
+    // extension, or is neither an EXE nor an ICO file.
+    {"ICE50", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Target` = 'FilesFeature', `Icon_` = 'installericon.exe' "
+      "WHERE `Shortcut` = 'startmenuManual'"},
+     "ICE50  ERROR    Shortcut.Icon_ [startmenuManual]  The extension of Icon 'installericon.exe' for Shortcut "
+     "'startmenuManual' does not match the extension of the Key File for component 'HelpFile_Component'."},
+    {"ICE50", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Target` = 'FilesFeature', `Icon_` = 'putty.ico' WHERE `Shortcut` = 'startmenuPuTTY'"},
+     "ICE50  ERROR    Shortcut.Icon_ [startmenuPuTTY]  The extension of Icon 'putty.ico' for Shortcut "
+     "'startmenuPuTTY' does not match the extension of the Key File for component 'PuTTY_Component'."},
+    {"ICE50", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Target` = 'FilesFeature', `Icon_` = 'manual.chm' WHERE `Shortcut` = 'startmenuManual'"},
+     "ICE50  WARNING  Shortcut.Icon_ [startmenuManual]  The extension of Icon 'manual.chm' for Shortcut "
+     "'startmenuManual' is not \"exe\" or \"ico\". The Icon will not be displayed correctly."},
 };
 
 class E4Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -511,6 +526,13 @@ const QuietCase kQuiet[] = {
      {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('INSTALLDIR', '\\\\\\\\server\\\\tools')",
       "INSERT INTO `Property` (`Property`, `Value`) VALUES ('LOGFILE', 'C:\\\\putty.log')"},
      "ICE48"},
+    // An advertised shortcut with the key file's extension (compared without
+    // case); a non-advertised one, whose icon the shell finds itself.
+    {"ICE50", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Target` = 'FilesFeature', `Icon_` = 'installericon.EXE' "
+      "WHERE `Shortcut` = 'startmenuPuTTY'",
+      "UPDATE `Shortcut` SET `Icon_` = 'manual.chm' WHERE `Shortcut` = 'startmenuManual'"},
+     "ICE50"},
 };
 
 class E4Quiet : public testing::TestWithParam<QuietCase> {};
