@@ -552,3 +552,64 @@ INSTANTIATE_TEST_SUITE_P(Cases, E4Quiet, testing::ValuesIn(kQuiet),
 
 }  // namespace
 }  // namespace vt
+
+namespace vt {
+namespace {
+
+// Damaged packages: cycles in the directory tree, references to nothing,
+// extreme numbers, odd names. Every evaluator still finishes (no FAILURE
+// line, exit status 0 or 1) and still finds what lies outside the damage.
+struct DamagedCase {
+  const char* package;
+  std::vector<std::string> statements;
+  const char* expected;  // a finding line that must still be reported once
+};
+
+const DamagedCase kDamaged[] = {
+    {"nunit-2.5.2.msi",
+     {"UPDATE `Directory` SET `Directory_Parent` = 'SamplesMenu' WHERE `Directory` = 'NUnitMenu'",
+      "UPDATE `Directory` SET `Directory_Parent` = 'bin' WHERE `Directory` = 'INSTALLDIR'",
+      "UPDATE `Directory` SET `Directory_Parent` = 'ProgramFilesFolder' WHERE `Directory` = 'TARGETDIR'",
+      "UPDATE `Component` SET `Directory_` = 'Nowhere', `Attributes` = 32767 WHERE `Component` = 'HtmlDocs'",
+      "UPDATE `Component` SET `Attributes` = -32768, `KeyPath` = 'Gone' "
+      "WHERE `Component` = 'InstallationRegistryEntry'",
+      "UPDATE `Shortcut` SET `Component_` = 'Missing', `Directory_` = 'AppDataFolder', `Icon_` = 'x' "
+      "WHERE `Shortcut` = 'S__docs'",
+      "UPDATE `Shortcut` SET `Target` = 'Complete', `Icon_` = '.' WHERE `Shortcut` = 'S__vb'",
+      "UPDATE `Registry` SET `Component_` = 'Missing', `Root` = 9 WHERE `Registry` = 'R__ProductVersion'",
+      "UPDATE `File` SET `Component_` = 'Missing' WHERE `File` = 'nunit.css'",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '2')",
+      "UPDATE `Property` SET `Value` = '\t\x01' WHERE `Property` = 'ProductLanguage'",
+      "INSERT INTO `Media` (`DiskId`, `LastSequence`) VALUES (32767, 2147483647)",
+      "INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `DirProperty`, `InstallMode`) "
+      "VALUES ('NoDir', 'Missing', 'Nowhere', 3)"},
+     "ICE91  WARNING  Shortcut.Directory_ [S__docs]  The shortcut 'S__docs' will be installed to the per user "
+     "directory 'AppDataFolder' that does not vary based on ALLUSERS value. This file won't be copied to each "
+     "user's profile even if a per machine installation is desired."},
+    {"putty-0.68-installer.msi",
+     {"UPDATE `Directory` SET `Directory_Parent` = 'ProgramMenuDir' WHERE `Directory` = 'ProgramMenuFolder'",
+      "UPDATE `Directory` SET `Directory_Parent` = 'INSTALLDIR' WHERE `Directory` = 'INSTALLDIR'",
+      "UPDATE `Component` SET `Attributes` = 4, `KeyPath` = NULL WHERE `Component` = 'Desktop_Shortcut_Component'",
+      "DELETE FROM `Registry`", "DELETE FROM `RemoveFile`"},
+     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory 'ProgramMenuDir' is in the user profile "
+     "but is not listed in the RemoveFile table."},
+};
+
+class E4Damaged : public testing::TestWithParam<DamagedCase> {};
+
+TEST_P(E4Damaged, EveryEvaluatorFinishes) {
+  REQUIRE_CORPUS();
+  const DamagedCase& c = GetParam();
+  ts::TempDir dir;
+  const auto lines = FindingLines(Altered(dir, c.package, c.statements));
+  for (const std::string& line : lines) EXPECT_EQ(line.find("FAILURE"), std::string::npos) << line;
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), c.expected), 1) << c.expected;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E4Damaged, testing::ValuesIn(kDamaged),
+                         [](const testing::TestParamInfo<DamagedCase>& info) {
+                           return "Package" + std::to_string(info.index);
+                         });
+
+}  // namespace
+}  // namespace vt
