@@ -42,11 +42,11 @@ const EvaluatorCase kCases[] = {
      {"INSERT INTO `Shortcut` (`Shortcut`, `Directory_`, `Name`, `Component_`, `Target`) "
       "VALUES ('HelloDesktop', 'DesktopFolder', 'Hello', 'MainExecutable', '[#Hello]')"},
      "ICE43  ERROR    Component.KeyPath [MainExecutable]  Component MainExecutable has non-advertised "
-     "shortcuts. It must use a registry key under HKCU as its KeyPath, not a file."},
+     "shortcuts. It should use a registry key under HKCU as its KeyPath, not a file."},
     {"ICE43", "putty-0.68-installer.msi",
      {"UPDATE `Component` SET `KeyPath` = NULL WHERE `Component` = 'Desktop_Shortcut_Component'"},
      "ICE43  ERROR    Component.KeyPath [Desktop_Shortcut_Component]  Component Desktop_Shortcut_Component "
-     "has non-advertised shortcuts. It must use a registry key under HKCU as its KeyPath. The KeyPath is "
+     "has non-advertised shortcuts. It should use a registry key under HKCU as its KeyPath. The KeyPath is "
      "currently null."},
     {"ICE43", "putty-0.68-installer.msi",
      {"UPDATE `Component` SET `KeyPath` = 'Gone' WHERE `Component` = 'Desktop_Shortcut_Component'"},
@@ -62,13 +62,14 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `Shortcut` SET `Component_` = 'InstallationRegistryEntry' WHERE `Shortcut` = 'S__csharp'",
       "UPDATE `Registry` SET `Root` = 3 WHERE `Registry` = 'R__INSTALLDIR'"},
      "ICE43  ERROR    Component.KeyPath [InstallationRegistryEntry]  Component InstallationRegistryEntry "
-     "has non-advertised shortcuts. Its KeyPath registry key must fall under HKCU."},
-    // Per-user and per-machine data together, by the key path's side; an
-    // HKMU entry (-1) is either until ALLUSERS=1 settles it (putty sets it).
+     "has non-advertised shortcuts. It's KeyPath registry key should fall under HKCU."},
+    // Per-user and per-machine data together, by the key path's side (a
+    // profile shortcut is the user's even with ALLUSERS=1, as in putty); an
+    // HKMU entry (-1) can be either.
     {"ICE57", "putty-0.68-installer.msi",
      {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
-      "VALUES ('UserSetting', 1, 'Software\\SimonTatham\\PuTTY', 'Seen', '1', 'PuTTY_Component')"},
-     "ICE57  ERROR    Component.Component [PuTTY_Component]  Component 'PuTTY_Component' has both "
+      "VALUES ('UserSetting', 1, 'Software\\\\SimonTatham\\\\PuTTY', 'Seen', '1', 'Plink_Component')"},
+     "ICE57  ERROR    Component.Component [Plink_Component]  Component 'Plink_Component' has both "
      "per-user and per-machine data with a per-machine KeyPath."},
     {"ICE57", "putty-0.68-installer.msi",
      {"UPDATE `Registry` SET `Root` = 1 WHERE `Registry` = 'regA0B7A3C013764F0100B49682FBF6C717'"},
@@ -77,7 +78,7 @@ const EvaluatorCase kCases[] = {
     {"ICE57", "putty-0.68-installer.msi",
      {"UPDATE `Component` SET `Directory_` = 'AppDataFolder' WHERE `Component` = 'README_Component'",
       "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
-      "VALUES ('MachineSetting', -1, 'Software\\SimonTatham\\PuTTY', 'Readme', '1', 'README_Component')"},
+      "VALUES ('MachineSetting', 2, 'Software\\\\SimonTatham\\\\PuTTY', 'Readme', '1', 'README_Component')"},
      "ICE57  WARNING  Component.Component [README_Component]  Component 'README_Component' has both "
      "per-user and per-machine data with a per-user KeyPath."},
     {"ICE57", "nunit-2.5.2.msi",
@@ -86,6 +87,10 @@ const EvaluatorCase kCases[] = {
      "a registry entry that can be either per-user or per-machine and a per-machine KeyPath."},
     {"ICE57", "nunit-2.5.2.msi",
      {"UPDATE `Registry` SET `Root` = 1 WHERE `Registry` = 'R__ProductVersion'"},
+     "ICE57  ERROR    Component.Component [InstallationRegistryEntry]  Component 'InstallationRegistryEntry' "
+     "has both per-user data and a keypath that can be either per-user or per-machine."},
+    {"ICE57", "nunit-2.5.2.msi",
+     {"UPDATE `Shortcut` SET `Component_` = 'InstallationRegistryEntry' WHERE `Shortcut` = 'S__vb'"},
      "ICE57  ERROR    Component.Component [InstallationRegistryEntry]  Component 'InstallationRegistryEntry' "
      "has both per-user data and a keypath that can be either per-user or per-machine."},
     // A profile folder of the package's own whose folder row is gone, or
@@ -458,10 +463,14 @@ const QuietCase kQuiet[] = {
      {"INSERT INTO `Shortcut` (`Shortcut`, `Directory_`, `Name`, `Component_`, `Target`) "
       "VALUES ('HelloHere', 'INSTALLDIR', 'Hello', 'MainExecutable', '[#Hello]')"},
      "[MainExecutable]"},
-    // ALLUSERS=1: the HKMU entries of a directory-keyed component go to HKLM.
-    {"ICE57", "nunit-2.5.2.msi",
-     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '1')"},
-     "[AssemblyReferenceFolder_1.1]"},
+    // Advertised shortcuts are the installer's to place; HKCR counts for the machine.
+    {"ICE57", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Target` = 'FilesFeature' WHERE `Shortcut` = 'startmenuPuTTY'"},
+     "[PuTTY_Component]"},
+    {"ICE57", "putty-0.68-installer.msi",
+     {"UPDATE `Registry` SET `Component_` = 'Plink_Component' "
+      "WHERE `Registry` = 'reg3FCAA068168E319BF8D01D0348886CB4'"},
+     "[Plink_Component]"},
     // A folder row (no FileName) removes the start menu folder.
     {"ICE64", "nunit-2.5.2.msi",
      {"INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `DirProperty`, `InstallMode`) "
@@ -549,12 +558,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, E4Quiet, testing::ValuesIn(kQuiet),
                          [](const testing::TestParamInfo<QuietCase>& info) {
                            return std::string(info.param.ice) + "_" + std::to_string(info.index);
                          });
-
-}  // namespace
-}  // namespace vt
-
-namespace vt {
-namespace {
 
 // Damaged packages: cycles in the directory tree, references to nothing,
 // extreme numbers, odd names. Every evaluator still finishes (no FAILURE

@@ -77,16 +77,4 @@ std::string_view NearestFolder::Of(const std::string& dir) const {
 
 ProfileFolders::ProfileFolders(const Table* directory) : nearest_(directory, KnownProfileFolder) {}
 
-Owner ProfileFolders::OwnerOf(const std::string& dir) const {
-  const std::string_view folder = FolderOf(dir);
-  if (folder.empty()) return Owner::Machine;
-  return IsPerUserOnlyFolder(folder) ? Owner::User : Owner::Either;
-}
-
-bool InstallsPerMachine(const Table* property) {
-  if (!property) return false;
-  const Row* row = property->Find("ALLUSERS");
-  return row && property->Text(*row, "Value") == "1";
-}
-
 }  // namespace msivalidate

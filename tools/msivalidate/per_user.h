@@ -1,6 +1,5 @@
 // Which installed data belongs to one user and which to the machine: the
-// profile folders, the directories below them, and the ALLUSERS property
-// that moves some of them between the two.
+// profile folders and the directories below them.
 #pragma once
 
 #include <string>
@@ -11,8 +10,8 @@
 
 namespace msivalidate {
 
-// Whose data something is. Either: it follows ALLUSERS (the shell folders
-// that have an All Users twin, HKMU registry entries).
+// Whose data something is. Either: it follows ALLUSERS (HKMU registry
+// entries).
 enum class Owner { Machine, User, Either };
 
 // Folders that stay in the installing user's profile whatever ALLUSERS says.
@@ -46,15 +45,9 @@ class ProfileFolders {
   std::string_view FolderOf(const std::string& dir) const { return nearest_.Of(dir); }
   bool InProfile(const std::string& dir) const { return !FolderOf(dir).empty(); }
   bool PerUserOnly(const std::string& dir) const { return IsPerUserOnlyFolder(FolderOf(dir)); }
-  // Whose data a file or shortcut in `dir` is.
-  Owner OwnerOf(const std::string& dir) const;
 
  private:
   NearestFolder nearest_;
 };
-
-// ALLUSERS=1 in the Property table: the package installs for the machine,
-// so whatever follows ALLUSERS belongs to the machine.
-bool InstallsPerMachine(const Table* property);
 
 }  // namespace msivalidate

@@ -1,6 +1,7 @@
 // ICE43: a non-advertised shortcut in the user profile lives in a component
 // kept by an HKCU registry value; with any other key path the shortcut is
 // made for the first user only, later users find the component installed.
+// The texts are those the platform's own evaluator prints.
 #include <set>
 
 #include "evaluator.h"
@@ -29,10 +30,10 @@ void Run(Context& ctx) {
     switch (CheckHkcuKeyPath(*component, *row, registry)) {
       case HkcuKeyPath::Ok: continue;
       case HkcuKeyPath::Null:
-        message = start + "It must use a registry key under HKCU as its KeyPath. The KeyPath is currently null.";
+        message = start + "It should use a registry key under HKCU as its KeyPath. The KeyPath is currently null.";
         break;
       case HkcuKeyPath::NotRegistry:
-        message = start + "It must use a registry key under HKCU as its KeyPath, not a file.";
+        message = start + "It should use a registry key under HKCU as its KeyPath, not a file.";
         break;
       case HkcuKeyPath::Missing:
         message = "The KeyPath registry entry for component " + name + " does not exist.";
@@ -43,7 +44,7 @@ void Run(Context& ctx) {
                   ", but that registry entry does not belong to " + name + ".";
         break;
       case HkcuKeyPath::NotHkcu:
-        message = start + "Its KeyPath registry key must fall under HKCU.";
+        message = start + "It's KeyPath registry key should fall under HKCU.";
         break;
     }
     ctx.Report(Severity::Error, *component, "KeyPath", *row, message);

@@ -1,7 +1,9 @@
 // ICE57: no component mixes per-user and per-machine data (registry
 // entries, files, a directory key path, non-advertised shortcuts): in a
 // multi-user machine such a component is only partly installed for the
-// users after the first.
+// users after the first. A profile folder counts for the user even where
+// ALLUSERS=1 would move it to All Users, as the platform's evaluator has it;
+// an HKMU entry (root -1) can be either.
 #include <unordered_map>
 
 #include "evaluator.h"
@@ -26,10 +28,9 @@ void Run(Context& ctx) {
   const Table* file = ctx.Read("File");
   const Table* shortcut = ctx.Read("Shortcut");
   const ProfileFolders profile(ctx.Read("Directory"));
-  // A per-machine install puts whatever follows ALLUSERS with the machine.
-  const bool per_machine = InstallsPerMachine(ctx.Read("Property"));
-  auto settle = [per_machine](Owner o) { return per_machine && o == Owner::Either ? Owner::Machine : o; };
-  auto directory_owner = [&](const std::string& dir) { return settle(profile.OwnerOf(dir)); };
+  auto directory_owner = [&](const std::string& dir) {
+    return profile.InProfile(dir) ? Owner::User : Owner::Machine;
+  };
 
   std::unordered_map<std::string, Data> data;
   std::unordered_map<std::string, std::string> directory_of;
@@ -45,7 +46,7 @@ void Run(Context& ctx) {
       auto it = data.find(registry->Text(row, "Component_"));
       const auto root = registry->Integer(row, "Root");
       if (it == data.end() || !root) continue;
-      const Owner o = settle(RootOwner(*root));
+      const Owner o = RootOwner(*root);
       if (o == Owner::Either) it->second.either_registry = true;
       it->second.Add(o);
     }
@@ -73,7 +74,7 @@ void Run(Context& ctx) {
       const Row* entry = registry ? registry->Find(component->Text(row, "KeyPath")) : nullptr;
       const auto root = entry ? registry->Integer(*entry, "Root") : std::nullopt;
       if (!root) continue;  // a missing key path is another evaluator's finding
-      key = settle(RootOwner(*root));
+      key = RootOwner(*root);
     }
     const std::string quoted = "Component '" + name + "' ";
     if (d.user && d.machine && key == Owner::Machine)
