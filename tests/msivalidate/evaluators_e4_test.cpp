@@ -98,11 +98,11 @@ const EvaluatorCase kCases[] = {
     // a package without RemoveFile (the standard folder itself is exempt).
     {"ICE64", "putty-0.68-installer.msi",
      {"DELETE FROM `RemoveFile` WHERE `FileKey` = 'ProgramMenuDir'"},
-     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory 'ProgramMenuDir' is in the user "
+     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory ProgramMenuDir is in the user "
      "profile but is not listed in the RemoveFile table."},
     {"ICE64", "putty-0.68-installer.msi",
      {"UPDATE `RemoveFile` SET `FileName` = '*.lnk' WHERE `FileKey` = 'ProgramMenuDir'"},
-     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory 'ProgramMenuDir' is in the user "
+     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory ProgramMenuDir is in the user "
      "profile but is not listed in the RemoveFile table."},
     {"ICE64", "NestedDirSearchUnderRegSearch.msi",
      {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
@@ -111,7 +111,7 @@ const EvaluatorCase kCases[] = {
       "VALUES ('MyData', 'AppDataFolder', 'MyData')",
       "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
       "VALUES ('MyLogs', 'MyData', 'Logs')"},
-     "ICE64  ERROR    Directory.Directory [MyLogs]  The directory 'MyLogs' is in the user profile but is not "
+     "ICE64  ERROR    Directory.Directory [MyLogs]  The directory MyLogs is in the user profile but is not "
      "listed in the RemoveFile table."},
     // Files, INI files and shortcuts in folders that ignore ALLUSERS, at
     // the folder itself or below it.
@@ -594,7 +594,7 @@ const DamagedCase kDamaged[] = {
       "UPDATE `Directory` SET `Directory_Parent` = 'INSTALLDIR' WHERE `Directory` = 'INSTALLDIR'",
       "UPDATE `Component` SET `Attributes` = 4, `KeyPath` = NULL WHERE `Component` = 'Desktop_Shortcut_Component'",
       "DELETE FROM `Registry`", "DELETE FROM `RemoveFile`"},
-     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory 'ProgramMenuDir' is in the user profile "
+     "ICE64  ERROR    Directory.Directory [ProgramMenuDir]  The directory ProgramMenuDir is in the user profile "
      "but is not listed in the RemoveFile table."},
 };
 

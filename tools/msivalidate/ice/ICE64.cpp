@@ -24,7 +24,7 @@ void Run(Context& ctx) {
     // The profile folders themselves belong to the system.
     if (!profile.InProfile(dir) || IsProfileFolder(dir) || removed.count(dir)) continue;
     ctx.Report(Severity::Error, *directory, "Directory", row,
-               "The directory '" + dir + "' is in the user profile but is not listed in the RemoveFile table.");
+               "The directory " + dir + " is in the user profile but is not listed in the RemoveFile table.");
   }
 }
 
