@@ -522,6 +522,14 @@ const QuietCase kQuiet[] = {
     {"ICE105", "nunit-2.5.2.msi",
      {"UPDATE `Registry` SET `Root` = 2 WHERE `Registry` = 'R__INSTALLDIR'"},
      "ICE105"},
+    // A private assembly (File_Application set) stays out of the global cache.
+    {"ICE105", "example.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '2')",
+      "CREATE TABLE `MsiAssembly` (`Component_` CHAR(72) NOT NULL, `Feature_` CHAR(38) NOT NULL, "
+      "`File_Manifest` CHAR(72), `File_Application` CHAR(72), `Attributes` SHORT PRIMARY KEY `Component_`)",
+      "INSERT INTO `MsiAssembly` (`Component_`, `Feature_`, `File_Manifest`, `File_Application`, `Attributes`) "
+      "VALUES ('MainExecutable', 'Complete', 'Hello', 'Hello', 0)"},
+     "ICE105"},
     // A local server is an EXE and takes arguments and a default handler.
     {"ICE42", "putty-0.68-installer.msi",
      {"CREATE TABLE `Class` (`CLSID` CHAR(38) NOT NULL, `Context` CHAR(32) NOT NULL, `Component_` CHAR(72) NOT NULL, "
