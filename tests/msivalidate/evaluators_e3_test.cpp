@@ -1,0 +1,61 @@
+// Evaluators of sequences, files, dialogs, properties and upgrades, each
+// tripped once on an altered corpus package.
+#include "validate_support.h"
+
+namespace vt {
+namespace {
+
+const EvaluatorCase kCases[] = {
+    // ICE24: product identity properties.
+    {"ICE24", "example.msi",
+     {"UPDATE `Property` SET `Value` = '{8fc70c33-91a1-4a6c-8b6e-6ba6fa1dba33}' WHERE `Property` = 'ProductCode'"},
+     "ICE24  ERROR    Property.Value [ProductCode]  ProductCode: '{8fc70c33-91a1-4a6c-8b6e-6ba6fa1dba33}' "
+     "is not a valid GUID (upper-case hex digits in braces)."},
+    {"ICE24", "example.msi",
+     {"UPDATE `Property` SET `Value` = '1.256.0' WHERE `Property` = 'ProductVersion'"},
+     "ICE24  ERROR    Property.Value [ProductVersion]  ProductVersion: '1.256.0' is not a valid product version."},
+    {"ICE24", "example.msi",
+     {"UPDATE `Property` SET `Value` = '1033;1031' WHERE `Property` = 'ProductLanguage'"},
+     "ICE24  ERROR    Property.Value [ProductLanguage]  ProductLanguage: '1033;1031' is not a valid language ID."},
+    // ICE27: sequence tables' actions, sections and order.
+    {"ICE27", "example.msi",
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('Bogus', 1450)"},
+     "ICE27  ERROR    InstallExecuteSequence.Action [Bogus]  Unknown action: 'Bogus' of InstallExecuteSequence table. "
+     "Not a standard action and not found in CustomAction or Dialog tables"},
+    {"ICE27", "example.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Sequence` = 850 WHERE `Action` = 'InstallFiles'"},
+     "ICE27  ERROR    InstallExecuteSequence.Sequence [InstallFiles]  'InstallFiles' in InstallExecuteSequence table "
+     "in wrong place. Current: Costing, Correct: Execution"},
+    {"ICE27", "putty-0.68-installer.msi",
+     {"UPDATE `InstallUISequence` SET `Sequence` = 1100 WHERE `Action` = 'AppSearch'"},
+     "ICE27  ERROR    InstallUISequence.Sequence [AppSearch]  'AppSearch' in InstallUISequence table in wrong place. "
+     "Current: Selection, Correct: Search"},
+    {"ICE27", "example.msi",
+     {"DELETE FROM `AdminExecuteSequence` WHERE `Action` = 'InstallFiles' OR `Action` = 'InstallAdminPackage'"},
+     "ICE27  ERROR    AdminExecuteSequence.Action [InstallFinalize]  'InstallFinalize' Action in AdminExecuteSequence "
+     "table can only be called when script operations exist to be executed"},
+    {"ICE27", "example.msi",
+     {"DELETE FROM `AdvtExecuteSequence` WHERE `Action` = 'InstallFinalize'"},
+     "ICE27  ERROR    AdvtExecuteSequence  InstallFinalize must be called in AdvtExecuteSequence table as script "
+     "operations exist to be executed"},
+    {"ICE27", "example.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Sequence` = 6200 WHERE `Action` = 'PublishProduct'"},
+     "ICE27  ERROR    InstallExecuteSequence.Sequence [PublishProduct]  Action: 'PublishProduct' in "
+     "InstallExecuteSequence table must come after the 'PublishFeatures' action."},
+    {"ICE27", "example.msi",
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MoveFiles', 4100)"},
+     "ICE27  ERROR    InstallExecuteSequence.Sequence [MoveFiles]  Action: 'MoveFiles' in InstallExecuteSequence "
+     "table must come before the 'InstallFiles' action. Current seq#: 4100. Dependent seq#: 4000"},
+};
+
+class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
+
+TEST_P(E3Evaluators, TripOnce) {
+  REQUIRE_CORPUS();
+  CheckEvaluatorCase(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E3Evaluators, testing::ValuesIn(kCases), CaseName);
+
+}  // namespace
+}  // namespace vt
