@@ -46,6 +46,27 @@ const EvaluatorCase kCases[] = {
      {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MoveFiles', 4100)"},
      "ICE27  ERROR    InstallExecuteSequence.Sequence [MoveFiles]  Action: 'MoveFiles' in InstallExecuteSequence "
      "table must come before the 'InstallFiles' action. Current seq#: 4100. Dependent seq#: 4000"},
+    // ICE30: two components, one file name, one directory.
+    {"ICE30", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `FileName` = 'PUTTY.EXE' WHERE `File` = 'Pageant_File'"},
+     R"(ICE30  ERROR    File.FileName [Pageant_File]  The target file 'putty.exe' is installed in )"
+     R"('SOURCEDIR\\PFILES\\PUTTY' by two different components on an SFN system: 'PuTTY_Component' and )"
+     R"('Pageant_Component'. This breaks component reference counting.)"},
+    {"ICE30", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `FileName` = 'pageant.exe|putty.exe' WHERE `File` = 'Pageant_File'",
+      "UPDATE `Component` SET `Condition` = 'VersionNT' WHERE `Component` = 'Pageant_Component'"},
+     R"(ICE30  ERROR    File.FileName [PuTTY_File]  Installation of a conditionalized component would cause )"
+     R"(the target file 'putty.exe' to be installed in 'SOURCEDIR\\PFILES\\PUTTY' by two different components )"
+     R"(on an LFN system: 'PuTTY_Component' and 'Pageant_Component'. This would break component reference )"
+     R"(counting.)"},
+    {"ICE30", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `FileName` = 'putty.exe' WHERE `File` = 'Pageant_File'",
+      "UPDATE `Component` SET `Condition` = 'VersionNT' WHERE `Component` = 'Pageant_Component'",
+      "UPDATE `Component` SET `Condition` = 'Version9X' WHERE `Component` = 'PuTTY_Component'"},
+     R"(ICE30  WARNING  File.FileName [Pageant_File]  The target file 'putty.exe' might be installed in )"
+     R"('SOURCEDIR\\PFILES\\PUTTY' by two different conditionalized components on an LFN system: )"
+     R"('PuTTY_Component' and 'Pageant_Component'. If the conditions are not mutually exclusive, this will )"
+     R"(break the component reference counting system.)"},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
