@@ -67,6 +67,53 @@ const EvaluatorCase kCases[] = {
      R"('SOURCEDIR\\PFILES\\PUTTY' by two different conditionalized components on an LFN system: )"
      R"('PuTTY_Component' and 'Pageant_Component'. If the conditions are not mutually exclusive, this will )"
      R"(break the component reference counting system.)"},
+    // ICE33: class registration written as raw registry rows.
+    {"ICE33", "example.msi",
+     {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
+      "('RegClsid', 0, 'CLSID\\{0A2C4E6F-1B3D-4F5A-8C7E-9D0B1A2C3E4F}\\InprocServer32', 'MainExecutable')"},
+     "ICE33  WARNING  Registry.Key [RegClsid]  Reg Key RegClsid registers a COM class through the Registry table; "
+     "it should be registered through the Class table. This entry may overwrite a value written through that "
+     "table."},
+    {"ICE33", "example.msi",
+     {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) VALUES "
+      "('RegCurVer', 2, 'Software\\Classes\\Hello.Document\\CurVer', '', 'Hello.Document.1', 'MainExecutable')"},
+     "ICE33  WARNING  Registry.Key [RegCurVer]  Reg Key RegCurVer registers a ProgId through the Registry table; "
+     "it should be registered through the ProgId table. This entry may overwrite a value written through that "
+     "table."},
+    {"ICE33", "putty-0.68-installer.msi",
+     {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
+      "('RegMime', 0, 'MIME\\Database\\Content Type\\application/x-ppk', 'PPK_Assoc_Component')"},
+     "ICE33  WARNING  Registry.Key [RegMime]  Reg Key RegMime registers a MIME type through the Registry table; "
+     "it should be registered through the MIME table. This entry may overwrite a value written through that "
+     "table."},
+    // ICE34: radio button groups, their property and its default.
+    {"ICE34", "putty-0.68-installer.msi",
+     {"UPDATE `Control` SET `Property` = NULL WHERE `Control` = 'ShutdownOption'"},
+     "ICE34  ERROR    Control.Property [MsiRMFilesInUse, ShutdownOption]  Control MsiRMFilesInUse.ShutdownOption "
+     "must have a property because it is of type RadioButtonGroup."},
+    {"ICE34", "putty-0.68-installer.msi",
+     {"UPDATE `Property` SET `Value` = 'Maybe' WHERE `Property` = 'WixUIRMOption'"},
+     "ICE34  ERROR    Property.Value [WixUIRMOption]  Maybe is not a valid default value for the RadioButtonGroup "
+     "using property WixUIRMOption. The value must be listed as an option in the RadioButtonGroup table."},
+    {"ICE34", "putty-0.68-installer.msi",
+     {"DELETE FROM `Property` WHERE `Property` = 'WixUIRMOption'"},
+     "ICE34  ERROR    Control.Property [MsiRMFilesInUse, ShutdownOption]  Property WixUIRMOption must be defined "
+     "because it is the property of a RadioButtonGroup control MsiRMFilesInUse.ShutdownOption"},
+    {"ICE34", "nunit-2.5.2.msi",
+     {"DELETE FROM `RadioButton` WHERE `Property` = 'WixUIRMOption'"},
+     "ICE34  ERROR    Control.Property [MsiRMFilesInUse, ShutdownOption]  RadioButtonGroup control "
+     "MsiRMFilesInUse.ShutdownOption uses property WixUIRMOption, which has no buttons in the RadioButton table."},
+    {"ICE34", "putty-0.68-installer.msi",
+     {"UPDATE `Control` SET `Attributes` = 11, `Property` = 'RMChoice' WHERE `Control` = 'ShutdownOption'"},
+     "ICE34  ERROR    Control.Property [MsiRMFilesInUse, ShutdownOption]  Property RMChoice must be defined "
+     "because it is an indirect property of a RadioButtonGroup control MsiRMFilesInUse.ShutdownOption"},
+    {"ICE34", "putty-0.68-installer.msi",
+     {"UPDATE `Control` SET `Attributes` = 11, `Property` = 'RMChoice' WHERE `Control` = 'ShutdownOption'",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('RMChoice', 'WixUIRMOption')",
+      "UPDATE `Property` SET `Value` = 'Maybe' WHERE `Property` = 'WixUIRMOption'"},
+     "ICE34  ERROR    Property.Value [WixUIRMOption]  Maybe is not a valid default value for the property "
+     "WixUIRMOption. The property is an indirect RadioButtonGroup property of control "
+     "MsiRMFilesInUse.ShutdownOption (via property RMChoice)."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
