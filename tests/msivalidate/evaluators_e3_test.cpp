@@ -114,6 +114,15 @@ const EvaluatorCase kCases[] = {
      "ICE34  ERROR    Property.Value [WixUIRMOption]  Maybe is not a valid default value for the property "
      "WixUIRMOption. The property is an indirect RadioButtonGroup property of control "
      "MsiRMFilesInUse.ShutdownOption (via property RMChoice)."},
+    // ICE36: icons nothing uses.
+    {"ICE36", "nunit-2.5.2.msi",
+     {"UPDATE `Shortcut` SET `Icon_` = NULL"},
+     "ICE36  WARNING  Icon.Name [nunit_icon.exe]  Icon Bloat. Icon nunit_icon.exe is not used in the Class, "
+     "Shortcut, or ProgID table. This adversely affects performance."},
+    {"ICE36", "putty-0.68-installer.msi",
+     {"DELETE FROM `Property` WHERE `Property` = 'ARPPRODUCTICON'"},
+     "ICE36  WARNING  Icon.Name [installericon.exe]  Icon Bloat. Icon installericon.exe is not used in the Class, "
+     "Shortcut, or ProgID table. This adversely affects performance."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
