@@ -116,7 +116,8 @@ const EvaluatorCase kCases[] = {
      "MsiRMFilesInUse.ShutdownOption (via property RMChoice)."},
     // ICE36: icons nothing uses.
     {"ICE36", "nunit-2.5.2.msi",
-     {"UPDATE `Shortcut` SET `Icon_` = NULL"},
+     {"UPDATE `Shortcut` SET `Icon_` = NULL",
+      "UPDATE `Property` SET `Value` = 'other.ico' WHERE `Property` = 'ARPPRODUCTICON'"},
      "ICE36  WARNING  Icon.Name [nunit_icon.exe]  Icon Bloat. Icon nunit_icon.exe is not used in the Class, "
      "Shortcut, or ProgID table. This adversely affects performance."},
     {"ICE36", "putty-0.68-installer.msi",
