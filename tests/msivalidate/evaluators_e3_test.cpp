@@ -1,5 +1,7 @@
 // Evaluators of sequences, files, dialogs, properties and upgrades, each
 // tripped once on an altered corpus package.
+#include <algorithm>
+
 #include "validate_support.h"
 
 namespace vt {
@@ -124,6 +126,12 @@ const EvaluatorCase kCases[] = {
      {"DELETE FROM `Property` WHERE `Property` = 'ARPPRODUCTICON'"},
      "ICE36  WARNING  Icon.Name [installericon.exe]  Icon Bloat. Icon installericon.exe is not used in the Class, "
      "Shortcut, or ProgID table. This adversely affects performance."},
+    // ICE39: the summary information against the tables (the summary's own
+    // form is in SummaryCases below).
+    {"ICE39", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `Attributes` = 16384 WHERE `File` = 'README_File'"},
+     "ICE39  WARNING  File.Attributes [README_File]  File README_File is marked compressed, but the Word Count "
+     "summary property already marks the whole source compressed."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -134,6 +142,64 @@ TEST_P(E3Evaluators, TripOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, E3Evaluators, testing::ValuesIn(kCases), CaseName);
+
+// Evaluators of the summary information: the package is changed by SQL
+// statements, then by `msisql --summary-set` assignments.
+struct SummaryCase {
+  const char* ice;
+  const char* package;
+  std::vector<std::string> statements;
+  std::vector<std::string> assignments;
+  const char* expected;
+};
+
+const SummaryCase kSummaryCases[] = {
+    {"ICE39", "example.msi", {}, {"Template=Intel;en-US"},
+     "ICE39  ERROR    _SummaryInformation.Value [7]  Invalid Template summary property: 'Intel;en-US'. It must be "
+     "a platform, a semicolon and decimal language IDs separated by commas (Intel;1033)."},
+    {"ICE39", "putty-0.68-installer.msi", {}, {"Template=Mips;1033"},
+     "ICE39  ERROR    _SummaryInformation.Value [7]  Invalid Template summary property: 'Mips;1033'. It must be "
+     "a platform, a semicolon and decimal language IDs separated by commas (Intel;1033)."},
+    {"ICE39", "example.msi", {}, {"RevisionNumber=1.0.0"},
+     "ICE39  ERROR    _SummaryInformation.Value [9]  Invalid Revision Number summary property: '1.0.0'. The "
+     "package code must be a GUID."},
+    {"ICE39", "example.msi", {}, {"WordCount=18"},
+     "ICE39  ERROR    _SummaryInformation.Value [15]  Invalid Word Count summary property: 18. Only the bits 1, "
+     "2, 4 and 8 are defined."},
+    {"ICE39", "example.msi",
+     {"CREATE TABLE `MsiPackageCertificate` (`PackageCertificate` CHAR(72) NOT NULL, "
+      "`DigitalCertificate_` CHAR(72) NOT NULL PRIMARY KEY `PackageCertificate`)",
+      "INSERT INTO `MsiPackageCertificate` (`PackageCertificate`, `DigitalCertificate_`) VALUES ('Cert', 'Cert')"},
+     {"WordCount=8"},
+     "ICE39  WARNING  MsiPackageCertificate  The Word Count summary property marks the package UAC compliant, "
+     "but the MsiPackageCertificate table is not empty."},
+};
+
+class E3SummaryEvaluators : public testing::TestWithParam<SummaryCase> {};
+
+TEST_P(E3SummaryEvaluators, TripOnce) {
+  REQUIRE_CORPUS();
+  const SummaryCase& c = GetParam();
+  ts::TempDir dir;
+  const auto before = FindingLines(Altered(dir, c.package, {}), {"--ice", c.ice});
+  EXPECT_EQ(std::count(before.begin(), before.end(), c.expected), 0);
+  ts::TempDir changed;
+  const fs::path package = Altered(changed, c.package, c.statements);
+  std::vector<std::string> argv = {MSISQL_PROGRAM, "--summary-set", package.string()};
+  argv.insert(argv.end(), c.assignments.begin(), c.assignments.end());
+  const ts::RunResult r = ts::Run(argv);
+  ASSERT_EQ(r.exit_code, 0) << r.Describe() << "\n" << r.err;
+  const auto after = FindingLines(package, {"--ice", c.ice});
+  std::string got;
+  for (const auto& line : after) got += "\n  " + line;
+  EXPECT_EQ(std::count(after.begin(), after.end(), c.expected), 1)
+      << "expected once:\n  " << c.expected << "\ngot:" << got;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E3SummaryEvaluators, testing::ValuesIn(kSummaryCases),
+                         [](const testing::TestParamInfo<SummaryCase>& info) {
+                           return std::string(info.param.ice) + "_" + std::to_string(info.index);
+                         });
 
 }  // namespace
 }  // namespace vt
