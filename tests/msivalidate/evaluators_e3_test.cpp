@@ -132,6 +132,24 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `File` SET `Attributes` = 16384 WHERE `File` = 'README_File'"},
      "ICE39  WARNING  File.Attributes [README_File]  File README_File is marked compressed, but the Word Count "
      "summary property already marks the whole source compressed."},
+    // ICE40: REINSTALLMODE, tag deletions and the Error table.
+    {"ICE40", "example.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('REINSTALLMODE', 'amus')"},
+     "ICE40  WARNING  Property.Property [REINSTALLMODE]  REINSTALLMODE is defined in the Property table. This may "
+     "cause difficulties."},
+    {"ICE40", "example.msi",
+     {"CREATE TABLE `RemoveIniFile` (`RemoveIniFile` CHAR(72) NOT NULL, `FileName` CHAR(255) NOT NULL, "
+      "`DirProperty` CHAR(72), `Section` CHAR(96) NOT NULL, `Key` CHAR(128) NOT NULL, `Value` CHAR(255), "
+      "`Action` SHORT NOT NULL, `Component_` CHAR(72) NOT NULL PRIMARY KEY `RemoveIniFile`)",
+      "INSERT INTO `RemoveIniFile` (`RemoveIniFile`, `FileName`, `Section`, `Key`, `Action`, `Component_`) "
+      "VALUES ('Remove1', 'hello.ini', 'Main', 'Tags', 4, 'MainExecutable')",
+      "INSERT INTO `RemoveIniFile` (`RemoveIniFile`, `FileName`, `Section`, `Key`, `Action`, `Component_`) "
+      "VALUES ('Remove2', 'hello.ini', 'Main', 'Old', 2, 'MainExecutable')"},
+     "ICE40  WARNING  RemoveIniFile.Value [Remove1]  RemoveIniFile entry Remove1 must have a value, because the "
+     "Action is \"Delete Tag\" (4)."},
+    {"ICE40", "example.msi",
+     {"DROP TABLE `Error`"},
+     "ICE40  WARNING  Error  Error Table is missing. Only numerical error messages will be generated."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
