@@ -150,6 +150,18 @@ const EvaluatorCase kCases[] = {
     {"ICE40", "example.msi",
      {"DROP TABLE `Error`"},
      "ICE40  WARNING  Error  Error Table is missing. Only numerical error messages will be generated."},
+    // ICE44: dialog events naming missing dialogs.
+    {"ICE44", "putty-0.68-installer.msi",
+     {"INSERT INTO `ControlEvent` (`Dialog_`, `Control_`, `Event`, `Argument`, `Condition`, `Ordering`) "
+      "VALUES ('InstallDirDlg', 'ChangeFolder', 'NewDialog', 'MissingDlg', '1', 9)"},
+     "ICE44  ERROR    ControlEvent.Argument [InstallDirDlg, ChangeFolder, NewDialog, MissingDlg, 1]  Control Event "
+     "for Control 'InstallDirDlg'.'ChangeFolder' is of type NewDialog, but its argument MissingDlg is not a "
+     "valid entry in the Dialog Table."},
+    {"ICE44", "nunit-2.5.2.msi",
+     {"DELETE FROM `Dialog` WHERE `Dialog` = 'CancelDlg'"},
+     "ICE44  ERROR    ControlEvent.Argument [WelcomeDlg, Cancel, SpawnDialog, CancelDlg, 1]  Control Event for "
+     "Control 'WelcomeDlg'.'Cancel' is of type SpawnDialog, but its argument CancelDlg is not a valid entry in "
+     "the Dialog Table."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
