@@ -162,6 +162,21 @@ const EvaluatorCase kCases[] = {
      "ICE44  ERROR    ControlEvent.Argument [WelcomeDlg, Cancel, SpawnDialog, CancelDlg, 1]  Control Event for "
      "Control 'WelcomeDlg'.'Cancel' is of type SpawnDialog, but its argument CancelDlg is not a valid entry in "
      "the Dialog Table."},
+    // ICE46: property names that differ only by letter case.
+    {"ICE46", "example.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ReinstallMode', 'omus')"},
+     "ICE46  WARNING  Property.Property [ReinstallMode]  Property ReinstallMode defined in property table differs "
+     "from another defined property only by case."},
+    {"ICE46", "example.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Condition` = 'NOT installed AND \"Installed\" <> ProductName' "
+      "WHERE `Action` = 'InstallFinalize'"},
+     "ICE46  WARNING  InstallExecuteSequence.Condition [InstallFinalize]  Property 'installed' referenced in column "
+     "'InstallExecuteSequence'.'Condition' of row 'InstallFinalize' differs from a defined property by case only."},
+    {"ICE46", "putty-0.68-installer.msi",
+     {"UPDATE `Shortcut` SET `Arguments` = '-load [Installdir]putty.ini [#PuTTY_File]' "
+      "WHERE `Shortcut` = 'DesktopPuTTY'"},
+     "ICE46  WARNING  Shortcut.Arguments [DesktopPuTTY]  Property 'Installdir' referenced in column "
+     "'Shortcut'.'Arguments' of row 'DesktopPuTTY' differs from a defined property by case only."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
