@@ -7,6 +7,15 @@
 namespace vt {
 namespace {
 
+// Links `n` more components to `feature`.
+std::vector<std::string> ManyComponents(const std::string& feature, int n) {
+  std::vector<std::string> out;
+  for (int i = 0; i < n; ++i)
+    out.push_back("INSERT INTO `FeatureComponents` (`Feature_`, `Component_`) VALUES ('" + feature +
+                  "', 'Extra" + std::to_string(i) + "')");
+  return out;
+}
+
 const EvaluatorCase kCases[] = {
     // ICE24: product identity properties.
     {"ICE24", "example.msi",
@@ -177,6 +186,10 @@ const EvaluatorCase kCases[] = {
       "WHERE `Shortcut` = 'DesktopPuTTY'"},
      "ICE46  WARNING  Shortcut.Arguments [DesktopPuTTY]  Property 'Installdir' referenced in column "
      "'Shortcut'.'Arguments' of row 'DesktopPuTTY' differs from a defined property by case only."},
+    // ICE47: a feature with too many components.
+    {"ICE47", "example.msi", ManyComponents("Complete", 1599),
+     "ICE47  ERROR    Feature.Feature [Complete]  Feature 'Complete' has 1600 components. This could cause problems "
+     "on Win9X systems. You should try to have less than 800 components per feature."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
