@@ -190,6 +190,45 @@ const EvaluatorCase kCases[] = {
     {"ICE47", "example.msi", ManyComponents("Complete", 1599),
      "ICE47  ERROR    Feature.Feature [Complete]  Feature 'Complete' has 1600 components. This could cause problems "
      "on Win9X systems. You should try to have less than 800 components per feature."},
+    // ICE61: upgrade rows' found-properties and version ranges.
+    {"ICE61", "SequenceTables.msi",
+     {"INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '2.0.0', '1.0.0', 0, 'Old_Found')"},
+     "ICE61  ERROR    Upgrade.ActionProperty [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, 2.0.0, 1.0.0, , 0]  Upgrade.ActionProperty Old_Found must not "
+     "contain lowercase letters."},
+    {"ICE61", "SequenceTables.msi",
+     {"INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '2.0.0', '1.0.0', 0, 'OLDFOUND')"},
+     "ICE61  ERROR    Upgrade.VersionMax [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, 2.0.0, 1.0.0, , 0]  Upgrade.VersionMax cannot be less than "
+     "Upgrade.VersionMin. (OLDFOUND)"},
+    {"ICE61", "SequenceTables.msi",
+     {"INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '1.0.0.0', 512, 'SAMEFOUND')"},
+     "ICE61  ERROR    Upgrade.ActionProperty [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, , 1.0.0.0, , 512]  Upgrade.ActionProperty SAMEFOUND must be added "
+     "to the SecureCustomProperties property."},
+    {"ICE61", "SequenceTables.msi",
+     {"INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '1.0.0.0', 512, 'SAMEFOUND')"},
+     "ICE61  WARNING  Upgrade.VersionMax [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, , 1.0.0.0, , 512]  This product should remove only older versions of "
+     "itself. The Maximum version is not less than the current product. (1.0.0.0 1.0.0.0)"},
+    {"ICE61", "SequenceTables.msi",
+     {"INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '1.2', 0, 'NEWERFOUND')"},
+     "ICE61  WARNING  Upgrade.VersionMax [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, , 1.2, , 0]  This product should remove only older versions of "
+     "itself. The Maximum version is not less than the current product. (1.2 1.0.0.0)"},
+    {"ICE61", "SequenceTables.msi",
+     {"UPDATE `Upgrade` SET `ActionProperty` = 'WIX_DOWNGRADE_DETECTED' WHERE `Attributes` = 1"},
+     "ICE61  ERROR    Upgrade.ActionProperty [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, 1.0.0.0, , , 2]  Upgrade.ActionProperty WIX_DOWNGRADE_DETECTED "
+     "may be used in only one record of the Upgrade table."},
+    {"ICE61", "SequenceTables.msi",
+     {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('WIX_UPGRADE_DETECTED', '1')"},
+     "ICE61  ERROR    Upgrade.ActionProperty [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, , 1.0.0.0, , 1]  Upgrade.ActionProperty WIX_UPGRADE_DETECTED must "
+     "not be authored in the Property table: FindRelatedProducts sets it."},
+    {"ICE61", "SequenceTables.msi",
+     {"INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '1.0.x', 0, 'WIX_UPGRADE_DETECTED')"},
+     "ICE61  ERROR    Upgrade.VersionMin [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, 1.0.x, , , 0]  Upgrade.VersionMin '1.0.x' is not a valid product "
+     "version. (WIX_UPGRADE_DETECTED)"},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
