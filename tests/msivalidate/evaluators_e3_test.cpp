@@ -240,6 +240,78 @@ TEST_P(E3Evaluators, TripOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, E3Evaluators, testing::ValuesIn(kCases), CaseName);
 
+// Changes an evaluator must not report: authoring that is sound though it
+// looks like a fault, and damaged tables that must not derail the run.
+struct QuietCase {
+  const char* ice;
+  const char* package;
+  std::vector<std::string> statements;
+  const char* absent;  // no finding line of the run contains this
+};
+
+const QuietCase kQuietCases[] = {
+    {"ICE24", "example.msi", {"UPDATE `Property` SET `Value` = '2.1' WHERE `Property` = 'ProductVersion'"},
+     "ProductVersion"},
+    {"ICE24", "example.msi", {"UPDATE `Property` SET `Value` = '0' WHERE `Property` = 'ProductLanguage'"},
+     "ProductLanguage"},
+    {"ICE27", "example.msi",
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('SetX', 51, 'X', '1')",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetX', 10)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('RemoveExistingProducts', 6700)"},
+     "ICE27"},
+    {"ICE30", "putty-0.68-installer.msi",
+     {"UPDATE `File` SET `FileName` = 'putty.exe' WHERE `File` = 'Pageant_File'",
+      "UPDATE `Component` SET `Directory_` = 'ProgramMenuDir' WHERE `Component` = 'Pageant_Component'"},
+     "ICE30"},
+    {"ICE30", "putty-0.68-installer.msi",
+     {"UPDATE `Directory` SET `Directory_Parent` = 'INSTALLDIR' WHERE `Directory` = 'ProgramFilesFolder'",
+      "UPDATE `Component` SET `Directory_` = 'Nowhere' WHERE `Component` = 'Plink_Component'",
+      "UPDATE `File` SET `Component_` = 'NoComponent' WHERE `File` = 'PSCP_File'"},
+     "FAILURE"},
+    {"ICE33", "example.msi",
+     {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
+      "('RegDirVerb', 0, 'Directory\\shell\\hello', 'MainExecutable')",
+      "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
+      "('RegOwn', 2, 'Software\\Hello\\CLSID\\{0A2C4E6F-1B3D-4F5A-8C7E-9D0B1A2C3E4F}', 'MainExecutable')"},
+     "ICE33"},
+    {"ICE34", "putty-0.68-installer.msi",
+     {"UPDATE `Property` SET `Value` = 'DontUseRM' WHERE `Property` = 'WixUIRMOption'"}, "ICE34"},
+    {"ICE36", "nunit-2.5.2.msi",
+     {"UPDATE `Shortcut` SET `Icon_` = NULL",
+      "UPDATE `Property` SET `Value` = 'nunit_icon.exe' WHERE `Property` = 'ARPPRODUCTICON'"},
+     "ICE36"},
+    {"ICE44", "putty-0.68-installer.msi",
+     {"INSERT INTO `ControlEvent` (`Dialog_`, `Control_`, `Event`, `Argument`, `Condition`, `Ordering`) "
+      "VALUES ('InstallDirDlg', 'ChangeFolder', 'NewDialog', '[WixUI_NextDlg]', '1', 9)"},
+     "ICE44"},
+    {"ICE46", "example.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Condition` = '\"installed\" = ProductName OR $MainExecutable = 3' "
+      "WHERE `Action` = 'InstallFinalize'"},
+     "ICE46"},
+    {"ICE47", "example.msi", ManyComponents("Complete", 1598), "ICE47"},
+    {"ICE61", "SequenceTables.msi",
+     {"INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '2.0', 2, 'WIX_UPGRADE_DETECTED')",
+      "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '1.0.0.0', 0, 'WIX_DOWNGRADE_DETECTED')"},
+     "should remove only older"},
+};
+
+class E3QuietEvaluators : public testing::TestWithParam<QuietCase> {};
+
+TEST_P(E3QuietEvaluators, NotReported) {
+  REQUIRE_CORPUS();
+  const QuietCase& c = GetParam();
+  ts::TempDir dir;
+  for (const auto& line : FindingLines(Altered(dir, c.package, c.statements), {"--ice", c.ice}))
+    EXPECT_EQ(line.find(c.absent), std::string::npos) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, E3QuietEvaluators, testing::ValuesIn(kQuietCases),
+                         [](const testing::TestParamInfo<QuietCase>& info) {
+                           return std::string(info.param.ice) + "_" + std::to_string(info.index);
+                         });
+
 // Evaluators of the summary information: the package is changed by SQL
 // statements, then by `msisql --summary-set` assignments.
 struct SummaryCase {
