@@ -5,6 +5,7 @@
 #include <cctype>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include "evaluator.h"
 
@@ -71,60 +72,71 @@ class Paths {
   std::map<std::string, std::string> done_;
 };
 
+// A file and what decides where it goes, gathered once for both systems.
 struct Placed {
   const Row* file;
-  std::string component;
+  const std::string* component;
+  const std::string* directory;
+  const std::string* name;  // "short|long" as authored
   bool conditional;
-  std::string name;  // as authored, for the message
 };
 
-void CheckSystem(Context& ctx, const Table& file, const Table& component, const Table* directory,
-                 bool long_names) {
+void Report(Context& ctx, const Table& file, const char* system, const std::string& path,
+            const Placed& a, const Placed& b, std::string_view name) {
+  const std::string pair = " system: '" + *a.component + "' and '" + *b.component + "'.";
+  const std::string place = "'" + std::string(name) + "' ";
+  std::string message;
+  Severity severity = Severity::Error;
+  if (!a.conditional && !b.conditional) {
+    message = "The target file " + place + "is installed in '" + path +
+              "' by two different components on an " + system + pair +
+              " This breaks component reference counting.";
+  } else if (a.conditional != b.conditional) {
+    message = "Installation of a conditionalized component would cause the target file " + place +
+              "to be installed in '" + path + "' by two different components on an " + system +
+              pair + " This would break component reference counting.";
+  } else {
+    severity = Severity::Warning;
+    message = "The target file " + place + "might be installed in '" + path +
+              "' by two different conditionalized components on an " + system + pair +
+              " If the conditions are not mutually exclusive, this will break the component "
+              "reference counting system.";
+  }
+  ctx.Report(severity, file, "FileName", *a.file, message);
+  ctx.Report(severity, file, "FileName", *b.file, message);
+}
+
+void CheckSystem(Context& ctx, const Table& file, const std::vector<Placed>& placed,
+                 const Table* directory, bool long_names) {
   Paths paths(directory, long_names);
   const char* system = long_names ? "LFN" : "SFN";
-  std::map<std::pair<std::string, std::string>, std::vector<Placed>> at;  // (path, NAME)
-  for (const Row& row : file.rows) {
-    const std::string comp = file.Text(row, "Component_");
-    const Row* c = component.Find(comp);
-    if (!c || component.IsNull(*c, "Directory_")) continue;
-    const std::string path = paths.Of(component.Text(*c, "Directory_"));
-    const std::string authored = file.Text(row, "FileName");
-    const std::string name(NameFor(authored, long_names));
-    at[{path, Upper(name)}].push_back(
-        Placed{&row, comp, !component.IsNull(*c, "Condition"), name});
+  // Files by place (path and upper-case name); only places with more than
+  // one file keep a list, in the order their first file appears.
+  std::unordered_map<std::string, size_t> first;
+  std::map<size_t, std::vector<size_t>> shared;
+  for (size_t i = 0; i < placed.size(); ++i) {
+    const std::string& path = paths.Of(*placed[i].directory);
+    std::string key = path;
+    key += '\0';
+    key += Upper(NameFor(*placed[i].name, long_names));
+    auto [it, fresh] = first.emplace(std::move(key), i);
+    if (!fresh) {
+      auto& group = shared[it->second];
+      if (group.empty()) group.push_back(it->second);
+      group.push_back(i);
+    }
   }
-  for (const auto& [where, files] : at) {
-    if (files.size() < 2) continue;
+  for (const auto& [head, files] : shared) {
+    const std::string& path = paths.Of(*placed[head].directory);
+    const std::string_view name = NameFor(*placed[head].name, long_names);
     // Every pair, unless a damaged package piles up thousands of files in
     // one place: then each file is paired with the first only.
     const bool all_pairs = files.size() <= 64;
     for (size_t i = 0; i < (all_pairs ? files.size() : 1); ++i)
       for (size_t j = i + 1; j < files.size(); ++j) {
-        const Placed& a = files[i];
-        const Placed& b = files[j];
-        if (a.component == b.component) continue;
-        const std::string pair = " system: '" + a.component + "' and '" + b.component + "'.";
-        std::string message;
-        Severity severity = Severity::Error;
-        const std::string place = "'" + a.name + "' ";
-        if (!a.conditional && !b.conditional) {
-          message = "The target file " + place + "is installed in '" + where.first +
-                    "' by two different components on an " + system + pair +
-                    " This breaks component reference counting.";
-        } else if (a.conditional != b.conditional) {
-          message = "Installation of a conditionalized component would cause the target file " +
-                    place + "to be installed in '" + where.first +
-                    "' by two different components on an " + system + pair +
-                    " This would break component reference counting.";
-        } else {
-          severity = Severity::Warning;
-          message = "The target file " + place + "might be installed in '" + where.first +
-                    "' by two different conditionalized components on an " + system + pair +
-                    " If the conditions are not mutually exclusive, this will break the component "
-                    "reference counting system.";
-        }
-        ctx.Report(severity, file, "FileName", *a.file, message);
-        ctx.Report(severity, file, "FileName", *b.file, message);
+        const Placed& a = placed[files[i]];
+        const Placed& b = placed[files[j]];
+        if (*a.component != *b.component) Report(ctx, file, system, path, a, b, name);
       }
   }
 }
@@ -133,9 +145,25 @@ void Run(Context& ctx) {
   const Table* file = ctx.Read("File");
   const Table* component = ctx.Read("Component");
   if (!file || !component) return;
+  const int file_component = file->Column("Component_");
+  const int file_name = file->Column("FileName");
+  const int directory_column = component->Column("Directory_");
+  const int condition = component->Column("Condition");
+  if (file_component < 0 || file_name < 0 || directory_column < 0) return;
+  std::vector<Placed> placed;
+  placed.reserve(file->rows.size());
+  for (const Row& row : file->rows) {
+    const Value& comp = row[static_cast<size_t>(file_component)];
+    const Row* c = component->Find(comp.text);
+    if (comp.IsNull() || !c) continue;
+    const Value& dir = (*c)[static_cast<size_t>(directory_column)];
+    if (dir.IsNull()) continue;
+    placed.push_back(Placed{&row, &comp.text, &dir.text, &row[static_cast<size_t>(file_name)].text,
+                            condition >= 0 && !(*c)[static_cast<size_t>(condition)].IsNull()});
+  }
   const Table* directory = ctx.Read("Directory");
-  CheckSystem(ctx, *file, *component, directory, false);
-  CheckSystem(ctx, *file, *component, directory, true);
+  CheckSystem(ctx, *file, placed, directory, false);
+  CheckSystem(ctx, *file, placed, directory, true);
 }
 
 const Registration kICE30("ICE30", Run);
