@@ -229,6 +229,44 @@ const EvaluatorCase kCases[] = {
       "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '1.0.x', 0, 'WIX_UPGRADE_DETECTED')"},
      "ICE61  ERROR    Upgrade.VersionMin [{12E4699F-E774-4D05-8A01-5BDD41BBA127}, 1.0.x, , , 0]  Upgrade.VersionMin '1.0.x' is not a valid product "
      "version. (WIX_UPGRADE_DETECTED)"},
+    // ICE26: actions a sequence table needs, and those it must not hold.
+    {"ICE26", "example.msi",
+     {"DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'InstallValidate'"},
+     "ICE26  ERROR    InstallExecuteSequence  Action: 'InstallValidate' is required in the InstallExecuteSequence "
+     "Sequence table."},
+    {"ICE26", "putty-0.68-installer.msi",
+     {"UPDATE `InstallUISequence` SET `Sequence` = NULL WHERE `Action` = 'ExecuteAction'"},
+     "ICE26  ERROR    InstallUISequence  Action: 'ExecuteAction' is required in the InstallUISequence Sequence "
+     "table."},
+    {"ICE26", "example.msi",
+     {"DELETE FROM `AdminExecuteSequence` WHERE `Action` = 'InstallAdminPackage'"},
+     "ICE26  ERROR    AdminExecuteSequence  Action: 'InstallAdminPackage' is required in the AdminExecuteSequence "
+     "Sequence table."},
+    {"ICE26", "example.msi",
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('ExecuteAction', 1300)"},
+     "ICE26  ERROR    InstallExecuteSequence.Action [ExecuteAction]  Action: 'ExecuteAction' is prohibited in the "
+     "InstallExecuteSequence Sequence table."},
+    {"ICE26", "nunit-2.5.2.msi",
+     {"INSERT INTO `InstallUISequence` (`Action`, `Sequence`) VALUES ('WriteRegistryValues', 1250)"},
+     "ICE26  ERROR    InstallUISequence.Action [WriteRegistryValues]  Action: 'WriteRegistryValues' is prohibited in "
+     "the InstallUISequence Sequence table."},
+    {"ICE26", "example.msi",
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('InstallAdminPackage', 3900)"},
+     "ICE26  ERROR    InstallExecuteSequence.Action [InstallAdminPackage]  Action: 'InstallAdminPackage' is "
+     "prohibited in the InstallExecuteSequence Sequence table."},
+    // ICE28: ForceReboot inside the registration group.
+    {"ICE28", "example.msi",
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('ForceReboot', "
+      "'NOT AFTERREBOOT', 6200)"},
+     "ICE28  ERROR    InstallExecuteSequence.Sequence [ForceReboot]  Action: 'ForceReboot' of table "
+     "InstallExecuteSequence is not permitted in the range 6000 to 6400 because it cannot separate a set of "
+     "actions contained in this range."},
+    {"ICE28", "nunit-2.5.2.msi",
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('ForceReboot', 5500)",
+      "UPDATE `InstallExecuteSequence` SET `Sequence` = 5400 WHERE `Action` = 'RegisterUser'"},
+     "ICE28  ERROR    InstallExecuteSequence.Sequence [ForceReboot]  Action: 'ForceReboot' of table "
+     "InstallExecuteSequence is not permitted in the range 4500 to 6400 because it cannot separate a set of "
+     "actions contained in this range."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -295,6 +333,14 @@ const QuietCase kQuietCases[] = {
       "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
       "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '1.0.0.0', 0, 'WIX_DOWNGRADE_DETECTED')"},
      "should remove only older"},
+    {"ICE26", "putty-0.68-installer.msi",
+     {"INSERT INTO `InstallUISequence` (`Action`, `Sequence`) VALUES ('InstallFiles', 0)",
+      "INSERT INTO `AdminUISequence` (`Action`, `Sequence`) VALUES ('AppSearch', 50)"},
+     "ICE26"},
+    {"ICE28", "example.msi",
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('ForceReboot', 6500)",
+      "INSERT INTO `AdminExecuteSequence` (`Action`, `Sequence`) VALUES ('ForceReboot', 4500)"},
+     "ICE28"},
 };
 
 class E3QuietEvaluators : public testing::TestWithParam<QuietCase> {};
