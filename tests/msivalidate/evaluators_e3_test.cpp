@@ -267,6 +267,21 @@ const EvaluatorCase kCases[] = {
      "ICE28  ERROR    InstallExecuteSequence.Sequence [ForceReboot]  Action: 'ForceReboot' of table "
      "InstallExecuteSequence is not permitted in the range 4500 to 6400 because it cannot separate a set of "
      "actions contained in this range."},
+    // ICE29: stream names alike in their first 62 characters.
+    {"ICE29", "example.msi",
+     {"CREATE TABLE `Blobs` (`Name` CHAR(80) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)",
+      "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAOne')",
+      "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAATwo')"},
+     "ICE29  ERROR    Blobs.Data [AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAATwo]  The stream name "
+     "'Blobs.AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAATwo' is longer than 62 characters; cut to that length it is the same as the stream "
+     "name 'Blobs.AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAOne'."},
+    {"ICE29", "example.msi",
+     {"CREATE TABLE `Blobs` (`Name` CHAR(80) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)",
+      "INSERT INTO `Blobs` (`Name`) VALUES ('BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB')",
+      "INSERT INTO `Blobs` (`Name`) VALUES ('BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBZ')"},
+     "ICE29  ERROR    Blobs.Data [BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBZ]  The stream name 'Blobs.BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBZ' is "
+     "longer than 62 characters; cut to that length it is the same as the stream name "
+     "'Blobs.BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB'."},
 };
 
 class E3Evaluators : public testing::TestWithParam<EvaluatorCase> {};
@@ -341,6 +356,12 @@ const QuietCase kQuietCases[] = {
      {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('ForceReboot', 6500)",
       "INSERT INTO `AdminExecuteSequence` (`Action`, `Sequence`) VALUES ('ForceReboot', 4500)"},
      "ICE28"},
+    {"ICE29", "example.msi",
+     {"CREATE TABLE `Blobs` (`Name` CHAR(80) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)",
+      "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA1')",
+      "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA2')",
+      "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAX')"},
+     "ICE29"},
 };
 
 class E3QuietEvaluators : public testing::TestWithParam<QuietCase> {};
