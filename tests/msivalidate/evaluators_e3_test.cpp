@@ -362,6 +362,33 @@ const QuietCase kQuietCases[] = {
       "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA2')",
       "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAX')"},
      "ICE29"},
+    // Damaged or odd data: findings, never a failed or crashed run.
+    {"ICE27", "example.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Sequence` = NULL WHERE `Action` = 'CostInitialize'",
+      "UPDATE `InstallExecuteSequence` SET `Sequence` = 4000 WHERE `Action` = 'InstallFinalize'",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('Odd\tName\x01', -7)"},
+     "FAILURE"},
+    {"ICE46", "example.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Condition` = 'NOT \"unterminated AND [' "
+      "WHERE `Action` = 'InstallFinalize'",
+      "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Value`, `Component_`) VALUES "
+      "('RegOdd', 9, '[', '[[[]]] [\\\\[] [', 'MainExecutable')"},
+     "FAILURE"},
+    {"ICE34", "putty-0.68-installer.msi",
+     {"UPDATE `Control` SET `Attributes` = 11, `Property` = 'RMChoice' WHERE `Control` = 'ShutdownOption'",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('RMChoice', 'RMChoice')"},
+     "FAILURE"},
+    {"ICE61", "SequenceTables.msi",
+     {"UPDATE `Property` SET `Value` = '99999999999999999999.1' WHERE `Property` = 'ProductVersion'",
+      "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{12E4699F-E774-4D05-8A01-5BDD41BBA127}', '4294967296.0', '...', -1, 'X')"},
+     "FAILURE"},
+    {"ICE33", "example.msi",
+     {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
+      "('RegEmpty', 0, '\\\\\\\\', 'MainExecutable')",
+      "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
+      "('RegClasses', 1, 'Software\\\\Classes', 'MainExecutable')"},
+     "FAILURE"},
 };
 
 class E3QuietEvaluators : public testing::TestWithParam<QuietCase> {};
