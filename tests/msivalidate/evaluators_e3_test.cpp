@@ -186,6 +186,11 @@ const EvaluatorCase kCases[] = {
       "WHERE `Shortcut` = 'DesktopPuTTY'"},
      "ICE46  WARNING  Shortcut.Arguments [DesktopPuTTY]  Property 'Installdir' referenced in column "
      "'Shortcut'.'Arguments' of row 'DesktopPuTTY' differs from a defined property by case only."},
+    {"ICE46", "putty-0.68-installer.msi",
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
+      "('SetPath', 51, 'PUTTYPATH', '[installdir]putty.exe')"},
+     "ICE46  WARNING  CustomAction.Target [SetPath]  Property 'installdir' referenced in column "
+     "'CustomAction'.'Target' of row 'SetPath' differs from a defined property by case only."},
     // ICE47: a feature with too many components.
     {"ICE47", "example.msi", ManyComponents("Complete", 1599),
      "ICE47  ERROR    Feature.Feature [Complete]  Feature 'Complete' has 1600 components. This could cause problems "
@@ -389,6 +394,10 @@ const QuietCase kQuietCases[] = {
       "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
       "('RegClasses', 1, 'Software\\\\Classes', 'MainExecutable')"},
      "FAILURE"},
+    {"ICE46", "putty-0.68-installer.msi",
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
+      "('Script', 37, '', 'var a = x[installdir];')"},
+     "ICE46"},
 };
 
 class E3QuietEvaluators : public testing::TestWithParam<QuietCase> {};

@@ -1,6 +1,7 @@
 // ICE36: every icon in the Icon table is used (by ARPPRODUCTICON or a
 // Class, ProgId or Shortcut row): all of them are installed on
-// advertisement, used or not.
+// advertisement, used or not. Whether some dialog lets the user make such
+// a reference at run time is not judged.
 #include <set>
 
 #include "evaluator.h"

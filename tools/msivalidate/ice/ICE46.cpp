@@ -136,6 +136,16 @@ std::vector<std::string> FormattedNames(std::string_view text) {
   return out;
 }
 
+// Custom actions whose Target is formatted text (command lines, property
+// and directory values, error messages); other types hold entry points or
+// script code there.
+bool HasFormattedTarget(const Table& custom, const Row& row) {
+  switch (custom.Integer(row, "Type").value_or(0) & 0x3F) {
+    case 2: case 18: case 19: case 34: case 35: case 50: case 51: return true;
+    default: return false;
+  }
+}
+
 std::string JoinKeys(const std::vector<std::string>& keys) {
   std::string out;
   for (const auto& k : keys) out += (out.empty() ? "" : ".") + k;
@@ -181,6 +191,7 @@ void Run(Context& ctx) {
     if (!table || !table->Has(place.column)) continue;
     for (const Row& row : table->rows) {
       if (table->IsNull(row, place.column)) continue;
+      if (table->name == "CustomAction" && !HasFormattedTarget(*table, row)) continue;
       const std::string text = table->Text(row, place.column);
       std::set<std::string> reported;
       for (const std::string& name : place.condition ? ConditionNames(text) : FormattedNames(text)) {
