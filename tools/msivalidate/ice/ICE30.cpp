@@ -25,11 +25,14 @@ std::string_view NameFor(std::string_view name, bool long_names) {
   return long_names ? name.substr(bar + 1) : name.substr(0, bar);
 }
 
-// Target paths of directories, upper-cased (file systems ignore case),
-// worked out once per directory.
-class Paths {
+// Where directories install, for one kind of system. Two directories
+// install to the same place when their parents do and their upper-cased
+// names (file systems ignore case) match; each place gets a number, so
+// that a deep tree costs no long strings. Paths are spelled out only for
+// messages.
+class Places {
  public:
-  Paths(const Table* directory, bool long_names) {
+  Places(const Table* directory, bool long_names) {
     if (!directory) return;
     for (const Row& row : directory->rows) {
       std::string dir = directory->Text(row, "Directory");
@@ -40,27 +43,43 @@ class Paths {
     }
   }
 
-  const std::string& Of(const std::string& dir) {
+  size_t Of(const std::string& dir) {
     if (auto it = done_.find(dir); it != done_.end()) return it->second;
-    // Walk up to a root or a directory already known; a cycle stops it.
+    // Walk up to a root or a directory already placed; a cycle stops it.
     std::vector<std::string> chain;
     std::set<std::string> seen;
-    std::string base;
-    for (std::string d = dir; !d.empty(); ) {
-      if (auto it = done_.find(d); it != done_.end()) { base = it->second; break; }
+    size_t base = 0;
+    for (std::string d = dir; !d.empty();) {
+      if (auto it = done_.find(d); it != done_.end()) {
+        base = it->second;
+        break;
+      }
       if (!seen.insert(d).second) break;
       chain.push_back(d);
-      auto row = rows_.find(d);
-      d = row == rows_.end() ? std::string() : row->second.parent;
+      d = Parent(d);
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      auto row = rows_.find(*it);
-      const std::string name = row == rows_.end() ? Upper(*it) : row->second.name;
-      std::string path = base;
-      if (name != "." && !name.empty()) path = path.empty() ? name : path + "\\" + name;
-      base = done_.emplace(*it, path).first->second;
+      const std::string& name = Name(*it);
+      // "." puts files into the parent's folder.
+      if (name != "." && !name.empty())
+        base = places_.emplace(std::to_string(base) + '\0' + name, places_.size() + 1).first->second;
+      done_.emplace(*it, base);
     }
-    return done_[dir];
+    return base;
+  }
+
+  // "SOURCEDIR\PFILES\PUTTY": the names from the root down.
+  std::string Path(const std::string& dir) const {
+    std::vector<const std::string*> names;
+    std::set<std::string> seen;
+    for (std::string d = dir; !d.empty() && seen.insert(d).second; d = Parent(d)) {
+      const std::string& name = Name(d);
+      if (name != "." && !name.empty()) names.push_back(&name);
+    }
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it)
+      path += (path.empty() ? "" : "\\") + **it;
+    return path;
   }
 
  private:
@@ -68,8 +87,21 @@ class Paths {
     std::string parent;
     std::string name;
   };
-  std::map<std::string, DirRow> rows_;
-  std::map<std::string, std::string> done_;
+  std::string Parent(const std::string& dir) const {
+    auto it = rows_.find(dir);
+    return it == rows_.end() ? std::string() : it->second.parent;
+  }
+  const std::string& Name(const std::string& dir) const {
+    auto it = rows_.find(dir);
+    if (it != rows_.end()) return it->second.name;
+    // A directory missing from the table stands for itself.
+    return unknown_.emplace(dir, Upper(dir)).first->second;
+  }
+
+  std::unordered_map<std::string, DirRow> rows_;
+  mutable std::unordered_map<std::string, std::string> unknown_;
+  std::unordered_map<std::string, size_t> done_;    // directory -> place
+  std::unordered_map<std::string, size_t> places_;  // "parent place\0NAME" -> place
 };
 
 // A file and what decides where it goes, gathered once for both systems.
@@ -108,15 +140,14 @@ void Report(Context& ctx, const Table& file, const char* system, const std::stri
 
 void CheckSystem(Context& ctx, const Table& file, const std::vector<Placed>& placed,
                  const Table* directory, bool long_names) {
-  Paths paths(directory, long_names);
+  Places places(directory, long_names);
   const char* system = long_names ? "LFN" : "SFN";
   // Files by place (path and upper-case name); only places with more than
   // one file keep a list, in the order their first file appears.
   std::unordered_map<std::string, size_t> first;
   std::map<size_t, std::vector<size_t>> shared;
   for (size_t i = 0; i < placed.size(); ++i) {
-    const std::string& path = paths.Of(*placed[i].directory);
-    std::string key = path;
+    std::string key = std::to_string(places.Of(*placed[i].directory));
     key += '\0';
     key += Upper(NameFor(*placed[i].name, long_names));
     auto [it, fresh] = first.emplace(std::move(key), i);
@@ -127,7 +158,7 @@ void CheckSystem(Context& ctx, const Table& file, const std::vector<Placed>& pla
     }
   }
   for (const auto& [head, files] : shared) {
-    const std::string& path = paths.Of(*placed[head].directory);
+    const std::string path = places.Path(*placed[head].directory);
     const std::string_view name = NameFor(*placed[head].name, long_names);
     // Every pair, unless a damaged package piles up thousands of files in
     // one place: then each file is paired with the first only.
