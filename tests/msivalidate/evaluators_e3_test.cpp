@@ -61,13 +61,13 @@ const EvaluatorCase kCases[] = {
     {"ICE30", "putty-0.68-installer.msi",
      {"UPDATE `File` SET `FileName` = 'PUTTY.EXE' WHERE `File` = 'Pageant_File'"},
      R"(ICE30  ERROR    File.FileName [Pageant_File]  The target file 'putty.exe' is installed in )"
-     R"('SOURCEDIR\\PFILES\\PUTTY' by two different components on an SFN system: 'PuTTY_Component' and )"
+     R"('[ProgramFilesFolder]\\PuTTY\\' by two different components on an SFN system: 'PuTTY_Component' and )"
      R"('Pageant_Component'. This breaks component reference counting.)"},
     {"ICE30", "putty-0.68-installer.msi",
      {"UPDATE `File` SET `FileName` = 'pageant.exe|putty.exe' WHERE `File` = 'Pageant_File'",
       "UPDATE `Component` SET `Condition` = 'VersionNT' WHERE `Component` = 'Pageant_Component'"},
      R"(ICE30  ERROR    File.FileName [PuTTY_File]  Installation of a conditionalized component would cause )"
-     R"(the target file 'putty.exe' to be installed in 'SOURCEDIR\\PFILES\\PUTTY' by two different components )"
+     R"(the target file 'putty.exe' to be installed in '[ProgramFilesFolder]\\PuTTY\\' by two different components )"
      R"(on an LFN system: 'PuTTY_Component' and 'Pageant_Component'. This would break component reference )"
      R"(counting.)"},
     {"ICE30", "putty-0.68-installer.msi",
@@ -75,9 +75,17 @@ const EvaluatorCase kCases[] = {
       "UPDATE `Component` SET `Condition` = 'VersionNT' WHERE `Component` = 'Pageant_Component'",
       "UPDATE `Component` SET `Condition` = 'Version9X' WHERE `Component` = 'PuTTY_Component'"},
      R"(ICE30  WARNING  File.FileName [Pageant_File]  The target file 'putty.exe' might be installed in )"
-     R"('SOURCEDIR\\PFILES\\PUTTY' by two different conditionalized components on an LFN system: )"
+     R"('[ProgramFilesFolder]\\PuTTY\\' by two different conditionalized components on an LFN system: )"
      R"('PuTTY_Component' and 'Pageant_Component'. If the conditions are not mutually exclusive, this will )"
      R"(break the component reference counting system.)"},
+    {"ICE30", "putty-0.68-installer.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) VALUES "
+      "('INSTALLDIR2', 'ProgramFilesFolder', 'PUTTY~1|putty')",
+      "UPDATE `Component` SET `Directory_` = 'INSTALLDIR2' WHERE `Component` = 'Pageant_Component'",
+      "UPDATE `File` SET `FileName` = 'putty.exe' WHERE `File` = 'Pageant_File'"},
+     R"(ICE30  ERROR    File.FileName [Pageant_File]  The target file 'putty.exe' is installed in )"
+     R"('[ProgramFilesFolder]\\PuTTY\\' by two different components on an LFN system: 'PuTTY_Component' and )"
+     R"('Pageant_Component'. This breaks component reference counting.)"},
     // ICE33: class registration written as raw registry rows.
     {"ICE33", "example.msi",
      {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
@@ -398,6 +406,12 @@ const QuietCase kQuietCases[] = {
      {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
       "('Script', 37, '', 'var a = x[installdir];')"},
      "ICE46"},
+    {"ICE30", "putty-0.68-installer.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) VALUES ('MyPF', 'TARGETDIR', 'PFiles')",
+      "UPDATE `Component` SET `Directory_` = 'MyPF' WHERE `Component` = 'Pageant_Component'",
+      "UPDATE `Component` SET `Directory_` = 'ProgramFilesFolder' WHERE `Component` = 'PuTTY_Component'",
+      "UPDATE `File` SET `FileName` = 'putty.exe' WHERE `File` = 'Pageant_File'"},
+     "ICE30"},
 };
 
 class E3QuietEvaluators : public testing::TestWithParam<QuietCase> {};

@@ -25,11 +25,25 @@ std::string_view NameFor(std::string_view name, bool long_names) {
   return long_names ? name.substr(bar + 1) : name.substr(0, bar);
 }
 
-// Where directories install, for one kind of system. Two directories
-// install to the same place when their parents do and their upper-cased
-// names (file systems ignore case) match; each place gets a number, so
-// that a deep tree costs no long strings. Paths are spelled out only for
-// messages.
+// Folders the installer sets itself: they install wherever their property
+// points, whatever their parent and name.
+bool IsFolderProperty(const std::string& dir) {
+  static const std::set<std::string> kFolders = {
+      "AdminToolsFolder",    "AppDataFolder",        "CommonAppDataFolder", "CommonFiles64Folder",
+      "CommonFilesFolder",   "DesktopFolder",        "FavoritesFolder",     "FontsFolder",
+      "LocalAppDataFolder",  "MyPicturesFolder",     "NetHoodFolder",       "PersonalFolder",
+      "PrintHoodFolder",     "ProgramFiles64Folder", "ProgramFilesFolder",  "ProgramMenuFolder",
+      "RecentFolder",        "SendToFolder",         "StartMenuFolder",     "StartupFolder",
+      "System16Folder",      "System64Folder",       "SystemFolder",        "TempFolder",
+      "TemplateFolder",      "WindowsFolder",        "WindowsVolume"};
+  return kFolders.count(dir) != 0;
+}
+
+// Where directories install, for one kind of system. A root or a folder
+// property installs to "[ITS KEY]"; any other directory where its parent
+// does, under its name (upper-cased: file systems ignore case). Each place
+// gets a number, so that a deep tree costs no long strings; paths are
+// spelled out only for messages.
 class Places {
  public:
   Places(const Table* directory, bool long_names) {
@@ -39,46 +53,55 @@ class Places {
       std::string parent = directory->Text(row, "Directory_Parent");
       const std::string default_dir = directory->Text(row, "DefaultDir");
       const std::string_view t = std::string_view(default_dir).substr(0, default_dir.find(':'));
-      rows_[dir] = {parent == dir ? std::string() : parent, Upper(NameFor(t, long_names))};
+      rows_[dir] = {parent == dir ? std::string() : parent, std::string(NameFor(t, long_names))};
     }
   }
 
   size_t Of(const std::string& dir) {
     if (auto it = done_.find(dir); it != done_.end()) return it->second;
-    // Walk up to a root or a directory already placed; a cycle stops it.
+    // Walk up to an anchor or a directory already placed; a cycle ends
+    // the walk as if at an anchor.
     std::vector<std::string> chain;
     std::set<std::string> seen;
     size_t base = 0;
-    for (std::string d = dir; !d.empty();) {
+    for (std::string d = dir;;) {
       if (auto it = done_.find(d); it != done_.end()) {
         base = it->second;
         break;
       }
-      if (!seen.insert(d).second) break;
+      if (!seen.insert(d).second) {
+        base = Intern("[" + d + "]");
+        break;
+      }
+      if (IsAnchor(d)) {
+        base = Intern("[" + d + "]");
+        done_.emplace(d, base);
+        break;
+      }
       chain.push_back(d);
       d = Parent(d);
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       const std::string& name = Name(*it);
       // "." puts files into the parent's folder.
-      if (name != "." && !name.empty())
-        base = places_.emplace(std::to_string(base) + '\0' + name, places_.size() + 1).first->second;
+      if (name != "." && !name.empty()) base = Intern(std::to_string(base) + '\\' + Upper(name));
       done_.emplace(*it, base);
     }
     return base;
   }
 
-  // "SOURCEDIR\PFILES\PUTTY": the names from the root down.
+  // "[ProgramFilesFolder]\PuTTY\": the anchor and the names below it, as
+  // authored.
   std::string Path(const std::string& dir) const {
     std::vector<const std::string*> names;
     std::set<std::string> seen;
-    for (std::string d = dir; !d.empty() && seen.insert(d).second; d = Parent(d)) {
+    std::string d = dir;
+    for (; !IsAnchor(d) && seen.insert(d).second; d = Parent(d)) {
       const std::string& name = Name(d);
       if (name != "." && !name.empty()) names.push_back(&name);
     }
-    std::string path;
-    for (auto it = names.rbegin(); it != names.rend(); ++it)
-      path += (path.empty() ? "" : "\\") + **it;
+    std::string path = "[" + d + "]\\";
+    for (auto it = names.rbegin(); it != names.rend(); ++it) path += **it + "\\";
     return path;
   }
 
@@ -87,21 +110,20 @@ class Places {
     std::string parent;
     std::string name;
   };
+  bool IsAnchor(const std::string& dir) const {
+    auto it = rows_.find(dir);
+    return it == rows_.end() || it->second.parent.empty() || IsFolderProperty(dir);
+  }
   std::string Parent(const std::string& dir) const {
     auto it = rows_.find(dir);
     return it == rows_.end() ? std::string() : it->second.parent;
   }
-  const std::string& Name(const std::string& dir) const {
-    auto it = rows_.find(dir);
-    if (it != rows_.end()) return it->second.name;
-    // A directory missing from the table stands for itself.
-    return unknown_.emplace(dir, Upper(dir)).first->second;
-  }
+  const std::string& Name(const std::string& dir) const { return rows_.at(dir).name; }
+  size_t Intern(std::string key) { return places_.emplace(std::move(key), places_.size() + 1).first->second; }
 
   std::unordered_map<std::string, DirRow> rows_;
-  mutable std::unordered_map<std::string, std::string> unknown_;
   std::unordered_map<std::string, size_t> done_;    // directory -> place
-  std::unordered_map<std::string, size_t> places_;  // "parent place\0NAME" -> place
+  std::unordered_map<std::string, size_t> places_;  // "[anchor]" or "parent place\NAME" -> place
 };
 
 // A file and what decides where it goes, gathered once for both systems.
