@@ -39,98 +39,131 @@ bool IsFolderProperty(const std::string& dir) {
   return kFolders.count(dir) != 0;
 }
 
-// Where directories install, for one kind of system. A root or a folder
-// property installs to "[ITS KEY]"; any other directory where its parent
-// does, under its name (upper-cased: file systems ignore case). Each place
-// gets a number, so that a deep tree costs no long strings; paths are
-// spelled out only for messages.
-class Places {
+// The Directory table by number, read once for both kinds of system.
+// A root, a folder property, a directory in a parent cycle and a key the
+// table lacks are anchors: they install to "[THEIR KEY]".
+class Tree {
  public:
-  Places(const Table* directory, bool long_names) {
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+
+  explicit Tree(const Table* directory) {
     if (!directory) return;
+    std::vector<std::string> parents;
     for (const Row& row : directory->rows) {
-      std::string dir = directory->Text(row, "Directory");
-      std::string parent = directory->Text(row, "Directory_Parent");
+      const std::string dir = directory->Text(row, "Directory");
+      if (!index_.emplace(dir, nodes_.size()).second) continue;
       const std::string default_dir = directory->Text(row, "DefaultDir");
-      const std::string_view t = std::string_view(default_dir).substr(0, default_dir.find(':'));
-      rows_[dir] = {parent == dir ? std::string() : parent, std::string(NameFor(t, long_names))};
+      const std::string_view target = std::string_view(default_dir).substr(0, default_dir.find(':'));
+      nodes_.push_back(Node{dir, kNone, std::string(NameFor(target, false)),
+                            std::string(NameFor(target, true)), IsFolderProperty(dir)});
+      parents.push_back(directory->Text(row, "Directory_Parent"));
+    }
+    for (size_t i = 0; i < parents.size(); ++i)
+      if (!parents[i].empty() && parents[i] != nodes_[i].key) nodes_[i].parent = IndexOf(parents[i]);
+    // A walk up from each node, marking nodes done, finds every cycle once;
+    // the node where a walk meets its own path becomes an anchor.
+    std::vector<unsigned char> state(nodes_.size(), 0);  // 0 new, 1 on the path, 2 done
+    for (size_t start = 0; start < nodes_.size(); ++start) {
+      std::vector<size_t> path;
+      size_t n = start;
+      while (n != kNone && state[n] == 0 && !nodes_[n].anchor) {
+        state[n] = 1;
+        path.push_back(n);
+        n = nodes_[n].parent;
+      }
+      if (n != kNone && state[n] == 1) nodes_[n].anchor = true;
+      for (size_t m : path) state[m] = 2;
     }
   }
 
-  size_t Of(const std::string& dir) {
-    if (auto it = done_.find(dir); it != done_.end()) return it->second;
-    // Walk up to an anchor or a directory already placed; a cycle ends
-    // the walk as if at an anchor.
-    std::vector<std::string> chain;
-    std::set<std::string> seen;
+  // The node of a directory key; a key the table lacks becomes an anchor.
+  size_t IndexOf(const std::string& dir) {
+    auto [it, fresh] = index_.emplace(dir, nodes_.size());
+    if (fresh) nodes_.push_back(Node{dir, kNone, {}, {}, true});
+    return it->second;
+  }
+
+  size_t size() const { return nodes_.size(); }
+  bool Anchor(size_t n) const { return nodes_[n].anchor || nodes_[n].parent == kNone; }
+  size_t Parent(size_t n) const { return nodes_[n].parent; }
+  const std::string& Key(size_t n) const { return nodes_[n].key; }
+  const std::string& Name(size_t n, bool long_names) const {
+    return long_names ? nodes_[n].long_name : nodes_[n].short_name;
+  }
+
+ private:
+  struct Node {
+    std::string key;
+    size_t parent;
+    std::string short_name, long_name;
+    bool anchor;
+  };
+  std::vector<Node> nodes_;
+  std::unordered_map<std::string, size_t> index_;
+};
+
+// Where directories install, for one kind of system: an anchor at
+// "[KEY]", any other directory where its parent does, under its name
+// (upper-cased: file systems ignore case; "." adds none). Each place gets
+// a number, so that a deep tree costs no long strings; paths are spelled
+// out only for messages.
+class Places {
+ public:
+  Places(const Tree& tree, bool long_names)
+      : tree_(tree), long_names_(long_names), place_(tree.size(), 0) {}
+
+  size_t Of(size_t dir) {
+    std::vector<size_t> chain;
     size_t base = 0;
-    for (std::string d = dir;;) {
-      if (auto it = done_.find(d); it != done_.end()) {
-        base = it->second;
+    for (size_t d = dir;; d = tree_.Parent(d)) {
+      if (place_[d]) {
+        base = place_[d];
         break;
       }
-      if (!seen.insert(d).second) {
-        base = Intern("[" + d + "]");
-        break;
-      }
-      if (IsAnchor(d)) {
-        base = Intern("[" + d + "]");
-        done_.emplace(d, base);
+      if (tree_.Anchor(d)) {
+        base = place_[d] = Intern("[" + tree_.Key(d) + "]");
         break;
       }
       chain.push_back(d);
-      d = Parent(d);
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      const std::string& name = Name(*it);
-      // "." puts files into the parent's folder.
+      const std::string& name = tree_.Name(*it, long_names_);
       if (name != "." && !name.empty()) base = Intern(std::to_string(base) + '\\' + Upper(name));
-      done_.emplace(*it, base);
+      place_[*it] = base;
     }
     return base;
   }
 
   // "[ProgramFilesFolder]\PuTTY\": the anchor and the names below it, as
   // authored.
-  std::string Path(const std::string& dir) const {
+  std::string Path(size_t dir) const {
     std::vector<const std::string*> names;
-    std::set<std::string> seen;
-    std::string d = dir;
-    for (; !IsAnchor(d) && seen.insert(d).second; d = Parent(d)) {
-      const std::string& name = Name(d);
+    size_t d = dir;
+    for (; !tree_.Anchor(d); d = tree_.Parent(d)) {
+      const std::string& name = tree_.Name(d, long_names_);
       if (name != "." && !name.empty()) names.push_back(&name);
     }
-    std::string path = "[" + d + "]\\";
+    std::string path = "[" + tree_.Key(d) + "]\\";
     for (auto it = names.rbegin(); it != names.rend(); ++it) path += **it + "\\";
     return path;
   }
 
  private:
-  struct DirRow {
-    std::string parent;
-    std::string name;
-  };
-  bool IsAnchor(const std::string& dir) const {
-    auto it = rows_.find(dir);
-    return it == rows_.end() || it->second.parent.empty() || IsFolderProperty(dir);
+  size_t Intern(std::string key) {
+    return places_.emplace(std::move(key), places_.size() + 1).first->second;
   }
-  std::string Parent(const std::string& dir) const {
-    auto it = rows_.find(dir);
-    return it == rows_.end() ? std::string() : it->second.parent;
-  }
-  const std::string& Name(const std::string& dir) const { return rows_.at(dir).name; }
-  size_t Intern(std::string key) { return places_.emplace(std::move(key), places_.size() + 1).first->second; }
 
-  std::unordered_map<std::string, DirRow> rows_;
-  std::unordered_map<std::string, size_t> done_;    // directory -> place
-  std::unordered_map<std::string, size_t> places_;  // "[anchor]" or "parent place\NAME" -> place
+  const Tree& tree_;
+  bool long_names_;
+  std::vector<size_t> place_;  // by node; 0 until worked out
+  std::unordered_map<std::string, size_t> places_;  // "[anchor]" or "parent place\NAME"
 };
 
 // A file and what decides where it goes, gathered once for both systems.
 struct Placed {
   const Row* file;
   const std::string* component;
-  const std::string* directory;
+  size_t directory;          // node in the Tree
   const std::string* name;  // "short|long" as authored
   bool conditional;
 };
@@ -161,15 +194,15 @@ void Report(Context& ctx, const Table& file, const char* system, const std::stri
 }
 
 void CheckSystem(Context& ctx, const Table& file, const std::vector<Placed>& placed,
-                 const Table* directory, bool long_names) {
-  Places places(directory, long_names);
+                 const Tree& tree, bool long_names) {
+  Places places(tree, long_names);
   const char* system = long_names ? "LFN" : "SFN";
   // Files by place (path and upper-case name); only places with more than
   // one file keep a list, in the order their first file appears.
   std::unordered_map<std::string, size_t> first;
   std::map<size_t, std::vector<size_t>> shared;
   for (size_t i = 0; i < placed.size(); ++i) {
-    std::string key = std::to_string(places.Of(*placed[i].directory));
+    std::string key = std::to_string(places.Of(placed[i].directory));
     key += '\0';
     key += Upper(NameFor(*placed[i].name, long_names));
     auto [it, fresh] = first.emplace(std::move(key), i);
@@ -180,7 +213,7 @@ void CheckSystem(Context& ctx, const Table& file, const std::vector<Placed>& pla
     }
   }
   for (const auto& [head, files] : shared) {
-    const std::string path = places.Path(*placed[head].directory);
+    const std::string path = places.Path(placed[head].directory);
     const std::string_view name = NameFor(*placed[head].name, long_names);
     // Every pair, unless a damaged package piles up thousands of files in
     // one place: then each file is paired with the first only.
@@ -203,6 +236,7 @@ void Run(Context& ctx) {
   const int directory_column = component->Column("Directory_");
   const int condition = component->Column("Condition");
   if (file_component < 0 || file_name < 0 || directory_column < 0) return;
+  Tree tree(ctx.Read("Directory"));
   std::vector<Placed> placed;
   placed.reserve(file->rows.size());
   for (const Row& row : file->rows) {
@@ -211,12 +245,12 @@ void Run(Context& ctx) {
     if (comp.IsNull() || !c) continue;
     const Value& dir = (*c)[static_cast<size_t>(directory_column)];
     if (dir.IsNull()) continue;
-    placed.push_back(Placed{&row, &comp.text, &dir.text, &row[static_cast<size_t>(file_name)].text,
-                            condition >= 0 && !(*c)[static_cast<size_t>(condition)].IsNull()});
+    const bool conditional = condition >= 0 && !(*c)[static_cast<size_t>(condition)].IsNull();
+    placed.push_back(Placed{&row, &comp.text, tree.IndexOf(dir.text),
+                            &row[static_cast<size_t>(file_name)].text, conditional});
   }
-  const Table* directory = ctx.Read("Directory");
-  CheckSystem(ctx, *file, placed, directory, false);
-  CheckSystem(ctx, *file, placed, directory, true);
+  CheckSystem(ctx, *file, placed, tree, false);
+  CheckSystem(ctx, *file, placed, tree, true);
 }
 
 const Registration kICE30("ICE30", Run);
