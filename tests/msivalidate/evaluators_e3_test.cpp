@@ -375,6 +375,16 @@ const QuietCase kQuietCases[] = {
       "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA2')",
       "INSERT INTO `Blobs` (`Name`) VALUES ('AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAX')"},
      "ICE29"},
+    {"ICE46", "putty-0.68-installer.msi",
+     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
+      "('Script', 37, '', 'var a = x[installdir];')"},
+     "ICE46"},
+    {"ICE30", "putty-0.68-installer.msi",
+     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) VALUES ('MyPF', 'TARGETDIR', 'PFiles')",
+      "UPDATE `Component` SET `Directory_` = 'MyPF' WHERE `Component` = 'Pageant_Component'",
+      "UPDATE `Component` SET `Directory_` = 'ProgramFilesFolder' WHERE `Component` = 'PuTTY_Component'",
+      "UPDATE `File` SET `FileName` = 'putty.exe' WHERE `File` = 'Pageant_File'"},
+     "ICE30"},
     // Damaged or odd data: findings, never a failed or crashed run.
     {"ICE27", "example.msi",
      {"UPDATE `InstallExecuteSequence` SET `Sequence` = NULL WHERE `Action` = 'CostInitialize'",
@@ -402,16 +412,6 @@ const QuietCase kQuietCases[] = {
       "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Component_`) VALUES "
       "('RegClasses', 1, 'Software\\\\Classes', 'MainExecutable')"},
      "FAILURE"},
-    {"ICE46", "putty-0.68-installer.msi",
-     {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
-      "('Script', 37, '', 'var a = x[installdir];')"},
-     "ICE46"},
-    {"ICE30", "putty-0.68-installer.msi",
-     {"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) VALUES ('MyPF', 'TARGETDIR', 'PFiles')",
-      "UPDATE `Component` SET `Directory_` = 'MyPF' WHERE `Component` = 'Pageant_Component'",
-      "UPDATE `Component` SET `Directory_` = 'ProgramFilesFolder' WHERE `Component` = 'PuTTY_Component'",
-      "UPDATE `File` SET `FileName` = 'putty.exe' WHERE `File` = 'Pageant_File'"},
-     "ICE30"},
 };
 
 class E3QuietEvaluators : public testing::TestWithParam<QuietCase> {};
