@@ -57,6 +57,21 @@ const EvaluatorCase kCases[] = {
      {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MoveFiles', 4100)"},
      "ICE27  ERROR    InstallExecuteSequence.Sequence [MoveFiles]  Action: 'MoveFiles' in InstallExecuteSequence "
      "table must come before the 'InstallFiles' action. Current seq#: 4100. Dependent seq#: 4000"},
+    {"ICE27", "nunit-2.5.2.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Sequence` = 4100 WHERE `Action` = 'RemoveFiles'"},
+     "ICE27  ERROR    InstallExecuteSequence.Sequence [InstallFiles]  Action: 'InstallFiles' in "
+     "InstallExecuteSequence table must come after the 'RemoveFiles' action."},
+    {"ICE27", "example.msi",
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('StopServices', 3400)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('DeleteServices', 3300)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('InstallServices', 5800)",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('StartServices', 5900)"},
+     "ICE27  ERROR    InstallExecuteSequence.Sequence [StopServices]  Action: 'StopServices' in InstallExecuteSequence "
+     "table must come before the 'DeleteServices' action. Current seq#: 3400. Dependent seq#: 3300"},
+    {"ICE27", "nunit-2.5.2.msi",
+     {"UPDATE `InstallExecuteSequence` SET `Sequence` = 3100 WHERE `Action` = 'CreateShortcuts'"},
+     "ICE27  ERROR    InstallExecuteSequence.Sequence [CreateShortcuts]  Action: 'CreateShortcuts' in "
+     "InstallExecuteSequence table must come after the 'RemoveShortcuts' action."},
     // ICE30: two components, one file name, one directory.
     {"ICE30", "putty-0.68-installer.msi",
      {"UPDATE `File` SET `FileName` = 'PUTTY.EXE' WHERE `File` = 'Pageant_File'"},
