@@ -80,19 +80,25 @@ bool EachItem(std::string_view list, bool allow_empty, F valid) {
   }
 }
 
-// "Platform;Languages": known platforms (none means Intel), decimal
-// language IDs.
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// "Platform;Languages": one platform the installer knows (none means
+// Intel; Alpha is no longer supported, and a package cannot name two),
+// then decimal language IDs separated by commas (none: neutral).
 bool IsTemplate(const std::string& t) {
   const size_t semi = t.find(';');
   if (semi == std::string::npos || t.find(';', semi + 1) != std::string::npos) return false;
-  const std::string_view platforms = std::string_view(t).substr(0, semi);
+  const std::string_view platform = Trim(std::string_view(t).substr(0, semi));
   const std::string_view languages = std::string_view(t).substr(semi + 1);
-  auto platform = [](std::string_view p) {
-    return p == "Intel" || p == "Intel64" || p == "x64" || p == "Arm" || p == "Arm64" ||
-           p == "Alpha";
-  };
-  return EachItem(platforms, true, platform) &&
-         EachItem(languages, true, [](std::string_view l) { return IsDecimalUpTo65535(l); });
+  if (!(platform.empty() || platform == "Intel" || platform == "Intel64" || platform == "x64" ||
+        platform == "Arm" || platform == "Arm64"))
+    return false;
+  return EachItem(languages, true,
+                  [](std::string_view l) { return IsDecimalUpTo65535(Trim(l)); });
 }
 
 bool IsGuid(const std::string& s) {
@@ -116,8 +122,8 @@ void Run(Context& ctx) {
   if (const auto t = summary.Text(PID_TEMPLATE); t && !IsTemplate(*t))
     ctx.ReportAt(Severity::Error, kTable, "Value", {std::to_string(PID_TEMPLATE)},
                  "Invalid Template summary property: '" + *t +
-                     "'. It must be a platform, a semicolon and decimal language IDs separated by "
-                     "commas (Intel;1033).");
+                     "'. It must be one platform, a semicolon and decimal language IDs separated "
+                     "by commas (Intel;1033).");
   if (const auto r = summary.Text(PID_REVNUMBER); r && !IsGuid(*r))
     ctx.ReportAt(Severity::Error, kTable, "Value", {std::to_string(PID_REVNUMBER)},
                  "Invalid Revision Number summary property: '" + *r +
