@@ -400,6 +400,8 @@ const QuietCase kQuietCases[] = {
       "UPDATE `Component` SET `Directory_` = 'ProgramFilesFolder' WHERE `Component` = 'PuTTY_Component'",
       "UPDATE `File` SET `FileName` = 'putty.exe' WHERE `File` = 'Pageant_File'"},
      "ICE30"},
+    // A patch's summary information means other things.
+    {"ICE39", "WPF2_32.msp", {}, "ICE39"},
     // Damaged or odd data: findings, never a failed or crashed run.
     {"ICE27", "example.msi",
      {"UPDATE `InstallExecuteSequence` SET `Sequence` = NULL WHERE `Action` = 'CostInitialize'",

@@ -113,6 +113,9 @@ bool IsGuid(const std::string& s) {
 }
 
 void Run(Context& ctx) {
+  // Only packages and merge modules: a patch's summary (a file without a
+  // Property table) lists product codes and transforms in these fields.
+  if (!ctx.IsMergeModule() && !ctx.package().HasTable("Property")) return;
   Summary summary(ctx.package().handle());
   if (summary.error != ERROR_SUCCESS) {
     ctx.Fail("The summary information cannot be read: " + DescribeResult(summary.error));
