@@ -85,7 +85,7 @@ const std::vector<CatalogEntry>& Catalog() {
       {"ICE45", Scope::Package, "Bit field columns leave their reserved bits at zero"},
       {"ICE46", Scope::Package,
        "Custom properties do not differ from installer-defined ones only by letter case"},
-      {"ICE47", Scope::Package, "No feature holds more than 1600 components"},
+      {"ICE47", Scope::Package, "No feature holds 1600 components or more"},
       {"ICE48", Scope::Package,
        "Directories set in the Property table are not hard-coded to local drives"},
       {"ICE49", Scope::Package, "Default registry values are strings (REG_SZ)"},
