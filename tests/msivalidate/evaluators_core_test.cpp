@@ -12,14 +12,7 @@ const EvaluatorCase kCases[] = {
      "{00000000-0000-0000-0000-0000000000A1} (also used by component HelpFile_Component)"},
 };
 
-class CoreEvaluators : public testing::TestWithParam<EvaluatorCase> {};
-
-TEST_P(CoreEvaluators, TripOnce) {
-  REQUIRE_CORPUS();
-  CheckEvaluatorCase(GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, CoreEvaluators, testing::ValuesIn(kCases), CaseName);
+EVALUATOR_CASES(CoreEvaluators, kCases);
 
 }  // namespace
 }  // namespace vt

@@ -36,16 +36,28 @@ std::vector<std::string> FindingLines(const fs::path& package, const std::vector
 }
 
 void CheckEvaluatorCase(const EvaluatorCase& c) {
+  ts::TempDir changed;
+  const fs::path altered = Altered(changed, c.package, c.statements);
+  if (!c.summary.empty()) {
+    std::vector<std::string> argv = {MSISQL_PROGRAM, "--summary-set", altered.string()};
+    argv.insert(argv.end(), c.summary.begin(), c.summary.end());
+    const ts::RunResult r = ts::Run(argv);
+    ASSERT_EQ(r.exit_code, 0) << r.Describe() << "\n" << r.err;
+  }
+  const auto after = FindingLines(altered, {"--ice", c.ice});
+  std::string got;
+  for (const auto& line : after) got += "\n  " + line;
+  if (c.expect == Expect::Absent) {
+    for (const auto& line : after)
+      EXPECT_EQ(line.find(c.expected), std::string::npos) << "not expected: " << line;
+    return;
+  }
+  EXPECT_EQ(std::count(after.begin(), after.end(), c.expected), 1)
+      << "expected once:\n  " << c.expected << "\ngot:" << got;
   ts::TempDir dir;
   const auto before = FindingLines(Altered(dir, c.package, {}), {"--ice", c.ice});
   EXPECT_EQ(std::count(before.begin(), before.end(), c.expected), 0)
       << c.ice << " reports this on the unaltered " << c.package;
-  ts::TempDir changed;
-  const auto after = FindingLines(Altered(changed, c.package, c.statements), {"--ice", c.ice});
-  std::string got;
-  for (const auto& line : after) got += "\n  " + line;
-  EXPECT_EQ(std::count(after.begin(), after.end(), c.expected), 1)
-      << "expected once:\n  " << c.expected << "\ngot:" << got;
 }
 
 std::string CaseName(const testing::TestParamInfo<EvaluatorCase>& info) {
