@@ -12,7 +12,7 @@ namespace {
 struct CommandCase {
   const char* name;
   // "@PKG": a copy of putty as it is; "@NUNIT": of nunit, which has ICE08
-  // errors and only ICE82 warnings; "@BAD": a file that is no package.
+  // errors and only ICE82 warnings; "@MSP": a patch; "@BAD": no package.
   std::vector<std::string> args;
   int exit_code;
   const char* stderr_has;
@@ -28,6 +28,7 @@ const CommandCase kCommandCases[] = {
     {"MissingFile", {"/nonexistent/x.msi"}, 3, "x.msi: cannot open: error 110"},
     {"NotAPackage", {"@BAD"}, 3, "cannot open: error"},
     {"UnreadableWinsOverErrors", {"@PKG", "@BAD"}, 3, "cannot open"},
+    {"PatchIsNoPackage", {"@MSP"}, 3, "a patch (.msp)"},
     {"CleanPackage", {"--ice", "ICE08", "@PKG"}, 0, ""},
     {"Errors", {"--ice", "ICE08", "@NUNIT"}, 1, ""},
     {"SkipWinsOverIce", {"--ice", "ICE08", "--skip", "8", "@NUNIT"}, 0, ""},
@@ -41,6 +42,7 @@ TEST(Command, ExitStatusAndMessages) {
   const std::map<std::string, fs::path> files = {
       {"@PKG", Altered(dir, "putty-0.68-installer.msi", {})},
       {"@NUNIT", Altered(dir, "nunit-2.5.2.msi", {})},
+      {"@MSP", Altered(dir, "WPF2_32.msp", {})},
       {"@BAD", dir / "bad.msi"}};
   ts::WriteText(dir / "bad.msi", "this is not a compound file\n");
   for (const CommandCase& c : kCommandCases) {

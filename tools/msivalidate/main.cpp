@@ -28,6 +28,13 @@ const std::set<std::string> kModuleEvaluators = {
     "ICE60", "ICE65", "ICE66", "ICE68", "ICE70", "ICE74", "ICE76", "ICE85", "ICE86",
     "ICE87", "ICE89", "ICE92", "ICE93", "ICE94", "ICE95", "ICE98", "ICE103"};
 
+// A patch carries transforms and its own tables, none of a product's: what
+// the evaluators would say of it means nothing.
+bool IsPatch(Package& package) {
+  return (package.HasTable("MsiPatchMetadata") || package.HasTable("MsiPatchSequence")) &&
+         !package.HasTable("Property") && !package.HasTable("Component");
+}
+
 void PrintList() {
   for (const CatalogEntry& e : Catalog()) {
     const bool built = FindEvaluator(e.ice) != nullptr;
@@ -121,9 +128,17 @@ int Main(int argc, char** argv) {
     if (!package) {
       progress.Clear();
       result.opened = false;
-      result.open_error = DescribeResult(open_error);
-      std::fprintf(stderr, "msivalidate: %s: cannot open: %s\n", Escape(path).c_str(),
-                   result.open_error.c_str());
+      result.open_error = "cannot open: " + DescribeResult(open_error);
+      std::fprintf(stderr, "msivalidate: %s: %s\n", Escape(path).c_str(), result.open_error.c_str());
+      unreadable = true;
+      results.push_back(std::move(result));
+      continue;
+    }
+    if (IsPatch(*package)) {
+      progress.Clear();
+      result.opened = false;
+      result.open_error = "a patch (.msp): the evaluators check packages and merge modules";
+      std::fprintf(stderr, "msivalidate: %s: %s\n", Escape(path).c_str(), result.open_error.c_str());
       unreadable = true;
       results.push_back(std::move(result));
       continue;

@@ -58,7 +58,7 @@ std::string FormatSarif(const std::vector<PackageFindings>& packages,
     if (!package.opened) {
       notifications.push_back(
           {{"level", "error"},
-           {"message", {{"text", package.path + ": cannot open: " + package.open_error}}},
+           {"message", {{"text", package.path + ": " + package.open_error}}},
            {"locations", {{{"physicalLocation", {{"artifactLocation", artifact}}}}}}});
       continue;
     }

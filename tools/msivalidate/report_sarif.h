@@ -12,7 +12,7 @@ namespace msivalidate {
 struct PackageFindings {
   std::string path;
   bool opened = true;
-  std::string open_error;         // when !opened: "error 110: ..."
+  std::string open_error;         // when !opened: "cannot open: error 110: ..."
   std::vector<Finding> findings;
 };
 
