@@ -106,7 +106,7 @@ const EvaluatorCase kCases[] = {
      {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('SetFlag', 51, 'FLAG', '1')",
       "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetFlag', 1100)"},
      "[SetFlag]", {}, kQuiet},
-    // After CostFinalize, or with a negative sequence (not run in order).
+    // A directory set after CostFinalize, or with a negative sequence (never run in order).
     {"ICE12", kPutty,
      {"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
       "VALUES ('SetInstallDir', 35, 'INSTALLDIR', '[TempFolder]')",
@@ -172,8 +172,8 @@ const EvaluatorCase kCases[] = {
      {"DELETE FROM `ControlEvent` WHERE `Dialog_` = 'CancelDlg'",
       "UPDATE `Control` SET `Attributes` = 1 WHERE `Dialog_` = 'CancelDlg' AND `Control` = 'No'",
       "UPDATE `Control` SET `Attributes` = 2 WHERE `Dialog_` = 'CancelDlg' AND `Control` = 'Yes'",
-      "INSERT INTO `ControlCondition` (`Dialog_`, `Control_`, `Action`, `Condition`) VALUES ('CancelDlg', "
-      "'No', 'Disable', '1')"},
+      "INSERT INTO `ControlCondition` (`Dialog_`, `Control_`, `Action`, `Condition`) "
+      "VALUES ('CancelDlg', 'No', 'Disable', '1')"},
      "[CancelDlg", {}, kQuiet},
     // Pictures missing from the Binary table, named directly or by a
     // property; one set only at run time has nothing to check.
@@ -228,10 +228,10 @@ const EvaluatorCase kCases[] = {
     // duplicated into another folder does not fill it; a file does.
     {"ICE18", kPutty,
      {"UPDATE `Component` SET `KeyPath` = NULL, `Attributes` = 0 WHERE `Component` = 'Path_Component'",
-      "CREATE TABLE `DuplicateFile` (`FileKey` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, `File_` "
-      "CHAR(72) NOT NULL, `DestName` CHAR(255), `DestFolder` CHAR(72) PRIMARY KEY `FileKey`)",
-      "INSERT INTO `DuplicateFile` (`FileKey`, `Component_`, `File_`, `DestFolder`) VALUES ('Copy', "
-      "'Path_Component', 'PuTTY_File', 'DesktopFolder')"},
+      "CREATE TABLE `DuplicateFile` (`FileKey` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+      "`File_` CHAR(72) NOT NULL, `DestName` CHAR(255), `DestFolder` CHAR(72) PRIMARY KEY `FileKey`)",
+      "INSERT INTO `DuplicateFile` (`FileKey`, `Component_`, `File_`, `DestFolder`) "
+      "VALUES ('Copy', 'Path_Component', 'PuTTY_File', 'DesktopFolder')"},
      "ICE18  ERROR    Component.Directory_ [Path_Component]  KeyPath for Component: 'Path_Component' is "
      "Directory: 'INSTALLDIR'. The Directory/Component pair must be listed in the CreateFolder table."},
     {"ICE18", "example.msi",
@@ -355,8 +355,8 @@ const EvaluatorCase kCases[] = {
     // control linked to itself is a whole loop.
     {"ICE23", "example.msi",
      {"CREATE TABLE `Dialog` (`Dialog` CHAR(72) NOT NULL, `Control_First` CHAR(50) PRIMARY KEY `Dialog`)",
-      "CREATE TABLE `Control` (`Dialog_` CHAR(72) NOT NULL, `Control` CHAR(50) NOT NULL, `Control_Next` "
-      "CHAR(50) PRIMARY KEY `Dialog_`, `Control`)",
+      "CREATE TABLE `Control` (`Dialog_` CHAR(72) NOT NULL, `Control` CHAR(50) NOT NULL, "
+      "`Control_Next` CHAR(50) PRIMARY KEY `Dialog_`, `Control`)",
       "INSERT INTO `Dialog` (`Dialog`) VALUES ('Dialog1')"},
      "ICE23  ERROR    Dialog.Control_First [Dialog1]  Dialog1 has no Control_First."},
     {"ICE23", kPutty,
