@@ -84,6 +84,13 @@ const HostileData kHostileData[] = {
     {"ControlCharactersInText",
      {"UPDATE `Property` SET `Value` = 'a\x01[\x1b]\tb\n[%' WHERE `Property` = 'ProductName'",
       "UPDATE `Component` SET `Condition` = '((((NOT'"}},
+    {"FeatureParentCycle",
+     {"UPDATE `Feature` SET `Feature_Parent` = 'DesktopFeature', `Attributes` = 4 "
+      "WHERE `Feature` = 'FilesFeature'",
+      "UPDATE `Feature` SET `Feature_Parent` = 'FilesFeature' WHERE `Feature` = 'DesktopFeature'"}},
+    {"TabOrderLoops",
+     {"UPDATE `Control` SET `Control_Next` = 'Back' WHERE `Dialog_` = 'WelcomeDlg'",
+      "UPDATE `Dialog` SET `Control_First` = 'Back' WHERE `Dialog` = 'WelcomeDlg'"}},
     {"EmptyTables",
      {"DELETE FROM `File`", "DELETE FROM `Component`", "DELETE FROM `Directory`",
       "DELETE FROM `Feature`", "DELETE FROM `Property`"}},
