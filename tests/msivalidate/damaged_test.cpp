@@ -84,6 +84,13 @@ const HostileData kHostileData[] = {
     {"ControlCharactersInText",
      {"UPDATE `Property` SET `Value` = 'a\x01[\x1b]\tb\n[%' WHERE `Property` = 'ProductName'",
       "UPDATE `Component` SET `Condition` = '((((NOT'"}},
+    // A loop through a profile folder, a directory its own parent, roots
+    // and disk numbers out of range.
+    {"ProfileLoopAndOddValues",
+     {"UPDATE `Directory` SET `Directory_Parent` = 'ProgramMenuDir' WHERE `Directory` = 'ProgramMenuFolder'",
+      "UPDATE `Directory` SET `Directory_Parent` = 'INSTALLDIR' WHERE `Directory` = 'INSTALLDIR'",
+      "UPDATE `Registry` SET `Root` = 9",
+      "INSERT INTO `Media` (`DiskId`, `LastSequence`) VALUES (32767, 2147483647)"}},
     {"EmptyTables",
      {"DELETE FROM `File`", "DELETE FROM `Component`", "DELETE FROM `Directory`",
       "DELETE FROM `Feature`", "DELETE FROM `Property`"}},
