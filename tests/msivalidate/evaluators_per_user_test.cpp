@@ -101,11 +101,6 @@ const EvaluatorCase kCases[] = {
      {"UPDATE `Registry` SET `Root` = 1 WHERE `Registry` = 'R__ProductVersion'"},
      "ICE57  ERROR    Component.Component [InstallationRegistryEntry]  Component 'InstallationRegistryEntry' "
      "has both per-user data and a keypath that can be either per-user or per-machine."},
-    // A non-advertised profile shortcut is the user's data too.
-    {"ICE57", "nunit-2.5.2.msi",
-     {"UPDATE `Shortcut` SET `Component_` = 'InstallationRegistryEntry' WHERE `Shortcut` = 'S__vb'"},
-     "ICE57  ERROR    Component.Component [InstallationRegistryEntry]  Component 'InstallationRegistryEntry' "
-     "has both per-user data and a keypath that can be either per-user or per-machine."},
     // Advertised shortcuts are the installer's to place; HKCR counts for the machine.
     {"ICE57", "putty-0.68-installer.msi",
      {"UPDATE `Shortcut` SET `Target` = 'FilesFeature' WHERE `Shortcut` = 'startmenuPuTTY'"},
@@ -146,6 +141,10 @@ const EvaluatorCase kCases[] = {
      "ICE91  WARNING  Shortcut.Directory_ [startmenuWebsite]  The shortcut 'startmenuWebsite' will be "
      "installed to the per user directory 'FavoritesFolder' that does not vary based on ALLUSERS value. "
      "This file won't be copied to each user's profile even if a per machine installation is desired."},
+    // The desktop follows ALLUSERS.
+    {"ICE91", "putty-0.68-installer.msi",
+     {"UPDATE `Component` SET `Directory_` = 'DesktopFolder' WHERE `Component` = 'README_Component'"},
+     "[README_File]", {}, Expect::Absent},
     // No disk 1: the lowest disk is named, not the first row; an empty table.
     {"ICE71", "nunit-2.5.2.msi",
      {"DELETE FROM `Media`", "INSERT INTO `Media` (`DiskId`, `LastSequence`) VALUES (5, 296)",
