@@ -76,8 +76,8 @@ const EvaluatorCase kCases[] = {
      {"INSERT INTO `Shortcut` (`Shortcut`, `Directory_`, `Name`, `Component_`, `Target`) "
       "VALUES ('HelloDesktop', 'DesktopFolder', 'Hello', 'MainExecutable', 'Complete')"},
      "[MainExecutable]", {}, Expect::Absent},
-    // Per-user and per-machine data together, by the key path's side (a
-    // profile shortcut is the user's even with ALLUSERS=1); HKMU is either.
+    // Per-user and per-machine data together, by the key path's side; an
+    // HKMU entry (-1) can be either.
     {"ICE57", "putty-0.68-installer.msi",
      {"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
       "VALUES ('UserSetting', 1, 'Software\\\\SimonTatham\\\\PuTTY', 'Seen', '1', 'Plink_Component')"},
