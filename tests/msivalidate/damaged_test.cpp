@@ -91,6 +91,13 @@ const HostileData kHostileData[] = {
     {"TabOrderLoops",
      {"UPDATE `Control` SET `Control_Next` = 'Back' WHERE `Dialog_` = 'WelcomeDlg'",
       "UPDATE `Dialog` SET `Control_First` = 'Back' WHERE `Dialog` = 'WelcomeDlg'"}},
+    // A loop through a profile folder, a directory its own parent, roots
+    // and disk numbers out of range.
+    {"ProfileLoopAndOddValues",
+     {"UPDATE `Directory` SET `Directory_Parent` = 'ProgramMenuDir' WHERE `Directory` = 'ProgramMenuFolder'",
+      "UPDATE `Directory` SET `Directory_Parent` = 'INSTALLDIR' WHERE `Directory` = 'INSTALLDIR'",
+      "UPDATE `Registry` SET `Root` = 9",
+      "INSERT INTO `Media` (`DiskId`, `LastSequence`) VALUES (32767, 2147483647)"}},
     {"EmptyTables",
      {"DELETE FROM `File`", "DELETE FROM `Component`", "DELETE FROM `Directory`",
       "DELETE FROM `Feature`", "DELETE FROM `Property`"}},
