@@ -19,8 +19,9 @@ bool HasEmbeddedName(std::string_view file_name) {
 
 void Run(Context& ctx) {
   const Table* font = ctx.Read("Font");
+  if (!font) return;
   const Table* file = ctx.Read("File");
-  if (!font || !file) return;
+  if (!file) return;
   for (const Row& row : font->rows) {
     const std::string key = font->Text(row, "File_");
     const Row* f = file->Find(key);
