@@ -1,6 +1,6 @@
 // ICE56: an administrative image is laid out from the one root TARGETDIR,
-// whose DefaultDir must be SourceDir. Roots that hold no component are
-// left alone: nothing is installed there.
+// whose DefaultDir must be SourceDir. Roots that hold no component and
+// no created folder are left alone: nothing is installed there.
 #include <cctype>
 #include <string>
 #include <unordered_map>
@@ -46,8 +46,9 @@ void Run(Context& ctx) {
     return found;
   };
   std::unordered_map<std::string, bool> used;
-  if (const Table* component = ctx.Read("Component"))
-    for (const Row& row : component->rows) used[root_of(component->Text(row, "Directory_"))] = true;
+  for (const char* holder : {"Component", "CreateFolder"})
+    if (const Table* table = ctx.Read(holder))
+      for (const Row& row : table->rows) used[root_of(table->Text(row, "Directory_"))] = true;
 
   for (const Row& row : directory->rows) {
     const std::string dir = directory->Text(row, "Directory");
