@@ -89,6 +89,11 @@ const EvaluatorCase kCases[] = {
     {"ICE63", kPutty, {MoveRemoveExisting(1700)},
      "ICE63  WARNING  InstallExecuteSequence.Sequence [RemoveExistingProducts]  Some action falls between "
      "InstallInitialize and RemoveExistingProducts."},
+    {"ICE63", kPutty,
+     {"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('InstallExecute', 6500)",
+      Sequence("InstallExecuteSequence", 6520), MoveRemoveExisting(6550)},
+     "ICE63  WARNING  InstallExecuteSequence.Sequence [RemoveExistingProducts]  Some action falls between "
+     "InstallExecute and RemoveExistingProducts."},
     {"ICE63", kPutty, {MoveRemoveExisting(1300)},
      "ICE63  ERROR    InstallExecuteSequence.Sequence [RemoveExistingProducts]  RemoveExistingProducts action is "
      "sequenced before InstallValidate."},

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "evaluator.h"
+#include "sequences.h"
 
 namespace msivalidate {
 namespace {
@@ -48,8 +49,9 @@ void Run(Context& ctx) {
       from = *e;
       anchor = execute;
     }
+  // A standard action that writes nothing to the script cannot harm it.
   for (const auto& [action, n] : at)
-    if (n > from && n < rep) {
+    if (n > from && n < rep && (!IsStandardAction(action) || IsScriptAction(action))) {
       ctx.Report(Severity::Warning, *sequence, "Sequence", *rep_row,
                  "Some action falls between " + anchor + " and RemoveExistingProducts.");
       return;
