@@ -38,6 +38,19 @@ const EvaluatorCase kCases[] = {
       "INSERT INTO `ModuleDependency` (`ModuleID`, `ModuleLanguage`, `RequiredID`, `RequiredLanguage`, "
       "`RequiredVersion`) VALUES ('ModuleA', 0, 'ModuleB', 9, '2.0')"},
      "ICE25  ERROR    ModuleDependency.RequiredID [ModuleA, 0, ModuleB, 9]  Dependency failure: Need ModuleB@9 v2.0"},
+    // A product with modules merged into it keeps their signatures and is
+    // still checked as a product.
+    {"ICE25", "example.msi",
+     {"CREATE TABLE `ModuleSignature` (`ModuleID` CHAR(72) NOT NULL, `Language` INT NOT NULL, `Version` "
+      "CHAR(32) NOT NULL PRIMARY KEY `ModuleID`, `Language`)",
+      "INSERT INTO `ModuleSignature` (`ModuleID`, `Language`, `Version`) VALUES ('ModuleA', 0, '1.0')",
+      "INSERT INTO `ModuleSignature` (`ModuleID`, `Language`, `Version`) VALUES ('ModuleB', 1033, '1.5')",
+      "CREATE TABLE `ModuleExclusion` (`ModuleID` CHAR(72) NOT NULL, `ModuleLanguage` INT NOT NULL, "
+      "`ExcludedID` CHAR(72) NOT NULL, `ExcludedLanguage` INT NOT NULL, `ExcludedMinVersion` CHAR(32), "
+      "`ExcludedMaxVersion` CHAR(32) PRIMARY KEY `ModuleID`, `ModuleLanguage`, `ExcludedID`, `ExcludedLanguage`)",
+      "INSERT INTO `ModuleExclusion` (`ModuleID`, `ModuleLanguage`, `ExcludedID`, `ExcludedLanguage`, "
+      "`ExcludedMinVersion`, `ExcludedMaxVersion`) VALUES ('ModuleA', 0, 'ModuleB', 9, '1.0', '1.9')"},
+     "ICE25  ERROR    ModuleExclusion.ExcludedID [ModuleA, 0, ModuleB, 9]  Module ModuleB@1033 v1.5 is excluded."},
 
     // ICE31: each kind of faulty style tag, and DefaultUIFont.
     {"ICE31", kPutty, {Title("{\\Nope}Done")},

@@ -116,7 +116,9 @@ std::unique_ptr<Package> Package::Open(const std::string& path, UINT* error) {
 
 Package::~Package() { MsiCloseHandle(db_); }
 
-bool Package::IsMergeModule() { return HasTable("ModuleSignature"); }
+// A product keeps a ModuleSignature row for each module merged into it;
+// only a module lacks the Feature table.
+bool Package::IsMergeModule() { return HasTable("ModuleSignature") && !HasTable("Feature"); }
 
 const std::vector<std::string>& Package::TableNames() {
   if (!names_) {

@@ -71,7 +71,7 @@ class Package {
 
   MSIHANDLE handle() const { return db_; }
   const std::string& path() const { return path_; }
-  // A merge module: the package has a ModuleSignature table.
+  // A merge module: a ModuleSignature table and no Feature table.
   bool IsMergeModule();
 
   // The names of the package's tables (from _Tables), sorted.
