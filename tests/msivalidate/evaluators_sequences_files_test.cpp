@@ -15,7 +15,7 @@ std::vector<std::string> ManyComponents(const std::string& feature, int n) {
 }
 
 const EvaluatorCase kCases[] = {
-    // ICE26: required and prohibited actions; a row without a positive number is absent.
+    // ICE26: required and prohibited actions; a row without a positive sequence number is absent.
     {"ICE26", "putty-0.68-installer.msi",
      {"UPDATE `InstallUISequence` SET `Sequence` = NULL WHERE `Action` = 'ExecuteAction'"},
      "ICE26  ERROR    InstallUISequence  Action: 'ExecuteAction' is required in the InstallUISequence "
@@ -101,7 +101,7 @@ const EvaluatorCase kCases[] = {
       "UPDATE `Component` SET `Condition` = 'VersionNT' WHERE `Component` = 'Pageant_Component'",
       "UPDATE `Component` SET `Condition` = 'Version9X' WHERE `Component` = 'PuTTY_Component'"},
      R"(ICE30  WARNING  File.FileName [Pageant_File]  The target file 'putty.exe' might be installed in )"
-     R"('[ProgramFilesFolder]\\PuTTY\\' by two different conditionalized components on an LFN system: )"
+     R"('[ProgramFilesFolder]\\PuTTY\\' by two different conditionalized components on an SFN system: )"
      R"('PuTTY_Component' and 'Pageant_Component'. If the conditions are not mutually exclusive, this will )"
      R"(break the component reference counting system.)"},
     // A folder the installer sets goes where its property points, not under its parent.
