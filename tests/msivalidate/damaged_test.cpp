@@ -101,6 +101,19 @@ const HostileData kHostileData[] = {
     {"EmptyTables",
      {"DELETE FROM `File`", "DELETE FROM `Component`", "DELETE FROM `Directory`",
       "DELETE FROM `Feature`", "DELETE FROM `Property`"}},
+    {"SequenceOddities",
+     {"UPDATE `InstallExecuteSequence` SET `Sequence` = NULL WHERE `Action` = 'CostInitialize'",
+      "UPDATE `InstallExecuteSequence` SET `Sequence` = 4000 WHERE `Action` = 'InstallFinalize'",
+      "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('Odd\tName\x01', -7)"}},
+    {"IndirectPropertyNamingItself",
+     {"UPDATE `Control` SET `Attributes` = 11, `Property` = 'RMChoice' WHERE `Control` = 'ShutdownOption'",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('RMChoice', 'RMChoice')"}},
+    {"MalformedVersionsAndKeys",
+     {"UPDATE `Property` SET `Value` = '99999999999999999999.1' WHERE `Property` = 'ProductVersion'",
+      "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) "
+      "VALUES ('{DCE70C63-8808-4646-B16B-A677BD298385}', '4294967296.0', '...', -1, 'X')",
+      "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Value`, `Component_`) "
+      "VALUES ('RegOdd', 9, '\\\\', '[[[]]] [\\[] [', 'Path_Component')"}},
 };
 
 TEST(Damaged, HostileTableDataValidatesToTheEnd) {
