@@ -2,7 +2,6 @@
 // output formats, and text from the package that must not forge output.
 #include <nlohmann/json.hpp>
 
-#include <regex>
 
 #include "validate_support.h"
 
@@ -58,16 +57,15 @@ TEST(Command, ExitStatusAndMessages) {
 TEST(Command, ListNamesTheWholeSuiteInOrder) {
   const ts::RunResult r = Validate({"--list"});
   ASSERT_EQ(r.exit_code, 0) << r.Describe();
-  const std::regex line(R"(ICE(\d\d\d?)  +(built|not built) +\S.*)");
   int last = 0, lines = 0, built = 0;
   std::istringstream in(r.out);
   for (std::string text; std::getline(in, text); ++lines) {
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(text, m, line)) << text;
-    const int number = std::stoi(m[1]);
+    const bool is_built = Matches(text, "ICE#  *built  *") && !Matches(text, "ICE#  *not built  *");
+    ASSERT_TRUE(is_built || Matches(text, "ICE#  *not built  *")) << text;
+    const int number = std::stoi(text.substr(3));
     EXPECT_GT(number, last) << text;
     last = number;
-    built += m[2] == "built";
+    built += is_built;
   }
   EXPECT_EQ(last, 105);
   EXPECT_GE(lines, 100);
@@ -81,10 +79,12 @@ TEST(Command, SummaryLineCountsEachSeverity) {
                                    {"UPDATE `Component` SET `ComponentId` = "
                                     "'{00000000-0000-0000-0000-0000000000B3}'"});
   const ts::RunResult r = Validate({"--ice", "ICE08", package.string()});
-  const std::regex summary(R"(.*putty-0\.68-installer\.msi: (\d+) errors?, 0 warnings, 0 infos \(\d+ ms\)\n$)");
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(r.out, m, summary)) << r.out;
-  EXPECT_EQ(std::stoul(m[1]), FindingLines(package, {"--ice", "ICE08"}).size());
+  const size_t at = r.out.rfind("putty-0.68-installer.msi: ");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  const std::string summary = r.out.substr(at);
+  ASSERT_TRUE(Matches(summary, "putty-0.68-installer.msi: # errors, 0 warnings, 0 infos (# ms)\n")) << summary;
+  EXPECT_EQ(std::stoul(summary.substr(summary.find(": ") + 2)),
+            FindingLines(package, {"--ice", "ICE08"}).size());
 }
 
 // Keys and messages carry package text: tabs, line ends and escape

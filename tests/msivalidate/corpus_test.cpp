@@ -3,17 +3,22 @@
 // then the summary line without its time). Set MSIVALIDATE_UPDATE=1 to
 // rewrite the files after a deliberate change, and read the diff.
 #include <cstdlib>
-#include <regex>
 
 #include "validate_support.h"
 
 namespace vt {
 namespace {
 
+// The summary's time and ICE01's clock differ from run to run.
 std::string WithoutTimes(const std::string& out) {
-  static const std::regex time(R"( \(\d+ ms\))");
-  static const std::regex called(R"(Called at \d\d:\d\d:\d\d\.)");
-  return std::regex_replace(std::regex_replace(out, time, ""), called, "Called at (time).");
+  std::string kept;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    if (Matches(line, "*: # error* (# ms)")) line.erase(line.rfind(" ("));
+    if (Matches(line, "ICE01  INFO     Called at #:#:#.")) line = "ICE01  INFO     Called at (time).";
+    kept += line + "\n";
+  }
+  return kept;
 }
 
 TEST(Corpus, EachPackageReportsWhatWasCheckedByHand) {

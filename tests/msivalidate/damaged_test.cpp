@@ -1,7 +1,5 @@
 // Damaged and hostile packages: every evaluator runs on them without a
 // crash or a hang, and what cannot be read is said, not skipped silently.
-#include <regex>
-
 #include "package_mutator.h"
 #include "storage/stream_replace.h"
 #include "stream_name.h"
@@ -12,11 +10,13 @@ namespace {
 
 // Every line is a finding, a summary, or nothing else at all.
 void ExpectWellFormed(const std::string& out) {
-  static const std::regex finding(R"((.*: )?ICE\d\d\d?  (ERROR  |WARNING|INFO   |FAILURE)  .*)");
-  static const std::regex summary(R"(.*: \d+ errors?, \d+ warnings?, \d+ infos?(, \d+ failures?)? \(\d+ ms\))");
   std::istringstream in(out);
-  for (std::string line; std::getline(in, line);)
-    EXPECT_TRUE(std::regex_match(line, finding) || std::regex_match(line, summary)) << line;
+  for (std::string line; std::getline(in, line);) {
+    bool known = Matches(line, "*: # error*, # warning*, # info* (# ms)");
+    for (const char* kind : {"ERROR  ", "WARNING", "INFO   ", "FAILURE"})
+      known = known || Matches(line, std::string("*ICE#  ") + kind + "  *");
+    EXPECT_TRUE(known) << line;
+  }
 }
 
 // 1,000 damaged copies of the corpus (compound file, string pool and table

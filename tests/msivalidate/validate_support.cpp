@@ -35,6 +35,23 @@ std::vector<std::string> FindingLines(const fs::path& package, const std::vector
   return lines;
 }
 
+bool Matches(std::string_view text, std::string_view pattern) {
+  if (pattern.empty()) return text.empty();
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  switch (pattern[0]) {
+    case '*':
+      for (size_t skip = 0; skip <= text.size(); ++skip)
+        if (Matches(text.substr(skip), pattern.substr(1))) return true;
+      return false;
+    case '#':
+      for (size_t n = 1; n <= text.size() && digit(text[n - 1]); ++n)
+        if (Matches(text.substr(n), pattern.substr(1))) return true;
+      return false;
+    default:
+      return !text.empty() && text[0] == pattern[0] && Matches(text.substr(1), pattern.substr(1));
+  }
+}
+
 void CheckEvaluatorCase(const EvaluatorCase& c) {
   ts::TempDir changed;
   const fs::path altered = Altered(changed, c.package, c.statements);

@@ -23,6 +23,11 @@ fs::path Altered(const ts::TempDir& dir, const std::string& name,
 std::vector<std::string> FindingLines(const fs::path& package,
                                       const std::vector<std::string>& args = {});
 
+// Whether `text` has the shape of `pattern`: '*' stands for any run of
+// characters, '#' for one or more digits. (GCC 12 cannot compile
+// std::regex cleanly in the sanitizer build.)
+bool Matches(std::string_view text, std::string_view pattern);
+
 // What a case expects of the altered package.
 enum class Expect {
   Once,    // `expected` is a whole finding line the unaltered package does not
