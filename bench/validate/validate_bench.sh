@@ -12,7 +12,7 @@ shift 5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The big package with the tables' specifications.
+# The big package with putty's column descriptions.
 cp "$big" "$work/big.msi"
 chmod u+w "$work/big.msi"
 mkdir "$work/idt"

@@ -1,9 +1,9 @@
 // ICE08: no two components share a component code (ComponentId GUID).
 // Compared without case: the installer treats GUIDs as one value.
-#include <cctype>
 #include <map>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
@@ -14,8 +14,7 @@ void Run(Context& ctx) {
   std::map<std::string, std::string> first;  // upper-case GUID -> first component
   for (const Row& row : component->rows) {
     if (component->IsNull(row, "ComponentId")) continue;
-    std::string guid = component->Text(row, "ComponentId");
-    for (char& c : guid) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string guid = Upper(component->Text(row, "ComponentId"));
     const std::string name = component->Text(row, "Component");
     auto [it, fresh] = first.emplace(guid, name);
     if (!fresh)

@@ -1,20 +1,15 @@
 // ICE100: the embedded UI has one UI DLL, which names the messages it
 // takes; resource files take none; file names do not repeat (they are
 // extracted side by side). Only one embedded chainer can run.
-#include <cctype>
 #include <map>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
 
 constexpr int kEmbeddedUI = 0x1;  // the row is the UI DLL
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 void CheckEmbeddedUI(Context& ctx, const Table& ui) {
   bool seen_ui = false;

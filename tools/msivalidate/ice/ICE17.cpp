@@ -1,12 +1,12 @@
 // ICE17: what the dialogs' controls name must be there. Push buttons need
 // an event; pictures need their Binary rows; list-like controls need their
 // property's rows in the table that fills them.
-#include <cctype>
 #include <map>
 #include <set>
 #include <utility>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
@@ -20,15 +20,6 @@ constexpr int kBitmap = 0x40000;
 constexpr int kIcon = 0x80000;
 
 using Pair = std::pair<std::string, std::string>;
-
-bool SameType(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return i == a.size() && !b[i];
-}
 
 std::set<std::string> FirstColumn(const Table* table, const char* column) {
   std::set<std::string> keys;
@@ -66,8 +57,8 @@ void Run(Context& ctx) {
     for (const Row& row : condition->rows) {
       const std::string action = condition->Text(row, "Action");
       Pair where{condition->Text(row, "Dialog_"), condition->Text(row, "Control_")};
-      if (SameType(action, "Show")) shown.insert(where);
-      if (SameType(action, "Enable")) enabled.insert(where);
+      if (SameNoCase(action, "Show")) shown.insert(where);
+      if (SameNoCase(action, "Enable")) enabled.insert(where);
     }
   const std::set<std::string> radio_properties = FirstColumn(radio_button, "Property");
   const std::set<std::string> list_box = FirstColumn(ctx.Read("ListBox"), "Property");
@@ -87,7 +78,7 @@ void Run(Context& ctx) {
     const std::string prop = control->Text(row, "Property");
     const std::string text = control->Text(row, "Text");
     const std::string of = " of Control: " + name + " of Dialog: " + dialog;
-    const bool push_button = SameType(type, "PushButton");
+    const bool push_button = SameNoCase(type, "PushButton");
 
     const bool can_act = ((attributes & kVisible) || shown.count({dialog, name})) &&
                          ((attributes & kEnabled) || enabled.count({dialog, name}));
@@ -96,11 +87,11 @@ void Run(Context& ctx) {
                  "PushButton: " + name + " of Dialog: " + dialog +
                      " does not have an event defined in the ControlEvent table.");
 
-    if (SameType(type, "Bitmap") || SameType(type, "Icon")) {
+    if (SameNoCase(type, "Bitmap") || SameNoCase(type, "Icon")) {
       const std::string key = PictureKey(text, property);
       if (!key.empty() && !binary.count(key))
         ctx.Report(Severity::Error, *control, "Text", row,
-                   (SameType(type, "Bitmap") ? "Bitmap: " : "Icon: ") + key + of +
+                   (SameNoCase(type, "Bitmap") ? "Bitmap: " : "Icon: ") + key + of +
                        " is not in the Binary table.");
       continue;
     }
@@ -116,15 +107,15 @@ void Run(Context& ctx) {
          {Filled{"RadioButtonGroup", "RadioButton", &radio_properties},
           Filled{"ListBox", "ListBox", &list_box}, Filled{"ComboBox", "ComboBox", &combo_box},
           Filled{"ListView", "ListView", &list_view}}) {
-      if (!SameType(type, f.type) || prop.empty() || (attributes & kIndirect) ||
+      if (!SameNoCase(type, f.type) || prop.empty() || (attributes & kIndirect) ||
           f.keys->count(prop))
         continue;
       ctx.Report(Severity::Warning, *control, "Property", row,
                  std::string(f.type) + ": " + prop + of + " is not in the " + f.table + " table.");
     }
 
-    const bool radio_group = SameType(type, "RadioButtonGroup");
-    if (!push_button && !radio_group && !SameType(type, "CheckBox")) continue;
+    const bool radio_group = SameNoCase(type, "RadioButtonGroup");
+    if (!push_button && !radio_group && !SameNoCase(type, "CheckBox")) continue;
     const int picture = attributes & (kBitmap | kIcon);
     if (!picture) continue;
     if (picture == (kBitmap | kIcon)) {

@@ -1,12 +1,12 @@
 // ICE20: a package with its own user interface has the standard dialogs the
 // installer shows on its own: the files-in-use dialog, the error dialog and
 // the dialogs that end the UI sequences (exit, user exit, fatal error).
-#include <cctype>
 #include <map>
 #include <set>
 #include <tuple>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
@@ -14,15 +14,6 @@ namespace {
 constexpr int kErrorDialog = 0x10000;
 
 using Event = std::tuple<std::string, std::string, std::string, std::string>;
-
-bool SameName(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return i == a.size() && !b[i];
-}
 
 struct Ui {
   const Table* dialog = nullptr;
@@ -35,7 +26,7 @@ struct Ui {
     return it == controls.end() ? nullptr : it->second;
   }
   bool IsType(const Row* row, const char* type) const {
-    return row && SameName(control->Text(*row, "Type"), type);
+    return row && SameNoCase(control->Text(*row, "Type"), type);
   }
   bool Ends(const std::string& dialog_name, const std::string& name, const char* argument) const {
     return events.count({dialog_name, name, "EndDialog", argument}) != 0;
@@ -128,7 +119,7 @@ void Run(Context& ctx) {
           std::make_pair(ui.control->Text(row, "Dialog_"), ui.control->Text(row, "Control")), &row);
   if (const Table* event = ctx.Read("ControlEvent"))
     for (const Row& row : event->rows)
-      if (SameName(event->Text(row, "Event"), "EndDialog"))
+      if (SameNoCase(event->Text(row, "Event"), "EndDialog"))
         ui.events.emplace(event->Text(row, "Dialog_"), event->Text(row, "Control_"), "EndDialog",
                           event->Text(row, "Argument"));
   const bool has_list_table = ctx.Read("ListBox") != nullptr;

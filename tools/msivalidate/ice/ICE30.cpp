@@ -2,21 +2,15 @@
 // directory, on short-name and on long-name systems. Properties in paths
 // are not resolved: only collisions visible in the authoring are found.
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <set>
 #include <unordered_map>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // "short|long" -> the name one kind of system uses.
 std::string_view NameFor(std::string_view name, bool long_names) {

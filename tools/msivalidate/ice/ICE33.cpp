@@ -2,19 +2,13 @@
 // AppId, MIME or TypeLib tables are for (obsolete warnings: the installer
 // does not need those tables, but rows written both ways overwrite each
 // other and are not advertised).
-#include <cctype>
 #include <set>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::vector<std::string> Segments(std::string_view key) {
   std::vector<std::string> out;

@@ -1,19 +1,13 @@
 // ICE42: an in-process COM server is not an EXE, and only local servers
 // take arguments or a default in-process handler.
-#include <cctype>
 
 #include "directories.h"
 #include "evaluator.h"
+#include "text_case.h"
 #include "key_paths.h"
 
 namespace msivalidate {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;

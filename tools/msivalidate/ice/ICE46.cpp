@@ -8,6 +8,7 @@
 #include <set>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
@@ -83,12 +84,6 @@ constexpr Place kPlaces[] = {
     {"ServiceInstall", "Arguments", false},      {"Shortcut", "Arguments", false},
     {"Shortcut", "Target", false},
 };
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 bool IsNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsNameChar(char c) {

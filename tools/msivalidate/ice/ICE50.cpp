@@ -2,10 +2,10 @@
 // shortcut starts (else the advertised shortcut lacks the right context
 // menu), and is an .exe or .ico file (other files' icons some shells do
 // not show).
-#include <cctype>
 
 #include "directories.h"
 #include "evaluator.h"
+#include "text_case.h"
 #include "key_paths.h"
 
 namespace msivalidate {
@@ -14,9 +14,7 @@ namespace {
 // The text after the last dot, in lower case; "" without one.
 std::string Extension(std::string_view name) {
   const size_t dot = name.rfind('.');
-  std::string ext(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
+  return Lower(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
 }
 
 void Run(Context& ctx) {

@@ -1,10 +1,10 @@
 // ICE51: TrueType and OpenType font files carry their own name, so a title
 // in the Font table registers them twice; every other font needs a title.
 // The severities follow the page's examples.
-#include <cctype>
 
 #include "directories.h"
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
@@ -12,8 +12,7 @@ namespace {
 bool HasEmbeddedName(std::string_view file_name) {
   const size_t dot = file_name.rfind('.');
   if (dot == std::string_view::npos) return false;
-  std::string ext(file_name.substr(dot + 1));
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = Lower(file_name.substr(dot + 1));
   return ext == "ttf" || ext == "ttc" || ext == "otf";
 }
 

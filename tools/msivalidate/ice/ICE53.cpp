@@ -1,20 +1,16 @@
 // ICE53: Registry rows that write the installer's own data or its policy
 // keys, which the installer owns and every package shares.
-#include <cctype>
 #include <string_view>
 
 #include "evaluator.h"
+#include "text_case.h"
 #include "registry.h"
 
 namespace msivalidate {
 namespace {
 
 bool IsUnder(std::string_view key, std::string_view prefix) {
-  if (key.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(key[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i])))
-      return false;
+  if (key.size() < prefix.size() || !SameNoCase(key.substr(0, prefix.size()), prefix)) return false;
   return key.size() == prefix.size() || key[prefix.size()] == '\\';
 }
 

@@ -1,20 +1,17 @@
 // ICE56: an administrative image is laid out from the one root TARGETDIR,
 // whose DefaultDir must be SourceDir. Roots that hold no component and
 // no created folder are left alone: nothing is installed there.
-#include <cctype>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
 
-bool IsSourceDir(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s == "SOURCEDIR";
-}
+bool IsSourceDir(std::string_view s) { return SameNoCase(s, "SourceDir"); }
 
 void Run(Context& ctx) {
   const Table* directory = ctx.Read("Directory");

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
@@ -37,11 +38,6 @@ std::optional<Version> ParseVersion(const std::string& s) {
     if (dot == std::string::npos) return v;
     start = dot + 1;
   }
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
 }
 
 void Run(Context& ctx) {

@@ -1,8 +1,8 @@
 // ICE73: the package does not reuse the package, product or upgrade code of
 // one of the installer SDK's sample packages.
-#include <cctype>
 
 #include "evaluator.h"
+#include "text_case.h"
 
 namespace msivalidate {
 namespace {
@@ -17,11 +17,6 @@ constexpr Sample kSamples[] = {
     {"{80F7E030-A751-11D2-A7D4-006097C99860}", "ProductCode", "orca.msi 1.0"},
     {"{000C1101-0000-0000-C000-000000000047}", "Package Code", "msispy.msi 1.0"},
 };
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // GUIDs {8FC7xxxx-88A0-4B41-82B8-8905D4AA904C} are kept for later SDK packages.
 bool InSdkRange(const std::string& upper) {

@@ -1,25 +1,12 @@
 // ICE79: the components ($name, ?name) and features (&name, !name) that
 // conditions ask about exist.
-#include <cctype>
 #include <set>
 
+#include "condition_columns.h"
 #include "evaluator.h"
 
 namespace msivalidate {
 namespace {
-
-// The columns of the standard tables holding conditions, for a package
-// without _Validation to say which they are.
-constexpr std::pair<const char*, const char*> kConditionColumns[] = {
-    {"AdminExecuteSequence", "Condition"}, {"AdminUISequence", "Condition"},
-    {"AdvtExecuteSequence", "Condition"},  {"AdvtUISequence", "Condition"},
-    {"InstallExecuteSequence", "Condition"}, {"InstallUISequence", "Condition"},
-    {"Component", "Condition"},            {"Condition", "Condition"},
-    {"ControlCondition", "Condition"},     {"ControlEvent", "Condition"},
-    {"LaunchCondition", "Condition"},
-};
-
-bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; }
 
 std::string JoinKeys(const std::vector<std::string>& keys) {
   std::string out;
@@ -28,16 +15,11 @@ std::string JoinKeys(const std::vector<std::string>& keys) {
 }
 
 void Run(Context& ctx) {
-  std::set<std::pair<std::string, std::string>> columns;
-  if (const Table* validation = ctx.Read("_Validation")) {
-    for (const Row& row : validation->rows)
-      if (validation->Text(row, "Category") == "Condition")
-        columns.emplace(validation->Text(row, "Table"), validation->Text(row, "Column"));
-  } else {
+  bool described = false;
+  const std::set<ColumnName> columns = ConditionColumns(ctx, &described);
+  if (!described)
     ctx.ReportAt(Severity::Warning, "_Validation", "", {},
                  "Database is missing _Validation table. Could not completely check property names.");
-    for (const auto& [table, column] : kConditionColumns) columns.emplace(table, column);
-  }
   const Table* component = ctx.Read("Component");
   const Table* feature = ctx.Read("Feature");
   for (const auto& [table_name, column] : columns) {
@@ -55,7 +37,7 @@ void Run(Context& ctx) {
         const bool is_component = c == '$' || c == '?';
         if (!is_component && c != '&' && c != '!') continue;
         const size_t start = i;
-        while (i < text.size() && IsNameChar(text[i])) ++i;
+        while (i < text.size() && IsConditionNameChar(text[i])) ++i;
         if (i == start) continue;
         const std::string name = text.substr(start, i - start);
         const Table* keys = is_component ? component : feature;

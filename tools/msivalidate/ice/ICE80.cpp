@@ -2,11 +2,11 @@
 // package holds (64-bit components, 64-bit scripts, 64-bit folders and
 // registry searches), a 64-bit platform comes with a schema that knows it,
 // and ProductLanguage is one of the Template's languages.
-#include <cctype>
 #include <optional>
 #include <sstream>
 
 #include "evaluator.h"
+#include "text_case.h"
 #include "key_paths.h"
 #include "per_user.h"
 
@@ -44,14 +44,6 @@ std::vector<std::string> Split(const std::string& text, char by) {
   std::istringstream in(text);
   for (std::string part; std::getline(in, part, by);) parts.push_back(part);
   return parts;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 std::string_view BitnessFolder(std::string_view name) {
@@ -92,9 +84,9 @@ void Run(Context& ctx) {
   bool is64 = false;
   for (const std::string& platform : Split(platforms, ',')) {
     int needed = 0;
-    if (SameText(platform, "Intel64")) needed = 150;
-    else if (SameText(platform, "x64")) needed = 200;
-    else if (SameText(platform, "Arm64")) needed = 500;
+    if (SameNoCase(platform, "Intel64")) needed = 150;
+    else if (SameNoCase(platform, "x64")) needed = 200;
+    else if (SameNoCase(platform, "Arm64")) needed = 500;
     else continue;
     is64 = true;
     if (schema && *schema < needed)

@@ -1,23 +1,13 @@
 // ICE86: conditions that test AdminUser; Privileged also covers elevated
 // and managed installs, which is nearly always what is meant.
-#include <cctype>
 #include <set>
 #include <utility>
 
+#include "condition_columns.h"
 #include "evaluator.h"
 
 namespace msivalidate {
 namespace {
-
-// Condition columns when the package has no _Validation table to say.
-constexpr std::pair<const char*, const char*> kConditionColumns[] = {
-    {"AdminExecuteSequence", "Condition"}, {"AdminUISequence", "Condition"},
-    {"AdvtExecuteSequence", "Condition"},  {"InstallExecuteSequence", "Condition"},
-    {"InstallUISequence", "Condition"},    {"Component", "Condition"},
-    {"Condition", "Condition"},            {"ControlCondition", "Condition"},
-    {"ControlEvent", "Condition"},         {"LaunchCondition", "Condition"}};
-
-bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; }
 
 // AdminUser read as a property: a whole word outside quoted strings, not
 // a component, feature or environment reference ($x, &x, %x and so on).
@@ -27,9 +17,9 @@ bool ReadsAdminUser(std::string_view text) {
     if (c == '"') {
       const size_t end = text.find('"', i + 1);
       i = end == std::string_view::npos ? text.size() : end + 1;
-    } else if (IsNameChar(c) || c == '$' || c == '?' || c == '&' || c == '!' || c == '%') {
+    } else if (IsConditionNameChar(c) || c == '$' || c == '?' || c == '&' || c == '!' || c == '%') {
       const size_t start = i++;
-      while (i < text.size() && IsNameChar(text[i])) ++i;
+      while (i < text.size() && IsConditionNameChar(text[i])) ++i;
       if (text.substr(start, i - start) == "AdminUser") return true;
     } else {
       ++i;
@@ -39,14 +29,8 @@ bool ReadsAdminUser(std::string_view text) {
 }
 
 void Run(Context& ctx) {
-  std::set<std::pair<std::string, std::string>> columns;
-  if (const Table* validation = ctx.Read("_Validation")) {
-    for (const Row& row : validation->rows)
-      if (validation->Text(row, "Category") == "Condition")
-        columns.emplace(validation->Text(row, "Table"), validation->Text(row, "Column"));
-  } else {
-    for (const auto& [table, column] : kConditionColumns) columns.emplace(table, column);
-  }
+  bool described = false;
+  const std::set<ColumnName> columns = ConditionColumns(ctx, &described);
   for (const auto& [name, column] : columns) {
     const Table* table = ctx.Read(name);
     if (!table || !table->Has(column)) continue;
